@@ -108,11 +108,9 @@ void DetailView::OnFloatOrderChange()
         OnFilteredListSelChange();
         return;
     }
-    const int line = m_frameList.Selection();
-    if (line < 0 || m_capture.State() == RunState::Running)
-        return;
-    m_filteredList.SetSelection(-1);
-    ShowRecord(line, false);
+    // A Frame-list line is redisplayed only while no capture runs; the Frame-list request
+    // itself holds that rule.
+    OnFrameListSelChange();
 }
 
 } // namespace quillon

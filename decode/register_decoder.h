@@ -91,8 +91,6 @@ class RegisterDecoder
     [[nodiscard]] RegisterValues DecodeRegisters(std::span<const std::uint8_t> frame,
                                                  FloatOrder order) const;
 
-    [[nodiscard]] DumpVariant Dump() const { return m_dumpVariant; }
-
   private:
     DumpVariant m_dumpVariant;
 };
