@@ -87,7 +87,7 @@ done
 "$vbus" --peers 3 --baud 19200 --format 8E1 --names "$work/names" --links "$work/bus" \
     --verbose --stats > "$work/bus.out" 2> "$work/bus.log" &
 bus=$!
-pids+=($bus)
+pids+=("$bus")
 wait_until 10 test -s "$work/names" || fail "the line did not write its peer names"
 mapfile -t devices < "$work/names"
 [ ${#devices[@]} -eq 3 ] || fail "expected 3 peer names, got ${#devices[@]}"
@@ -107,9 +107,10 @@ wait_until 10 attached 2 || fail "the listener did not attach"
 "$python" "$root/tools/modbus_slave.py" "$work/bus/peer1" --units 1,2 \
     > "$work/slave.out" 2> "$work/slave.err" &
 slave=$!
-pids+=($slave)
+pids+=("$slave")
 ready_or_gone() { grep -q ready "$work/slave.out" || ! kill -0 "$slave" 2> /dev/null; }
-wait_until 30 ready_or_gone && grep -q ready "$work/slave.out" || fail "the slave did not start"
+wait_until 30 ready_or_gone
+grep -q ready "$work/slave.out" || fail "the slave did not start"
 wait_until 10 attached 1 || fail "the slave did not attach"
 
 # One transaction of the master: poll ARGS... (the device, then any values to write, come
@@ -133,15 +134,14 @@ check_read "holding registers of unit 1" "100 101 102 103 104 " -a 1 -t 4 -r 0 -
 check_read "input registers of unit 2" "10207 10208 10209 " -a 2 -t 3 -r 7 -c 3 "$master"
 check_read "coils of unit 2" "0 1 0 0 1 0 0 1 " -a 2 -t 0 -r 0 -c 8 "$master"
 poll -a 1 -t 4 -r 20 "$master" 7 8 9
-[ $status -eq 0 ] && grep -q "Written 3 references" <<< "$out" ||
-    fail "writing registers of unit 1: $out"
+[ $status -eq 0 ] || fail "writing registers of unit 1: $out"
+grep -q "Written 3 references" <<< "$out" || fail "writing registers of unit 1: $out"
 check_read "registers just written to unit 1" "7 8 9 " -a 1 -t 4 -r 20 -c 3 "$master"
 poll -a 2 -t 4 -r 99 -c 2 "$master"
-[ $status -ne 0 ] && grep -q "Illegal data address" <<< "$out" ||
+grep -q "Illegal data address" <<< "$out" ||
     fail "reading past the map of unit 2 should give an exception: $out"
 poll -a 9 -t 4 -r 0 -c 1 "$master"
-[ $status -ne 0 ] && grep -q "Connection timed out" <<< "$out" ||
-    fail "unit 9 should stay silent: $out"
+grep -q "Connection timed out" <<< "$out" || fail "unit 9 should stay silent: $out"
 
 # Every query and every answer, in the order they passed, as the listener must have heard them.
 "$python" - "$work/expected.bin" << 'EOF'
@@ -198,7 +198,8 @@ forget "$bus"
 sent0=$(sed -n 's/.*peer0 .* sent \([0-9]*\) .*/\1/p' "$work/bus.log")
 sent1=$(sed -n 's/.*peer1 .* sent \([0-9]*\) .*/\1/p' "$work/bus.log")
 got2=$(sed -n 's/.*peer2 .* received \([0-9]*\) missed \([0-9]*\)/\1 \2/p' "$work/bus.log")
-[ -n "$sent0" ] && [ -n "$sent1" ] || fail "the line reported no figures"
+[ -n "$sent0" ] || fail "the line reported no figures"
+[ -n "$sent1" ] || fail "the line reported no figures"
 [ "$got2" = "$((sent0 + sent1)) 0" ] ||
     fail "listener received/missed '$got2', master sent $sent0, slave sent $sent1"
 [ "$heard" -eq $((sent0 + sent1)) ] || fail "listener file holds $heard of $((sent0 + sent1)) bytes"
