@@ -31,7 +31,7 @@ class VirtualBus
     static constexpr Nanos kRecheckInterval = 10'000'000;
     // The shortest pause between two deliveries on a paced line; fast lines hand over a few
     // characters at a time rather than waking for each one.
-    static constexpr Nanos kMinWake = 200'000;
+    static constexpr Nanos kMinWake = 500'000;
     static constexpr std::size_t kReadChunk = 256;
 
     using AttachSink = std::function<void(std::size_t peer, bool attached)>;
