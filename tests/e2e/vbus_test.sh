@@ -118,7 +118,7 @@ wait_until 10 attached 1 || fail "the slave did not attach"
 master=$work/bus/peer0
 poll() {
     status=0
-    out=$(timeout -k 1 10 mbpoll -m rtu -b 19200 -P none -0 -1 -o 0.5 "$@" 2>&1) || status=$?
+    out=$(timeout -k 1 10 mbpoll -m rtu -b 19200 -P none -0 -1 -o 1 "$@" 2>&1) || status=$?
 }
 values() { printf '%s\n' "$out" | awk -F'\t' '/^\[[0-9]+\]:/ { printf "%s ", $2 }'; }
 
@@ -179,7 +179,8 @@ cmp "$work/expected.bin" "$work/heard.bin" ||
 
 # A longer session through the polling script: every transaction ends as it should.
 "$root/tools/poll_demo.sh" "$master" --rounds 3 --seconds 60 --units "1 2" --silent 7 \
-    --baud 19200 --quiet > "$work/demo.out" 2>&1 || fail "poll_demo: $(cat "$work/demo.out")"
+    --baud 19200 --timeout 1 --quiet > "$work/demo.out" 2>&1 ||
+    fail "poll_demo: $(cat "$work/demo.out")"
 grep -q "30 transactions, 24 answered, 3 exceptions, 3 timeouts, 0 unexpected" "$work/demo.out" ||
     fail "poll_demo: $(cat "$work/demo.out")"
 
