@@ -98,7 +98,7 @@ for i in 0 1 2; do
     [ "$(readlink "$work/bus/peer$i")" = "${devices[$i]}" ] || fail "peer$i link is wrong"
 done
 
-attached() { grep -q "peer$1 .* attached" "$work/bus.log"; }
+attached() { grep -qs "peer$1 .* attached" "$work/bus.log"; }
 
 socat -u "FILE:$work/bus/peer2,rawer" "CREATE:$work/heard.bin" 2> "$work/socat.err" &
 pids+=($!)
@@ -108,7 +108,7 @@ wait_until 10 attached 2 || fail "the listener did not attach"
     > "$work/slave.out" 2> "$work/slave.err" &
 slave=$!
 pids+=("$slave")
-ready_or_gone() { grep -q ready "$work/slave.out" || ! kill -0 "$slave" 2> /dev/null; }
+ready_or_gone() { grep -qs ready "$work/slave.out" || ! kill -0 "$slave" 2> /dev/null; }
 wait_until 30 ready_or_gone
 grep -q ready "$work/slave.out" || fail "the slave did not start"
 wait_until 10 attached 1 || fail "the slave did not attach"
