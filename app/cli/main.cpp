@@ -1,10 +1,16 @@
 #include "app/cli/headless.h"
+#include "app/cli/listen_options.h"
 #include "app/cli/options.h"
 #include "capture/system_clock.h"
 #include "control/memory_controls.h"
 #include "control/monitor.h"
 
+#ifdef QUILLON_WITH_LISTEN
+#include "app/cli/listen_qt.h"
+#endif
+
 #include <cstdio>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -59,11 +65,36 @@ int Replay(const cli::ReplayOptions& options)
     return kExitDone;
 }
 
+// Captures from a serial port; this needs the build with Qt.
+int Listen(std::span<const std::string_view> args)
+{
+    const cli::ParsedListen parsed = cli::ParseListenCommand(args);
+    switch (parsed.kind) {
+    case cli::ParsedListen::Kind::Help:
+        Print(stdout, cli::ListenHelpText());
+        return kExitDone;
+    case cli::ParsedListen::Kind::UsageError:
+        Print(stderr, "quillon-cli: " + parsed.error + "\n");
+        Print(stderr, cli::ListenUsageText());
+        return kExitUsage;
+    case cli::ParsedListen::Kind::Listen:
+        break;
+    }
+#ifdef QUILLON_WITH_LISTEN
+    return cli::RunListen(parsed.options);
+#else
+    Print(stderr, "quillon-cli: listen is not in this build (it needs Qt)\n");
+    return kExitUsage;
+#endif
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     const std::vector<std::string_view> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    if (!args.empty() && args[0] == "listen")
+        return Listen(std::span(args).subspan(1));
     const cli::ParsedCommand command = cli::ParseCommand(args);
     switch (command.kind) {
     case cli::ParsedCommand::Kind::Help:

@@ -109,6 +109,7 @@ ParsedCommand ParseCommand(std::span<const std::string_view> args)
 std::string_view UsageText()
 {
     return "usage: quillon-cli replay FILE.mlog [--function F] [--node N]\n"
+           "       quillon-cli listen PORT [options]   (quillon-cli listen --help)\n"
            "       quillon-cli --help\n";
 }
 
@@ -117,6 +118,7 @@ std::string_view HelpText()
     return "quillon-cli: the Quillon Modbus RTU monitor without a window.\n"
            "\n"
            "usage: quillon-cli replay FILE.mlog [--function F] [--node N]\n"
+           "       quillon-cli listen PORT [options]   (see quillon-cli listen --help)\n"
            "\n"
            "replay loads a capture log file as the monitor's Load File does and prints the\n"
            "Frame-list lines, one per line.\n"

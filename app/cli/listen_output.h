@@ -1,0 +1,78 @@
+#pragma once
+
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "capture/capture_store.h"
+#include "control/log_file.h"
+#include "control/memory_controls.h"
+
+namespace quillon::cli {
+
+// What a capture listed, counted by the tags of its lines.
+struct ListedTally
+{
+    long lines = 0;
+    long queries = 0;
+    long responses = 0;
+    long unknown = 0;   // "(U) " lines, CRC errors included
+    long crcErrors = 0; // " CRC Error " lines
+
+    void Count(std::string_view line);
+};
+
+// The Frame list of a headless capture: held in memory like the window's, and every line is
+// handed on the moment it is added.
+class ListedFrameList : public ListBox
+{
+public:
+    using OnAdded = std::function<void(int index, const std::string& text)>;
+
+    void SetOnAdded(OnAdded onAdded) { m_onAdded = std::move(onAdded); }
+
+    void Clear() override { m_list.Clear(); }
+    int Add(const std::string& text) override;
+    [[nodiscard]] int Count() const override { return m_list.Count(); }
+    [[nodiscard]] std::string Text(int index) const override { return m_list.Text(index); }
+    [[nodiscard]] int Selection() const override { return m_list.Selection(); }
+    void SetSelection(int index) override { m_list.SetSelection(index); }
+
+private:
+    MemoryListBox m_list;
+    OnAdded m_onAdded;
+};
+
+// Where a live capture's lines go as they are listed: each summary line to the output stream,
+// and each record's log line to the capture file when there is one. Every write is flushed and
+// checked; after the first failure nothing more is written.
+class ListenOutput
+{
+public:
+    explicit ListenOutput(std::FILE* out) : m_out(out) {}
+
+    // Creates or empties the capture file. False, with the reason in Error(), when it cannot.
+    [[nodiscard]] bool OpenCaptureFile(const std::string& path);
+    // Writes one listed line and the log line of its record. False once a write has failed; a
+    // line without its record fails when there is a capture file.
+    [[nodiscard]] bool Write(const std::string& line, const CaptureRecord* record);
+    // Closes the capture file; false, with the reason in Error(), when the close failed.
+    [[nodiscard]] bool Close();
+
+    [[nodiscard]] bool Failed() const { return !m_error.empty(); }
+    [[nodiscard]] const std::string& Error() const { return m_error; }
+    [[nodiscard]] const ListedTally& Tally() const { return m_tally; }
+
+private:
+    void Fail(const std::string& what);
+
+    std::FILE* m_out;
+    LogFile m_file;
+    std::string m_path;
+    std::string m_logLine;
+    std::string m_error;
+    ListedTally m_tally;
+};
+
+} // namespace quillon::cli

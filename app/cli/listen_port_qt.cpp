@@ -1,0 +1,75 @@
+#include "app/cli/listen_port_qt.h"
+
+#include <utility>
+
+#include "port/open_port.h"
+#include "port/qt_serial_line.h"
+
+namespace quillon::cli {
+
+namespace {
+
+// A QSerialPort device that reports its reads and its hang-up to the watch; everything else is
+// passed through unchanged.
+class WatchedDevice : public SerialDevice
+{
+public:
+    WatchedDevice(std::unique_ptr<QtSerialLine> line, std::shared_ptr<LineWatch> watch)
+        : m_line(std::move(line)), m_watch(std::move(watch))
+    {
+    }
+
+    [[nodiscard]] std::size_t Read(std::span<std::uint8_t> buffer) override
+    {
+        const std::size_t count = m_line->Read(buffer);
+        m_watch->bytesRead += count;
+        m_watch->vanished = !m_line->IsOpen();
+        return count;
+    }
+    void ClearError() override { m_line->ClearError(); }
+    [[nodiscard]] bool SetQueueSizes(std::size_t input, std::size_t output) override
+    {
+        return m_line->SetQueueSizes(input, output);
+    }
+    [[nodiscard]] LineState ReadState() override { return m_line->ReadState(); }
+    [[nodiscard]] bool WriteState(const LineState& state) override
+    {
+        return m_line->WriteState(state);
+    }
+    [[nodiscard]] bool SetReadsReturnAtOnce() override { return m_line->SetReadsReturnAtOnce(); }
+
+private:
+    std::unique_ptr<QtSerialLine> m_line;
+    std::shared_ptr<LineWatch> m_watch;
+};
+
+class WatchedDeviceLayer : public SerialDeviceLayer
+{
+public:
+    explicit WatchedDeviceLayer(std::shared_ptr<LineWatch> watch) : m_watch(std::move(watch)) {}
+
+    [[nodiscard]] std::unique_ptr<SerialDevice> OpenExclusive(const std::string& name) override
+    {
+        std::unique_ptr<QtSerialLine> line = QtSerialLine::Open(name);
+        if (!line)
+            return nullptr;
+        return std::make_unique<WatchedDevice>(std::move(line), m_watch);
+    }
+
+private:
+    std::shared_ptr<LineWatch> m_watch;
+};
+
+} // namespace
+
+ListenPortOpener::ListenPortOpener(PortSettings chosen) : m_chosen(std::move(chosen)) {}
+
+std::unique_ptr<SerialLine> ListenPortOpener::OpenPort(PortSettings& settings)
+{
+    settings = m_chosen;
+    *m_watch = LineWatch{};
+    WatchedDeviceLayer devices(m_watch);
+    return OpenConfiguredPort(settings, devices);
+}
+
+} // namespace quillon::cli

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "control/port_settings.h"
+#include "port/serial_device.h"
+
+namespace quillon::cli {
+
+// What the listening side learns of its line while the monitor holds it.
+struct LineWatch
+{
+    std::uint64_t bytesRead = 0;
+    bool vanished = false; // the device hung up (adapter pulled, other end closed)
+};
+
+// The port opener of a headless capture: no dialog. The settings given on the command line
+// stand where the user's choice in Port Setup would, and the device opens through the window's
+// own path (exclusive open, queue sizes, mode string, reads that return at once) on QSerialPort.
+class ListenPortOpener : public PortOpener
+{
+public:
+    explicit ListenPortOpener(PortSettings chosen);
+
+    [[nodiscard]] std::unique_ptr<SerialLine> OpenPort(PortSettings& settings) override;
+
+    [[nodiscard]] const LineWatch& Watch() const { return *m_watch; }
+
+private:
+    PortSettings m_chosen;
+    std::shared_ptr<LineWatch> m_watch = std::make_shared<LineWatch>();
+};
+
+} // namespace quillon::cli

@@ -1,0 +1,228 @@
+#include "app/cli/listen_qt.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+#include <QCoreApplication>
+
+#include "app/cli/headless.h"
+#include "app/cli/listen_output.h"
+#include "app/cli/listen_port_qt.h"
+#include "app/cli/signal_stop_qt.h"
+#include "capture/system_clock.h"
+#include "control/memory_controls.h"
+#include "control/monitor.h"
+#include "port/mode_string.h"
+#include "port/qt_serial_line.h"
+#include "port/qt_timer.h"
+
+namespace quillon::cli {
+
+namespace {
+
+constexpr int kExitStopped = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+void PrintError(const std::string& text)
+{
+    const std::string line = "quillon-cli: " + text + "\n";
+    std::fwrite(line.data(), 1, line.size(), stderr);
+}
+
+// Questions of a capture nobody watches: the capture limit is answered No (the lists start
+// again empty; every line is already printed and saved), and so is any other question.
+// Messages go to stderr.
+class ListenPrompts : public Prompts
+{
+public:
+    void ShowMessage(const std::string& caption, const std::string& text) override
+    {
+        std::string oneLine = text;
+        std::replace(oneLine.begin(), oneLine.end(), '\n', ' ');
+        PrintError(caption + ": " + oneLine);
+    }
+    [[nodiscard]] Answer AskYesNoCancel(const std::string& /*caption*/,
+                                        const std::string& /*text*/) override
+    {
+        return Answer::No;
+    }
+    [[nodiscard]] std::optional<std::string>
+    ChooseFile(const FileDialogRequest& /*request*/) override
+    {
+        return std::nullopt;
+    }
+};
+
+// How long the analysis passes took, on the steady clock.
+struct PassTimes
+{
+    long passes = 0;
+    std::chrono::steady_clock::duration longest{};
+
+    void Add(std::chrono::steady_clock::duration pass)
+    {
+        ++passes;
+        longest = std::max(longest, pass);
+    }
+};
+
+// One headless capture: a real monitor with in-memory controls, driven by the Go command and
+// the window's timer rhythm on Qt's event loop.
+class ListenSession
+{
+public:
+    explicit ListenSession(const ListenOptions& options);
+    [[nodiscard]] int Run();
+
+private:
+    void OnTick(unsigned timerId);
+    void OnLine(int index, const std::string& text);
+    void OnSignal();
+    // Ends the capture (the first reason given stands) and leaves the event loop.
+    void Finish(int status, const std::string& message);
+    void ReportStats() const;
+
+    const ListenOptions& m_options;
+    ListenOutput m_output{stdout};
+    ListedFrameList m_frameList;
+    MemoryMonitorControls m_controls;
+    ListenPrompts m_prompts;
+    ListenPortOpener m_opener;
+    QtTimer m_timer{[this](unsigned id) { OnTick(id); }};
+    SystemClock m_clock;
+    TransientSettingsStore m_settings;
+    Monitor m_monitor;
+    SignalStop m_signals{[this](int /*signal*/) { OnSignal(); }};
+    PassTimes m_passTimes;
+    bool m_finished = false;
+};
+
+ListenSession::ListenSession(const ListenOptions& options)
+    : m_options(options), m_opener(options.settings),
+      m_monitor(MonitorDependencies{
+          MonitorControls{m_frameList, m_controls.functionFilter, m_controls.nodeFilter,
+                          m_controls.file, m_controls.fileName, m_controls.filteredList,
+                          m_controls.detailList, m_controls.go, m_controls.pause, m_controls.stop,
+                          m_controls.samples, m_controls.floatOrder, m_controls.saveFile,
+                          m_controls.loadFile},
+          m_prompts, m_opener, m_timer, m_clock, m_settings})
+{
+    m_frameList.SetOnAdded([this](int index, const std::string& text) { OnLine(index, text); });
+}
+
+int ListenSession::Run()
+{
+    if (!m_signals.Installed()) {
+        PrintError("cannot catch the stop signals");
+        return kExitFailed;
+    }
+    if (!m_options.saveFile.empty() && !m_output.OpenCaptureFile(m_options.saveFile)) {
+        PrintError(m_output.Error());
+        return kExitFailed;
+    }
+    m_monitor.Initialise();
+    m_monitor.OnGo();
+    if (!m_monitor.PortOpen()) {
+        const std::string& port = m_options.settings.port;
+        std::error_code error;
+        const bool exists = std::filesystem::exists(DeviceLocation(port), error);
+        PrintError("cannot open port " + port +
+                   (exists ? ": it is busy, or not a serial port that takes " +
+                                 BuildModeString(m_options.settings)
+                           : ": there is no such device"));
+        return kExitFailed;
+    }
+
+    int status = QCoreApplication::exec();
+    if (!m_output.Close() && status == kExitStopped) {
+        PrintError(m_output.Error());
+        status = kExitFailed;
+    }
+    if (m_options.stats)
+        ReportStats();
+    return status;
+}
+
+void ListenSession::OnTick(unsigned timerId)
+{
+    // A pass runs only with the port open; the monitor decides, the session only times it.
+    const bool passes = m_monitor.PortOpen();
+    const auto start = std::chrono::steady_clock::now();
+    m_monitor.OnTimer(timerId);
+    if (passes)
+        m_passTimes.Add(std::chrono::steady_clock::now() - start);
+
+    if (m_output.Failed())
+        Finish(kExitFailed, m_output.Error());
+    else if (m_opener.Watch().vanished)
+        Finish(kExitFailed, "the port " + m_options.settings.port + " went away");
+}
+
+void ListenSession::OnLine(int index, const std::string& text)
+{
+    // Line i of the Frame list always shows record i, stored just before its line was added.
+    const CaptureRecord* record = index >= 0 && index < m_monitor.Store().Count()
+                                      ? &m_monitor.Store().Record(index)
+                                      : nullptr;
+    (void)m_output.Write(text, record);
+}
+
+void ListenSession::OnSignal()
+{
+    // What has arrived by now is still analysed, listed and saved before the port closes.
+    if (!m_finished && m_monitor.PortOpen())
+        OnTick(Monitor::kTimerId);
+    Finish(kExitStopped, {});
+}
+
+void ListenSession::Finish(int status, const std::string& message)
+{
+    if (m_finished)
+        return;
+    m_finished = true;
+    if (!message.empty())
+        PrintError(message);
+    m_monitor.StopCapture();
+    QCoreApplication::exit(status);
+}
+
+void ListenSession::ReportStats() const
+{
+    const ListedTally& tally = m_output.Tally();
+    const double longestMs = std::chrono::duration<double, std::milli>(m_passTimes.longest).count();
+    char text[256];
+    std::snprintf(text, sizeof text,
+                  "%ld lines: %ld queries, %ld responses, %ld unknown, %ld CRC errors; "
+                  "%llu bytes read in %ld passes, longest pass %.3f ms",
+                  tally.lines, tally.queries, tally.responses, tally.unknown, tally.crcErrors,
+                  static_cast<unsigned long long>(m_opener.Watch().bytesRead), m_passTimes.passes,
+                  longestMs);
+    PrintError(text);
+}
+
+} // namespace
+
+int RunListen(const ListenOptions& options)
+{
+    // The line parameters must make a mode string the port's parser takes, as Go's would.
+    LineState parsed;
+    const std::string mode = BuildModeString(options.settings);
+    if (!ParseModeString(mode, parsed)) {
+        PrintError("these settings do not describe a line: " + mode);
+        return kExitUsage;
+    }
+
+    int argc = 1;
+    char name[] = "quillon-cli";
+    char* argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+    ListenSession session(options);
+    return session.Run();
+}
+
+} // namespace quillon::cli
