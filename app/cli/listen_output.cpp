@@ -38,14 +38,6 @@ void ListedTally::Count(std::string_view line)
         ++crcErrors;
 }
 
-int ListedFrameList::Add(const std::string& text)
-{
-    const int index = m_list.Add(text);
-    if (m_onAdded)
-        m_onAdded(index, text);
-    return index;
-}
-
 bool ListenOutput::OpenCaptureFile(const std::string& path)
 {
     errno = 0;

@@ -1,13 +1,11 @@
 #pragma once
 
 #include <cstdio>
-#include <functional>
 #include <string>
 #include <string_view>
 
 #include "capture/capture_store.h"
 #include "control/log_file.h"
-#include "control/memory_controls.h"
 
 namespace quillon::cli {
 
@@ -21,27 +19,6 @@ struct ListedTally
     long crcErrors = 0; // " CRC Error " lines
 
     void Count(std::string_view line);
-};
-
-// The Frame list of a headless capture: held in memory like the window's, and every line is
-// handed on the moment it is added.
-class ListedFrameList : public ListBox
-{
-public:
-    using OnAdded = std::function<void(int index, const std::string& text)>;
-
-    void SetOnAdded(OnAdded onAdded) { m_onAdded = std::move(onAdded); }
-
-    void Clear() override { m_list.Clear(); }
-    int Add(const std::string& text) override;
-    [[nodiscard]] int Count() const override { return m_list.Count(); }
-    [[nodiscard]] std::string Text(int index) const override { return m_list.Text(index); }
-    [[nodiscard]] int Selection() const override { return m_list.Selection(); }
-    void SetSelection(int index) override { m_list.SetSelection(index); }
-
-private:
-    MemoryListBox m_list;
-    OnAdded m_onAdded;
 };
 
 // Where a live capture's lines go as they are listed: each summary line to the output stream,

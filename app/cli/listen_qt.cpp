@@ -81,7 +81,7 @@ public:
 
 private:
     void OnTick(unsigned timerId);
-    void OnLine(int index, const std::string& text);
+    void OnLine(int index);
     void OnSignal();
     // Ends the capture (the first reason given stands) and leaves the event loop.
     void Finish(int status, const std::string& message);
@@ -89,7 +89,6 @@ private:
 
     const ListenOptions& m_options;
     ListenOutput m_output{stdout};
-    ListedFrameList m_frameList;
     MemoryMonitorControls m_controls;
     ListenPrompts m_prompts;
     ListenPortOpener m_opener;
@@ -104,15 +103,11 @@ private:
 
 ListenSession::ListenSession(const ListenOptions& options)
     : m_options(options), m_opener(options.settings),
-      m_monitor(MonitorDependencies{
-          MonitorControls{m_frameList, m_controls.functionFilter, m_controls.nodeFilter,
-                          m_controls.file, m_controls.fileName, m_controls.filteredList,
-                          m_controls.detailList, m_controls.go, m_controls.pause, m_controls.stop,
-                          m_controls.samples, m_controls.floatOrder, m_controls.saveFile,
-                          m_controls.loadFile},
-          m_prompts, m_opener, m_timer, m_clock, m_settings})
+      m_monitor(
+          MonitorDependencies{m_controls.View(), m_prompts, m_opener, m_timer, m_clock, m_settings},
+          MonitorOptions{BackupMode::None})
 {
-    m_frameList.SetOnAdded([this](int index, const std::string& text) { OnLine(index, text); });
+    m_monitor.SetLineObserver([this](int index) { OnLine(index); });
 }
 
 int ListenSession::Run()
@@ -137,6 +132,9 @@ int ListenSession::Run()
                            : ": there is no such device"));
         return kExitFailed;
     }
+
+    // Scripts wait for this line before they put traffic on the line.
+    PrintError("listening on " + BuildModeString(m_options.settings));
 
     int status = QCoreApplication::exec();
     if (!m_output.Close() && status == kExitStopped) {
@@ -163,13 +161,13 @@ void ListenSession::OnTick(unsigned timerId)
         Finish(kExitFailed, "the port " + m_options.settings.port + " went away");
 }
 
-void ListenSession::OnLine(int index, const std::string& text)
+void ListenSession::OnLine(int index)
 {
-    // Line i of the Frame list always shows record i, stored just before its line was added.
+    // Line i of the Frame list always shows record i.
     const CaptureRecord* record = index >= 0 && index < m_monitor.Store().Count()
                                       ? &m_monitor.Store().Record(index)
                                       : nullptr;
-    (void)m_output.Write(text, record);
+    (void)m_output.Write(m_controls.frameList.Text(index), record);
 }
 
 void ListenSession::OnSignal()
@@ -209,7 +207,17 @@ void ListenSession::ReportStats() const
 
 int RunListen(const ListenOptions& options)
 {
-    // The line parameters must make a mode string the port's parser takes, as Go's would.
+    // The port name and the line parameters must fit the mode string whole, and make one the
+    // port's parser takes, as Go's would.
+    PortSettings withoutPort = options.settings;
+    withoutPort.port.clear();
+    const std::size_t rest = BuildModeString(withoutPort).size();
+    const std::size_t longestPort = kModeStringMax > rest ? kModeStringMax - rest : 0;
+    if (options.settings.port.size() > longestPort) {
+        PrintError("the port name is too long: at most " + std::to_string(longestPort) +
+                   " characters");
+        return kExitUsage;
+    }
     LineState parsed;
     const std::string mode = BuildModeString(options.settings);
     if (!ParseModeString(mode, parsed)) {

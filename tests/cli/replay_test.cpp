@@ -117,7 +117,7 @@ TEST(ReplayCli, RejectsWrongUsageWithStatusTwo)
     const std::vector<std::vector<std::string>> cases = {
         {},
         {"replay"},
-        {"listen", kSample},
+        {"record", kSample},
         {"replay", kSample, "--nodes", "1"},
         {"replay", kSample, "--node", "256"},
         {"replay", kSample, "--node", "-1"},

@@ -1,0 +1,287 @@
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sstream>
+
+#include "cli/listen_rig.h"
+#include "support/capture_rig.h"
+#include "support/fakes.h"
+
+namespace quillon {
+namespace {
+
+using test::Bytes;
+using test::ChildProcess;
+using test::DeadlineIn;
+using test::Hex;
+using test::PseudoTerminal;
+using test::ReadWholeFile;
+using test::TempDir;
+using test::WithCrc;
+
+constexpr const char* kListening = "listening on ";
+
+std::vector<std::string> Lines(const std::string& text, char end = '\n')
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line, end);)
+        lines.push_back(line);
+    return lines;
+}
+
+// A live line without its timestamp text, which ends in two blanks.
+std::string WithoutTimestamp(const std::string& line)
+{
+    const std::size_t end = line.find("  ");
+    return end == std::string::npos ? line : line.substr(end + 2);
+}
+
+struct Listener
+{
+    TempDir dir;
+    PseudoTerminal line;
+    std::unique_ptr<ChildProcess> cli;
+
+    // Starts `quillon-cli listen DEVICE extra...` in the temporary folder and waits until it
+    // reports that the port is open.
+    ::testing::AssertionResult Start(std::vector<std::string> extra = {})
+    {
+        if (!line.Ready())
+            return ::testing::AssertionFailure() << "no pseudo-terminal";
+        std::vector<std::string> args{"listen", line.Device()};
+        args.insert(args.end(), extra.begin(), extra.end());
+        cli = std::make_unique<ChildProcess>(QUILLON_CLI_PATH, args, dir.File(""));
+        if (!cli->Started())
+            return ::testing::AssertionFailure() << "quillon-cli did not start";
+        if (!cli->WaitForErr(kListening, DeadlineIn()))
+            return ::testing::AssertionFailure() << "not listening: " << cli->Err();
+        return ::testing::AssertionSuccess();
+    }
+};
+
+#ifdef QUILLON_CLI_LISTEN
+
+TEST(ListenCli, ListsEveryFrameAsItArrivesSavesItAndStopsOnSignals)
+{
+    const struct
+    {
+        Bytes frame;
+        std::string line; // as listed, after the timestamp text
+    } traffic[] = {
+        {Hex("01 03 00 00 00 0A C5 CD"),
+         "(Q) Read Holding Regs: Node = 1 : Address = 0 : Registers 5 : Bytes = 8"},
+        {Hex("01 03 04 00 01 00 02 2A 32"), "(R) Read Holding Regs: Node = 1 : Bytes = 9"},
+        {WithCrc(Hex("11 04 00 08 00 02")),
+         "(Q) Read Input Regs: Node = 17 : Address = 8 : Registers 1 : Bytes = 8"},
+        {WithCrc(Hex("11 04 04 00 0A 00 0B")), "(R) Read Input Regs: Node = 17 : Bytes = 9"},
+        {WithCrc(Hex("02 10 01 00 00 02 04 00 07 00 08")),
+         "(Q) Preset Multiple Regs: Node = 2 : Address = 256 : Registers 1 : Bytes = 13"},
+        {WithCrc(Hex("02 10 01 00 00 02")), "(R) Preset Multiple Regs: Node = 2 : Bytes = 8"},
+        {WithCrc(Hex("05 01 00 00 00 0A")),
+         "(Q) Read Coil Status: Node = 5 : Address = 0 : Registers 5 : Bytes = 8"},
+        {WithCrc(Hex("05 01 02 49 02")), "(R) Read Coil Status: Node = 5 : Bytes = 7"},
+        {WithCrc(Hex("01 03 00 62 00 05")),
+         "(Q) Read Holding Regs: Node = 1 : Address = 98 : Registers 2 : Bytes = 8"},
+        {Hex("01 83 02 C0 F1"), "(R) Read Holding Regs: Node = 1 : Bytes = 5 (Error 2)"},
+        {Hex("01 03 00 00 00 0A C5 CE"), "(U)  CRC Error "},
+        {Hex("01 03 04 00 01 00 02 2A 32"), "(R) Read Holding Regs: Node = 1 : Bytes = 9"},
+    };
+    const int signals[] = {SIGINT, SIGTERM, SIGHUP};
+    for (const int signal : signals) {
+        SCOPED_TRACE("signal " + std::to_string(signal));
+        Listener listener;
+        ASSERT_TRUE(listener.Start({"--parity", "N", "--save", "capture.mlog", "--stats"}));
+
+        // The first half in one go, the rest frame by frame as each line shows up.
+        const std::size_t half = std::size(traffic) / 2;
+        Bytes block;
+        for (std::size_t i = 0; i < half; ++i)
+            block.insert(block.end(), traffic[i].frame.begin(), traffic[i].frame.end());
+        ASSERT_TRUE(listener.line.Send(block, DeadlineIn()));
+        ASSERT_TRUE(listener.cli->WaitForLines(half, DeadlineIn())) << listener.cli->Out();
+        // A frame is listed once the bytes behind it show where it ends, or when its own length
+        // and CRC settle it; a short response alone waits for what follows it.
+        for (std::size_t i = half; i < std::size(traffic); ++i) {
+            ASSERT_TRUE(listener.line.Send(traffic[i].frame, DeadlineIn()));
+            ASSERT_TRUE(listener.cli->WaitForLines(i, DeadlineIn())) << listener.cli->Out();
+        }
+        ASSERT_TRUE(listener.cli->WaitForLines(std::size(traffic), DeadlineIn()))
+            << listener.cli->Out();
+        listener.cli->Signal(signal);
+        EXPECT_EQ(listener.cli->Wait(DeadlineIn()), 0) << listener.cli->Err();
+
+        const std::vector<std::string> printed = Lines(listener.cli->Out());
+        ASSERT_EQ(printed.size(), std::size(traffic)) << listener.cli->Out();
+        for (std::size_t i = 0; i < printed.size(); ++i)
+            EXPECT_EQ(WithoutTimestamp(printed[i]), traffic[i].line) << "line " << i;
+
+        // The file holds one log line per frame, and replays to exactly the printed lines.
+        const std::string file = listener.dir.File("capture.mlog");
+        const std::vector<std::string> logLines = Lines(ReadWholeFile(file));
+        ASSERT_EQ(logLines.size(), std::size(traffic));
+        EXPECT_EQ(logLines[0].substr(0, 30), "00,08,01,03,00,00,00,0A,C5,CD,");
+        EXPECT_EQ(logLines[0].back(), '\r');
+        ChildProcess replay(QUILLON_CLI_PATH, {"replay", file}, listener.dir.File(""));
+        EXPECT_EQ(replay.Wait(DeadlineIn()), 0);
+        EXPECT_EQ(replay.Out(), listener.cli->Out());
+
+        EXPECT_NE(listener.cli->Err().find("12 lines: 5 queries, 6 responses, 1 unknown, 1 CRC "
+                                           "errors; 100 bytes read in "),
+                  std::string::npos)
+            << listener.cli->Err();
+        EXPECT_FALSE(std::filesystem::exists(listener.dir.File("Backup.mlog")));
+    }
+}
+
+TEST(ListenCli, GoesOnPastTheCaptureLimitWithEveryFrameSaved)
+{
+    Listener listener;
+    ASSERT_TRUE(listener.Start({"--save", "capture.mlog"}));
+    constexpr int kPairs = 1100; // 2200 frames: beyond the 2000 records the lists hold
+    constexpr int kPairsPerBurst = 100;
+    // Bursts of traffic, each sent once the one before is listed; a response is cut when the
+    // next burst's first query shows where it ends.
+    for (int first = 0; first < kPairs; first += kPairsPerBurst) {
+        Bytes burst;
+        for (int i = first; i < first + kPairsPerBurst; ++i) {
+            const auto node = static_cast<std::uint8_t>(1 + i % 200);
+            const Bytes query = WithCrc({node, 0x03, 0x00, 0x00, 0x00, 0x01});
+            const Bytes response = WithCrc({node, 0x03, 0x02, 0x12, static_cast<std::uint8_t>(i)});
+            burst.insert(burst.end(), query.begin(), query.end());
+            burst.insert(burst.end(), response.begin(), response.end());
+        }
+        ASSERT_TRUE(listener.line.Send(burst, DeadlineIn()));
+        ASSERT_TRUE(listener.cli->WaitForLines(2 * (first + kPairsPerBurst) - 1, DeadlineIn()))
+            << listener.cli->LineCount() << " lines";
+    }
+    ASSERT_TRUE(listener.line.Send(Hex("01 03 00 00 00 0A C5 CD"), DeadlineIn()));
+    ASSERT_TRUE(listener.cli->WaitForLines(2 * kPairs + 1, DeadlineIn()))
+        << listener.cli->LineCount() << " lines";
+    listener.cli->Signal(SIGTERM);
+    EXPECT_EQ(listener.cli->Wait(DeadlineIn()), 0) << listener.cli->Err();
+
+    const std::vector<std::string> printed = Lines(listener.cli->Out());
+    ASSERT_EQ(printed.size(), 2u * kPairs + 1);
+    for (std::size_t i = 0; i < 2u * kPairs; ++i) {
+        const std::string node = std::to_string(1 + (i / 2) % 200);
+        const std::string want = i % 2 == 0
+                                     ? "(Q) Read Holding Regs: Node = " + node +
+                                           " : Address = 0 : Registers 0 : Bytes = 8"
+                                     : "(R) Read Holding Regs: Node = " + node + " : Bytes = 7";
+        ASSERT_EQ(WithoutTimestamp(printed[i]), want) << "line " << i;
+    }
+    const std::vector<std::string> logLines =
+        Lines(ReadWholeFile(listener.dir.File("capture.mlog")));
+    ASSERT_EQ(logLines.size(), 2u * kPairs + 1);
+    EXPECT_EQ(logLines.back().substr(0, 30), "00,08,01,03,00,00,00,0A,C5,CD,");
+    // The last pair: node 1 + 1099 % 200 = 100, register value 0x124B.
+    EXPECT_EQ(logLines[2 * kPairs - 1].substr(0, 21), "00,07,64,03,02,12,4B,");
+}
+
+TEST(ListenCli, EndsWithStatusOneWhenTheLineOrTheFileFails)
+{
+    {
+        SCOPED_TRACE("the line hangs up");
+        Listener listener;
+        ASSERT_TRUE(listener.Start());
+        ASSERT_TRUE(listener.line.Send(Hex("01 03 00 00 00 0A C5 CD"), DeadlineIn()));
+        ASSERT_TRUE(listener.cli->WaitForLines(1, DeadlineIn()));
+        listener.line.CloseMaster();
+        EXPECT_EQ(listener.cli->Wait(DeadlineIn()), 1);
+        EXPECT_NE(listener.cli->Err().find("went away"), std::string::npos) << listener.cli->Err();
+        EXPECT_EQ(Lines(listener.cli->Out()).size(), 1u);
+    }
+    {
+        SCOPED_TRACE("the capture file cannot take a line");
+        Listener listener;
+        ASSERT_TRUE(listener.Start({"--save", "/dev/full"}));
+        ASSERT_TRUE(listener.line.Send(Hex("01 03 00 00 00 0A C5 CD"), DeadlineIn()));
+        EXPECT_EQ(listener.cli->Wait(DeadlineIn()), 1);
+        EXPECT_NE(listener.cli->Err().find("cannot write /dev/full"), std::string::npos)
+            << listener.cli->Err();
+    }
+    {
+        SCOPED_TRACE("another listener holds the port");
+        Listener first;
+        ASSERT_TRUE(first.Start());
+        ChildProcess second(QUILLON_CLI_PATH, {"listen", first.line.Device()}, first.dir.File(""));
+        EXPECT_EQ(second.Wait(DeadlineIn()), 1);
+        EXPECT_NE(second.Err().find("cannot open port " + first.line.Device() + ": it is busy"),
+                  std::string::npos)
+            << second.Err();
+        first.cli->Signal(SIGTERM);
+        EXPECT_EQ(first.cli->Wait(DeadlineIn()), 0);
+    }
+}
+
+TEST(ListenCli, RefusesWhatItCannotOpenBeforeListening)
+{
+    TempDir dir;
+    PseudoTerminal line;
+    ASSERT_TRUE(line.Ready());
+    const struct
+    {
+        std::vector<std::string> args;
+        int status;
+        std::string error;
+    } cases[] = {
+        {{"listen", "/dev/quillon-no-such-port"}, 1, "there is no such device"},
+        {{"listen", line.Device(), "--save", dir.File("missing/capture.mlog")}, 1, "cannot create"},
+        // The port name and the line parameters share one 99-character mode string.
+        {{"listen", "/dev/" + std::string(60, 'p')}, 2, "the port name is too long: at most 64"},
+        {{"listen", "/dev/" + std::string(65, 'p'), "--baud", "1"},
+         2,
+         "the port name is too long: at most 68"},
+        {{"listen", "/dev/" + std::string(63, 'p'), "--baud", "1"}, 1, "there is no such device"},
+    };
+    for (const auto& c : cases) {
+        ChildProcess cli(QUILLON_CLI_PATH, c.args, dir.File(""));
+        EXPECT_EQ(cli.Wait(DeadlineIn()), c.status) << c.args[1];
+        EXPECT_NE(cli.Err().find(c.error), std::string::npos) << cli.Err();
+        EXPECT_EQ(cli.Err().find(kListening), std::string::npos);
+        EXPECT_EQ(cli.Out(), "");
+    }
+}
+
+#endif
+
+TEST(ListenCli, UsageErrorsExitWithStatusTwo)
+{
+    TempDir dir;
+    const std::vector<std::vector<std::string>> cases = {
+        {"listen"},
+        {"listen", "ttyS0", "ttyS1"},
+        {"listen", "ttyS0", "--baud", "0"},
+        {"listen", "ttyS0", "--baud", "96OO"},
+        {"listen", "ttyS0", "--baud", "1234567890"},
+        {"listen", "ttyS0", "--parity", "X"},
+        {"listen", "ttyS0", "--parity=EVEN"},
+        {"listen", "ttyS0", "--data", "9"},
+        {"listen", "ttyS0", "--stop", "3"},
+        {"listen", "ttyS0", "--save"},
+        {"listen", "ttyS0", "--save="},
+        {"listen", "ttyS0", "--speed", "9600"},
+    };
+    for (const auto& args : cases) {
+        ChildProcess cli(QUILLON_CLI_PATH, args, dir.File(""));
+        EXPECT_EQ(cli.Wait(DeadlineIn()), 2) << args.back();
+        EXPECT_EQ(cli.Out(), "") << args.back();
+        EXPECT_NE(cli.Err().find("usage: quillon-cli listen PORT"), std::string::npos) << cli.Err();
+    }
+    ChildProcess help(QUILLON_CLI_PATH, {"listen", "--help"}, dir.File(""));
+    EXPECT_EQ(help.Wait(DeadlineIn()), 0);
+    EXPECT_NE(help.Out().find("--save FILE"), std::string::npos);
+}
+
+#ifndef QUILLON_CLI_LISTEN
+TEST(ListenCli, SaysItIsNotInABuildWithoutQt)
+{
+    TempDir dir;
+    ChildProcess cli(QUILLON_CLI_PATH, {"listen", "ttyS0"}, dir.File(""));
+    EXPECT_EQ(cli.Wait(DeadlineIn()), 2);
+    EXPECT_NE(cli.Err().find("listen is not in this build"), std::string::npos) << cli.Err();
+}
+#endif
+
+} // namespace
+} // namespace quillon
