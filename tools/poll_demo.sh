@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Drives mbpoll as a Modbus RTU master against tools/modbus_slave.py on a serial device, for
-# a bounded number of rounds and a bounded time. Every round reads holding registers (code 3),
-# input registers (code 4) and coils (code 1) from each unit, writes three holding registers
-# (code 16) to each unit, reads beyond the register map of the first unit (an exception answer)
+# a bounded number of rounds and a bounded time. Every round writes three holding registers
+# (code 16) to each unit, then reads holding registers (code 3), input registers (code 4) and
+# coils (code 1) from it, reads beyond the register map of the first unit (an exception answer)
 # and asks a unit that nobody serves (a timeout).
 #
 #   tools/poll_demo.sh DEVICE [--rounds N] [--seconds S] [--units "1 2"] [--silent U]
@@ -71,7 +71,7 @@ transact() {
         outcome="ok$values"
         answered=$((answered + 1))
     else
-        outcome="failed: $(printf '%s\n' "$out" | tail -n 1)"
+        outcome="failed: $(printf "%s\n" "$out" | grep -v "^-- Polling" | grep . | tr "\n" " ")"
     fi
     [ $quiet -eq 1 ] || echo "$label: $outcome"
 }
@@ -88,14 +88,16 @@ first_unit=${units%% *}
 for ((round = 0; round < rounds && SECONDS < deadline; round++)); do
     for unit in $units; do
         start=$((round % 90))
+        # The write comes first: a monitor cuts its 8-byte answer by the CRC when the next
+        # frame on the line is from the same unit, and by a byte count otherwise.
+        transact "unit $unit fc 16 at 50 x3" -a "$unit" -t 4 -r 50 "$device" \
+            $((round * 3)) $((round * 3 + 1)) $((round * 3 + 2))
+        expect ok
         transact "unit $unit fc 3 at $start x5" -a "$unit" -t 4 -r "$start" -c 5 "$device"
         expect ok
         transact "unit $unit fc 4 at $start x4" -a "$unit" -t 3 -r "$start" -c 4 "$device"
         expect ok
         transact "unit $unit fc 1 at 0 x10" -a "$unit" -t 0 -r 0 -c 10 "$device"
-        expect ok
-        transact "unit $unit fc 16 at 50 x3" -a "$unit" -t 4 -r 50 "$device" \
-            $((round * 3)) $((round * 3 + 1)) $((round * 3 + 2))
         expect ok
     done
     transact "unit $first_unit fc 3 at 98 x5" -a "$first_unit" -t 4 -r 98 -c 5 "$device"
