@@ -335,5 +335,28 @@ TEST(RunStates, LoadEndsARunAndAFailedLoadLeavesItGoing)
     EXPECT_EQ(rig.prompts.messages.size(), 2u);
 }
 
+TEST(RunStates, EveryLiveLineIsAnnouncedWithItsRecordBeforeTheLimitQuestion)
+{
+    MonitorRig rig;
+    std::vector<std::string> announced;
+    rig.monitor.SetLineObserver([&](int index) {
+        announced.push_back(rig.controls.frameList.Text(index) + "|" +
+                            FormatLogLine(rig.monitor.Store().Record(index)));
+    });
+    std::size_t announcedAtQuestion = 0;
+    rig.prompts.onQuestion = [&] { announcedAtQuestion = announced.size(); };
+    rig.prompts.answers = {Answer::No};
+    RunToTheLimit(rig);
+    EXPECT_EQ(announcedAtQuestion, 2000u);
+    EXPECT_EQ(announced.back(),
+              "Feb 16 2012 13:30:42.075  (Q) Read Holding Regs: Node = 1 : Address = 0 : "
+              "Registers 5 : Bytes = 8|00,08,01,03,00,00,00,0A,C5,CD,Feb 16 2012 13:30:42.075  "
+              "\r\n");
+    // Loaded lines are not live lines.
+    rig.prompts.files = {rig.dir.Write("in.mlog", "00,08,01,03,00,00,00,0A,C5,CD,t\n")};
+    rig.monitor.OnLoadFile();
+    EXPECT_EQ(announced.size(), 2000u);
+}
+
 } // namespace
 } // namespace quillon
