@@ -6,7 +6,8 @@
 # and asks a unit that nobody serves (a timeout).
 #
 #   tools/poll_demo.sh DEVICE [--rounds N] [--seconds S] [--units "1 2"] [--silent U]
-#                             [--baud B] [--parity none|even|odd] [--timeout S] [--quiet]
+#                             [--baud B] [--parity none|even|odd] [--timeout S]
+#                             [--silent-timeout S] [--quiet]
 #
 # Prints one line per transaction ("unit 1 fc 3 at 0 x5: ok 100 101 102 103 104") and a last
 # line "poll_demo: N transactions, A answered, E exceptions, T timeouts, U unexpected". Exits 0
@@ -14,7 +15,7 @@
 set -uo pipefail
 
 usage() {
-    sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//'
     exit 2
 }
 
@@ -28,6 +29,7 @@ silent=9
 baud=38400
 parity=none
 timeout_s=0.5
+silent_timeout_s=
 quiet=0
 while [ $# -gt 0 ]; do
     case $1 in
@@ -38,6 +40,7 @@ while [ $# -gt 0 ]; do
     --baud) baud=$2; shift 2 ;;
     --parity) parity=$2; shift 2 ;;
     --timeout) timeout_s=$2; shift 2 ;;
+    --silent-timeout) silent_timeout_s=$2; shift 2 ;;
     --quiet) quiet=1; shift ;;
     *) usage ;;
     esac
@@ -47,7 +50,10 @@ command -v mbpoll > /dev/null || { echo "poll_demo: mbpoll is not installed" >&2
 
 transactions=0 answered=0 exceptions=0 timeouts=0 unexpected=0
 deadline=$((SECONDS + seconds))
-# mbpoll waits timeout_s for an answer; the hard limit only catches a hung master.
+# mbpoll waits timeout_s for an answer (silent_timeout_s for the unit nobody serves, so that a
+# slow machine can be given time without every round waiting that long for nothing); the hard
+# limit only catches a hung master.
+silent_timeout_s=${silent_timeout_s:-$timeout_s}
 hard_limit=$(awk -v t="$timeout_s" 'BEGIN { printf "%d", t + 5 }')
 
 # One transaction: "transact LABEL mbpoll-arguments...". The outcome lands in $outcome.
@@ -55,7 +61,7 @@ transact() {
     local label=$1
     shift
     local out
-    out=$(timeout -k 1 "$hard_limit" mbpoll -m rtu -b "$baud" -P "$parity" -0 -1 -o "$timeout_s" \
+    out=$(timeout -k 1 "$hard_limit" mbpoll -m rtu -b "$baud" -P "$parity" -0 -1 -o "$wait_s" \
         "$@" 2>&1)
     local status=$?
     transactions=$((transactions + 1))
@@ -85,6 +91,7 @@ expect() {
 }
 
 first_unit=${units%% *}
+wait_s=$timeout_s
 for ((round = 0; round < rounds && SECONDS < deadline; round++)); do
     for unit in $units; do
         start=$((round % 90))
@@ -102,7 +109,9 @@ for ((round = 0; round < rounds && SECONDS < deadline; round++)); do
     done
     transact "unit $first_unit fc 3 at 98 x5" -a "$first_unit" -t 4 -r 98 -c 5 "$device"
     expect exception
+    wait_s=$silent_timeout_s
     transact "unit $silent fc 3 at 0 x1" -a "$silent" -t 4 -r 0 -c 1 "$device"
+    wait_s=$timeout_s
     expect timeout
 done
 

@@ -22,8 +22,8 @@ start_listener 2 --parity N --save "$work/capture.mlog" --stats
 start_slave 1 1,2
 
 "$root/tools/poll_demo.sh" "$work/bus/peer0" --rounds "$rounds" --seconds 100 --units "1 2" \
-    --silent 9 --baud 38400 --timeout 0.5 > "$work/poll.out" 2>&1 ||
-    fail "the polling session went wrong: $(tail -n 3 "$work/poll.out")"
+    --silent 9 --baud 38400 --timeout 2 --silent-timeout 0.3 > "$work/poll.out" 2>&1 ||
+    fail "the polling session went wrong: $(grep -e expected -e 'poll_demo:' "$work/poll.out")"
 expected_lines < "$work/poll.out" > "$work/expected.txt"
 want=$(lines_of "$work/expected.txt")
 transactions=$((rounds * 10))
