@@ -191,3 +191,72 @@ for text in sys.stdin:
 
 # Frame-list lines without their timestamp texts (which end in two blanks).
 strip_timestamps() { sed 's/^[^(]*  (/(/'; }
+
+# An X server of the test's own on a free display; sets DISPLAY.
+start_display() {
+    local n
+    for n in $(seq 90 150); do
+        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break
+    done
+    track "$work/xvfb.out" "$work/xvfb.err" Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp
+    export DISPLAY=":$n"
+    wait_until 10 xdotool getmouselocation > /dev/null 2>&1 || fail "Xvfb did not start on :$n"
+}
+
+# The window with its own settings folder, home and working folder ($work/window), the
+# monitor's port preselected as peer $1 of the line: start_window PEER BAUD PARITY.
+start_window() {
+    local port=${devices[$1]#/dev/}
+    [ ${#port} -le 9 ] || fail "the line's device name $port does not fit a port setting"
+    mkdir -p "$work/config/Varnel" "$work/home" "$work/window"
+    mkdir -m 700 -p "$work/runtime"
+    printf '[Settings]\nPort=%s\nBaud=%s\nParity=%s\nDataLength=8\nStopBits=1\n' \
+        "$port" "$2" "$3" > "$work/config/Varnel/Orvane.conf"
+    (cd "$work/window" && HOME=$work/home XDG_CONFIG_HOME=$work/config \
+        XDG_RUNTIME_DIR=$work/runtime QT_QPA_PLATFORM=xcb exec "$build/quillon") > "$work/window.out" 2> "$work/window.err" &
+    window_pid=$!
+    pids+=("$window_pid")
+    wait_until 20 find_window "^Orvane V2 \(Modbus Monitor\)$" ||
+        fail "the Monitor window did not show"
+    main_window=$found_window
+    read -r window_width window_height <<< "$(xdotool getwindowgeometry --shell "$main_window" |
+        awk -F= '/^WIDTH/ { w = $2 } /^HEIGHT/ { h = $2 } END { print w, h }')"
+}
+
+find_window() {
+    found_window=$(xdotool search --onlyvisible --name "$1" 2> /dev/null | head -n 1)
+    [ -n "$found_window" ]
+}
+
+# Clicks the Monitor window at the centre of a control given in dialog units: x y width height
+# (the window is 461 x 326 dialog units).
+click_control() {
+    local x y
+    x=$(awk -v w="$window_width" -v u="$1" -v s="$3" 'BEGIN { printf "%d", (u + s / 2) * w / 461 }')
+    y=$(awk -v h="$window_height" -v u="$2" -v s="$4" 'BEGIN { printf "%d", (u + s / 2) * h / 326 }')
+    xdotool mousemove --window "$main_window" "$x" "$y" click 1
+}
+
+# Go, then OK in Port Setup; waits until the monitor's peer $1 is attached to the line.
+press_go_and_ok() {
+    click_control 7 177 38 14
+    wait_until 20 find_window "^Port Setup" || fail "Port Setup did not show"
+    local setup=$found_window
+    # OK has the focus when Port Setup opens; Enter presses it.
+    xdotool windowfocus --sync "$setup" 2> /dev/null || true
+    xdotool key Return
+    wait_until 20 attached "$1" || fail "the window did not open its port"
+}
+
+# Quit (the Quit button) and wait for the window to end.
+quit_window() {
+    click_control 404 177 36 14
+    local gone='! kill -0 "$window_pid" 2> /dev/null'
+    wait_until 20 eval "$gone" || fail "the window did not end on Quit"
+    window_status=0
+    wait "$window_pid" || window_status=$?
+    forget "$window_pid"
+}
+
+resident_kb() { awk '/^VmRSS:/ { print $2 }' "/proc/$1/status"; }
+peak_resident_kb() { awk '/^VmHWM:/ { print $2 }' "/proc/$1/status"; }
