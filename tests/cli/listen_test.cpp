@@ -18,6 +18,8 @@ using test::ReadWholeFile;
 using test::TempDir;
 using test::WithCrc;
 
+#ifdef QUILLON_CLI_LISTEN
+
 constexpr const char* kListening = "listening on ";
 
 std::vector<std::string> Lines(const std::string& text, char end = '\n')
@@ -58,8 +60,6 @@ struct Listener
         return ::testing::AssertionSuccess();
     }
 };
-
-#ifdef QUILLON_CLI_LISTEN
 
 TEST(ListenCli, ListsEveryFrameAsItArrivesSavesItAndStopsOnSignals)
 {
