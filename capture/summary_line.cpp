@@ -1,0 +1,92 @@
+#include "capture/summary_line.h"
+
+#include "capture/function_names.h"
+
+#include <array>
+
+namespace quillon {
+
+namespace {
+
+void AppendHexUpper(std::string& text, unsigned value)
+{
+    std::array<char, 8> digits{};
+    std::size_t n = 0;
+    do {
+        digits[n++] = "0123456789ABCDEF"[value % 16];
+        value /= 16;
+    } while (value != 0 && n < digits.size());
+    while (n > 0)
+        text.push_back(digits[--n]);
+}
+
+} // namespace
+
+void AppendDecimal(std::string& text, unsigned value)
+{
+    std::array<char, 12> digits{};
+    std::size_t n = 0;
+    do {
+        digits[n++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0 && n < digits.size());
+    while (n > 0)
+        text.push_back(digits[--n]);
+}
+
+void BuildSummaryLine(const AnalysePackets& frame,
+                      bool crcCorrect,
+                      std::string_view timestamp,
+                      std::string& line)
+{
+    line.assign(timestamp);
+    const auto bytes = static_cast<unsigned>(frame.frameLength);
+    if (!crcCorrect) {
+        // A damaged frame is not named; only an unknown code shows its length.
+        line.append("(U)  CRC Error ");
+        if (frame.recognisedFlag == 0) {
+            line.append(": Bytes = ");
+            AppendDecimal(line, bytes);
+        }
+        return;
+    }
+    if (frame.recognisedFlag == 0)
+        line.append("(U) ");
+    else
+        line.append(frame.queryFlag == 1 ? "(Q) " : "(R) ");
+    line.append(frame.nameText);
+    line.append(": Node = ");
+    AppendDecimal(line, frame.node);
+    if (frame.registersTaken) {
+        line.append(" : Address = ");
+        AppendDecimal(line, frame.registerAddress);
+        line.append(" : Registers ");
+        AppendDecimal(line, frame.registerQuantity);
+    }
+    line.append(" : Bytes = ");
+    AppendDecimal(line, bytes);
+    if (frame.exceptionCode != 0) {
+        line.append(" (Error ");
+        AppendDecimal(line, frame.exceptionCode);
+        line.push_back(')');
+    }
+}
+
+void BuildComboText(std::uint8_t code, std::uint8_t exceptionCode, std::string& text)
+{
+    text.assign("Code ");
+    AppendDecimal(text, code);
+    text.append(" (0x");
+    AppendHexUpper(text, code);
+    text.append("h) ");
+    if (exceptionCode != 0) {
+        text.append("Error ");
+        AppendDecimal(text, exceptionCode);
+        text.push_back(' ');
+    }
+    text.append(CodeName(code));
+    if (text.size() > kComboTextMax)
+        text.resize(kComboTextMax);
+}
+
+} // namespace quillon

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "capture/clock.h"
+
+namespace quillon {
+
+// The machine's local time, seconds and milliseconds from one reading.
+class SystemClock : public Clock
+{
+  public:
+    [[nodiscard]] LocalTime Now() override;
+};
+
+} // namespace quillon

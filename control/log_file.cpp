@@ -1,0 +1,182 @@
+#include "control/log_file.h"
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+namespace quillon {
+
+namespace {
+
+// Two upper-case hexadecimal digits, the high half first.
+void AppendHexPair(std::string& text, std::uint8_t byte)
+{
+    constexpr std::string_view kDigits = "0123456789ABCDEF";
+    text.push_back(kDigits[byte >> 4]);
+    text.push_back(kDigits[byte & 0x0FU]);
+}
+
+// The value of a hexadecimal digit, either case; -1 for any other character.
+int HexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+// The byte written as two digits at `at`; -1 when either is not a hexadecimal digit.
+int HexByte(std::string_view line, std::size_t at)
+{
+    const int high = HexDigit(line[at]);
+    const int low = HexDigit(line[at + 1]);
+    return (high < 0 || low < 0) ? -1 : high * 16 + low;
+}
+
+// Splits a file into lines: a line feed ends a line and a carriage return directly before it is
+// dropped. A line longer than the longest valid line is only measured, never held whole.
+class LineReader
+{
+  public:
+    explicit LineReader(std::FILE* file) : m_file(file), m_buffer(kChunk) {}
+
+    // The next line, or false at the end of the file. `overlong` tells a line that was too long
+    // to be a log line; its text is then not kept.
+    [[nodiscard]] bool Next(std::string& line, bool& overlong)
+    {
+        line.clear();
+        overlong = false;
+        bool tookAny = false;
+        while (m_position < m_filled || Fill()) {
+            tookAny = true;
+            const char* start = m_buffer.data() + m_position;
+            const std::size_t available = m_filled - m_position;
+            const auto* feed = static_cast<const char*>(std::memchr(start, '\n', available));
+            const std::size_t chunk =
+                feed != nullptr ? static_cast<std::size_t>(feed - start) : available;
+            // One character more than a log line may be its carriage return.
+            if (!overlong && line.size() + chunk > kLogLineMax + 1) {
+                overlong = true;
+                line.clear();
+            }
+            if (!overlong)
+                line.append(start, chunk);
+            m_position += chunk;
+            if (feed != nullptr) {
+                ++m_position;
+                if (!line.empty() && line.back() == '\r')
+                    line.pop_back();
+                return true;
+            }
+        }
+        return tookAny;
+    }
+
+  private:
+    static constexpr std::size_t kChunk = 64 * 1024;
+
+    bool Fill()
+    {
+        m_position = 0;
+        m_filled = m_file != nullptr ? std::fread(m_buffer.data(), 1, m_buffer.size(), m_file) : 0;
+        return m_filled > 0;
+    }
+
+    std::FILE* m_file;
+    std::vector<char> m_buffer;
+    std::size_t m_position = 0;
+    std::size_t m_filled = 0;
+};
+
+} // namespace
+
+LogFile OpenLogFileForReading(const std::string& path)
+{
+    std::error_code error;
+    if (path.empty() || std::filesystem::is_directory(path, error))
+        return nullptr;
+    return LogFile(std::fopen(path.c_str(), "rb"));
+}
+
+std::string FormatLogLine(const CaptureRecord& record)
+{
+    std::string line;
+    const auto bytes = record.LengthAndFrame();
+    const auto timestamp = record.Timestamp();
+    line.reserve(bytes.size() * 3 + timestamp.size() + 2);
+    for (const std::uint8_t byte : bytes) {
+        AppendHexPair(line, byte);
+        line.push_back(',');
+    }
+    line.append(timestamp);
+    line.append("\r\n");
+    return line;
+}
+
+bool WriteLogLines(std::FILE* file, const CaptureStore& store, int first, int lineCount)
+{
+    const int end = std::min(lineCount, store.Count());
+    for (int i = std::max(first, 0); i < end; ++i) {
+        const std::string line = FormatLogLine(store.Record(i));
+        if (std::fwrite(line.data(), 1, line.size(), file) != line.size())
+            return false;
+    }
+    return true;
+}
+
+std::optional<ParsedLogLine> ParseLogLine(std::string_view line)
+{
+    if (line.size() < 5)
+        return std::nullopt;
+    const int high = HexByte(line, 0);
+    const int low = HexByte(line, 3);
+    if (high < 0 || low < 0)
+        return std::nullopt;
+    const auto n = static_cast<std::size_t>(high * 256 + low);
+    if (n == 0 || n > kMaxFrameLength || 6 + 3 * n > line.size())
+        return std::nullopt;
+
+    ParsedLogLine parsed;
+    parsed.length = n;
+    for (std::size_t k = 0; k < n; ++k) {
+        const int byte = HexByte(line, 6 + 3 * k);
+        if (byte < 0)
+            return std::nullopt;
+        parsed.bytes[k] = static_cast<std::uint8_t>(byte);
+    }
+    std::string_view timestamp = line.substr(6 + 3 * n);
+    timestamp = timestamp.substr(0, timestamp.find('\0'));
+    parsed.timestamp = timestamp.substr(0, kTimestampMax);
+    return parsed;
+}
+
+ReadLogResult ReadLogFile(std::FILE* file, const std::function<bool(const ParsedLogLine&)>& sink)
+{
+    ReadLogResult result;
+    LineReader reader(file);
+    std::string line;
+    bool overlong = false;
+    while (result.linesRead < kLoadLineLimit && reader.Next(line, overlong)) {
+        ++result.linesRead;
+        if (overlong || line.size() > kLogLineMax) {
+            ++result.damagedLines;
+            continue;
+        }
+        if (line.empty())
+            continue;
+        const auto parsed = ParseLogLine(line);
+        if (!parsed) {
+            ++result.damagedLines;
+            continue;
+        }
+        if (!sink(*parsed))
+            break;
+    }
+    return result;
+}
+
+} // namespace quillon
