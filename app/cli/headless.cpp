@@ -1,0 +1,48 @@
+#include "app/cli/headless.h"
+
+namespace quillon::cli {
+
+void HeadlessPrompts::ShowMessage(const std::string& caption, const std::string& text)
+{
+    m_messages.push_back({caption, text});
+}
+
+Answer HeadlessPrompts::AskYesNoCancel(const std::string& caption, const std::string& text)
+{
+    m_messages.push_back({caption, text});
+    return Answer::Cancel;
+}
+
+std::optional<std::string> HeadlessPrompts::ChooseFile(const FileDialogRequest& /*request*/)
+{
+    return std::nullopt;
+}
+
+std::unique_ptr<SerialLine> NoPortOpener::OpenPort(PortSettings& /*settings*/)
+{
+    return nullptr;
+}
+
+unsigned IdleTimer::Start(unsigned id, unsigned /*periodMs*/)
+{
+    return id;
+}
+
+void IdleTimer::Stop(unsigned /*timerId*/) {}
+
+std::optional<std::vector<std::uint8_t>> TransientSettingsStore::ReadValue(const std::string& name)
+{
+    const auto it = m_values.find(name);
+    if (it == m_values.end())
+        return std::nullopt;
+    return it->second;
+}
+
+bool TransientSettingsStore::WriteValue(const std::string& name,
+                                        std::span<const std::uint8_t> bytes)
+{
+    m_values[name] = std::vector<std::uint8_t>(bytes.begin(), bytes.end());
+    return true;
+}
+
+} // namespace quillon::cli

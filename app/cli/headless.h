@@ -1,0 +1,66 @@
+#pragma once
+
+#include "control/port_settings.h"
+#include "control/prompts.h"
+#include "control/settings_store.h"
+#include "control/timer.h"
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quillon::cli {
+
+// Prompts without a screen: questions are cancelled, file dialogs chose nothing, and messages
+// are kept for the caller to report.
+class HeadlessPrompts : public Prompts
+{
+  public:
+    struct Message
+    {
+        std::string caption;
+        std::string text;
+    };
+
+    void ShowMessage(const std::string& caption, const std::string& text) override;
+    [[nodiscard]] Answer AskYesNoCancel(const std::string& caption,
+                                        const std::string& text) override;
+    [[nodiscard]] std::optional<std::string> ChooseFile(const FileDialogRequest& request) override;
+
+    [[nodiscard]] const std::vector<Message>& Messages() const { return m_messages; }
+
+  private:
+    std::vector<Message> m_messages;
+};
+
+// Replaying a file opens no port.
+class NoPortOpener : public PortOpener
+{
+  public:
+    [[nodiscard]] std::unique_ptr<SerialLine> OpenPort(PortSettings& settings) override;
+};
+
+// A timer whose ticks never come: a replay has no live passes.
+class IdleTimer : public Timer
+{
+  public:
+    unsigned Start(unsigned id, unsigned periodMs) override;
+    void Stop(unsigned timerId) override;
+};
+
+// Settings kept for the run of the command only.
+class TransientSettingsStore : public SettingsStore
+{
+  public:
+    [[nodiscard]] std::optional<std::vector<std::uint8_t>>
+    ReadValue(const std::string& name) override;
+    bool WriteValue(const std::string& name, std::span<const std::uint8_t> bytes) override;
+
+  private:
+    std::map<std::string, std::vector<std::uint8_t>> m_values;
+};
+
+} // namespace quillon::cli

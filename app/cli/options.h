@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace quillon::cli {
+
+// What `quillon-cli replay` was asked to do.
+struct ReplayOptions
+{
+    std::string file;
+    std::optional<std::uint8_t> function; // --function F
+    std::optional<std::uint8_t> node;     // --node N
+
+    [[nodiscard]] bool Filtered() const { return function.has_value() || node.has_value(); }
+};
+
+struct ParsedCommand
+{
+    enum class Kind
+    {
+        Replay,
+        Help,
+        UsageError,
+    };
+    Kind kind = Kind::UsageError;
+    ReplayOptions replay;
+    std::string error; // what was wrong, for a usage error
+};
+
+// Reads the arguments after the program name.
+[[nodiscard]] ParsedCommand ParseCommand(std::span<const std::string_view> args);
+
+[[nodiscard]] std::string_view UsageText();
+[[nodiscard]] std::string_view HelpText();
+
+} // namespace quillon::cli

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "control/port_settings.h"
+#include "control/settings_store.h"
+
+namespace quillon {
+
+// Reads "Port", "Baud", "Parity", "DataLength" and "StopBits" over the record. A value that is
+// absent, cannot be read, is over 10 bytes long, or would leave its field without a
+// terminating zero byte leaves its field as it was; the others are still read.
+void LoadSettings(SettingsStore& store, PortSettings& settings);
+
+// Writes the five values, each as its full 10-byte field: the text, a zero byte, zero padding.
+// Failures are ignored.
+void SaveSettings(SettingsStore& store, const PortSettings& settings);
+
+} // namespace quillon

@@ -1,0 +1,219 @@
+#include "port/qt_serial_line.h"
+
+#include <QMetaObject>
+#include <QString>
+
+namespace quillon {
+
+namespace {
+
+bool MeansVanished(QSerialPort::SerialPortError error)
+{
+    // A read that fails on a terminal means it hung up: its adapter or other end is gone.
+    return error == QSerialPort::ResourceError || error == QSerialPort::ReadError;
+}
+
+QSerialPort::Parity ToQt(Parity parity)
+{
+    switch (parity) {
+    case Parity::Odd:
+        return QSerialPort::OddParity;
+    case Parity::Even:
+        return QSerialPort::EvenParity;
+    case Parity::Mark:
+        return QSerialPort::MarkParity;
+    case Parity::Space:
+        return QSerialPort::SpaceParity;
+    case Parity::None:
+        break;
+    }
+    return QSerialPort::NoParity;
+}
+
+Parity FromQt(QSerialPort::Parity parity)
+{
+    switch (parity) {
+    case QSerialPort::OddParity:
+        return Parity::Odd;
+    case QSerialPort::EvenParity:
+        return Parity::Even;
+    case QSerialPort::MarkParity:
+        return Parity::Mark;
+    case QSerialPort::SpaceParity:
+        return Parity::Space;
+    default:
+        return Parity::None;
+    }
+}
+
+QSerialPort::StopBits ToQt(StopBits stopBits)
+{
+    switch (stopBits) {
+    case StopBits::OneAndHalf:
+        return QSerialPort::OneAndHalfStop;
+    case StopBits::Two:
+        return QSerialPort::TwoStop;
+    case StopBits::One:
+        break;
+    }
+    return QSerialPort::OneStop;
+}
+
+StopBits FromQt(QSerialPort::StopBits stopBits)
+{
+    switch (stopBits) {
+    case QSerialPort::OneAndHalfStop:
+        return StopBits::OneAndHalf;
+    case QSerialPort::TwoStop:
+        return StopBits::Two;
+    default:
+        return StopBits::One;
+    }
+}
+
+} // namespace
+
+std::string DeviceLocation(const std::string& name)
+{
+#ifdef Q_OS_WIN
+    return name;
+#else
+    if (name.empty() || name.front() == '/')
+        return name;
+    return "/dev/" + name;
+#endif
+}
+
+std::unique_ptr<QtSerialLine> QtSerialLine::Open(const std::string& name)
+{
+    if (name.empty())
+        return nullptr;
+    std::unique_ptr<QtSerialLine> line(new QtSerialLine);
+    line->m_port.setPortName(QString::fromStdString(DeviceLocation(name)));
+    if (!line->m_port.open(QIODevice::ReadWrite))
+        return nullptr;
+    // Between reads the event loop keeps moving received bytes into the port's buffer; when the
+    // device hangs up there, it would report the failed read on every pass of the loop, so the
+    // port is closed as soon as control is back in the loop.
+    QSerialPort* port = &line->m_port;
+    QObject::connect(port, &QSerialPort::errorOccurred, port,
+                     [port](QSerialPort::SerialPortError error) {
+                         if (!MeansVanished(error))
+                             return;
+                         QMetaObject::invokeMethod(
+                             port,
+                             [port] {
+                                 if (port->isOpen())
+                                     port->close();
+                             },
+                             Qt::QueuedConnection);
+                     });
+    return line;
+}
+
+QtSerialLine::~QtSerialLine()
+{
+    m_port.disconnect();
+    if (m_port.isOpen())
+        m_port.close();
+}
+
+std::size_t QtSerialLine::Read(std::span<std::uint8_t> buffer)
+{
+    if (buffer.empty() || !m_port.isOpen())
+        return 0;
+    TakeError();
+    if (m_errorHeld || !m_port.isOpen())
+        return 0;
+    // Pull in what the driver holds, without waiting, when the port's buffer cannot fill the
+    // request by itself. Finding nothing is reported as a time-out, which is no line error.
+    if (m_port.bytesAvailable() < static_cast<qint64>(buffer.size())) {
+        (void)m_port.waitForReadyRead(0);
+        if (m_port.error() == QSerialPort::TimeoutError)
+            m_port.clearError();
+        TakeError();
+        if (m_errorHeld || !m_port.isOpen())
+            return 0;
+    }
+    const qint64 count =
+        m_port.read(reinterpret_cast<char*>(buffer.data()), static_cast<qint64>(buffer.size()));
+    return count > 0 ? static_cast<std::size_t>(count) : 0;
+}
+
+void QtSerialLine::ClearError()
+{
+    m_errorHeld = false;
+    if (m_port.isOpen())
+        m_port.clearError();
+}
+
+bool QtSerialLine::SetQueueSizes(std::size_t input, std::size_t /*output*/)
+{
+    // Nothing is ever written, so only the input side needs a bound: the port buffers at most
+    // `input` bytes and leaves the rest with the driver.
+    m_port.setReadBufferSize(static_cast<qint64>(input));
+    return true;
+}
+
+LineState QtSerialLine::ReadState()
+{
+    LineState state;
+    state.baud = static_cast<std::uint32_t>(m_port.baudRate());
+    state.parity = FromQt(m_port.parity());
+    state.dataBits = static_cast<int>(m_port.dataBits());
+    state.stopBits = FromQt(m_port.stopBits());
+    state.rts = m_port.isRequestToSend() ? RtsControl::Active : RtsControl::Inactive;
+    state.abortOnError = m_holdErrors;
+    // Pseudo-terminals have no modem lines; asking for them is no line error.
+    m_port.clearError();
+    return state;
+}
+
+bool QtSerialLine::WriteState(const LineState& state)
+{
+    bool ok = m_port.setBaudRate(static_cast<qint32>(state.baud));
+    ok = m_port.setDataBits(static_cast<QSerialPort::DataBits>(state.dataBits)) && ok;
+    ok = m_port.setParity(ToQt(state.parity)) && ok;
+    ok = m_port.setStopBits(ToQt(state.stopBits)) && ok;
+    ok = m_port.setFlowControl(QSerialPort::NoFlowControl) && ok;
+    // RTS raised only while transmitting means never raised: this line never transmits. Many
+    // RS-485 adapters drive the bus while RTS is active.
+    ok = m_port.setRequestToSend(state.rts == RtsControl::Active) && ok;
+    m_holdErrors = state.abortOnError;
+    // What a device cannot take is reported here, not as a line error of later reads.
+    m_port.clearError();
+    return ok;
+}
+
+bool QtSerialLine::SetReadsReturnAtOnce()
+{
+    // Reads never wait: the device is non-blocking and Read only takes what has arrived.
+    return true;
+}
+
+void QtSerialLine::TakeError()
+{
+    const QSerialPort::SerialPortError error = m_port.error();
+    if (error == QSerialPort::NoError)
+        return;
+    CloseIfVanished(error);
+    if (!m_port.isOpen())
+        return;
+    if (m_holdErrors)
+        m_errorHeld = true;
+    else
+        m_port.clearError();
+}
+
+void QtSerialLine::CloseIfVanished(QSerialPort::SerialPortError error)
+{
+    if (MeansVanished(error) && m_port.isOpen())
+        m_port.close();
+}
+
+std::unique_ptr<SerialDevice> QtSerialDeviceLayer::OpenExclusive(const std::string& name)
+{
+    return QtSerialLine::Open(name);
+}
+
+} // namespace quillon

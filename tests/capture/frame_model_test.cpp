@@ -1,0 +1,160 @@
+#include "capture/cmodbus.h"
+#include "capture/frame_model.h"
+#include "support/capture_rig.h"
+
+#include <gtest/gtest.h>
+
+namespace quillon {
+namespace {
+
+using test::Bytes;
+using test::Cat;
+using test::Hex;
+using test::WithCrc;
+
+struct Cut
+{
+    std::size_t length;
+    std::uint8_t queryFlag;
+    std::size_t left; // bytes left in the buffer
+};
+
+Cut CutFront(const Bytes& bytes, WhenUndecided rule = WhenUndecided::Wait)
+{
+    std::array<std::uint8_t, kAssemblyRoom> buffer{};
+    std::copy(bytes.begin(), bytes.end(), buffer.begin());
+    std::size_t count = bytes.size();
+    std::array<std::uint8_t, kCmodbusBufferSize> frame{};
+    AnalysePackets packets;
+    const std::size_t length = CutFrontFrame(buffer, count, frame, packets, rule);
+    return {length, packets.queryFlag, count};
+}
+
+const Bytes kQuery = Hex("01 03 00 00 00 01 84 0A");
+const Bytes kResponse = WithCrc(Hex("01 03 02 00 2A"));
+
+TEST(FrameModel, DecidesTheFrontFrameOfEveryShape)
+{
+    const struct
+    {
+        const char* what;
+        Bytes bytes;
+        std::size_t length;
+        std::uint8_t query;
+    } cases[] = {
+        {"query alone", kQuery, 8, 1},
+        {"query, same node and code follow: no CRC test",
+         Cat({Hex("01 03 00 00 00 01 84 0B"), kResponse}), 8, 1},
+        {"response alone waits", kResponse, 0, 0},
+        {"response, next query follows", Cat({kResponse, kQuery}), 7, 0},
+        {"short form alone with a wrong CRC waits", Hex("01 03 00 00 00 01 84 0B"), 0, 1},
+        {"same node, other code, CRC holds", Cat({kQuery, WithCrc(Hex("01 04 02 00 01"))}), 8, 1},
+        {"code 1 one-byte response alone", WithCrc(Hex("01 01 01 05")), 6, 0},
+        {"code 1 seven bytes alone wait", WithCrc(Hex("01 01 02 05 00")), 0, 0},
+        {"code 1 response with a count", Cat({WithCrc(Hex("01 01 02 05 00")), kQuery}), 7, 0},
+        {"code 16 query", WithCrc(Hex("01 10 00 00 00 02 04 00 0A 01 02")), 13, 1},
+        {"code 16 response", WithCrc(Hex("01 10 00 00 00 02")), 8, 0},
+        {"code 16 query not all there", Hex("01 10 00 00 00 02 04 00 0A 01"), 0, 1},
+        {"code 17 query", WithCrc(Hex("01 11")), 4, 1},
+        {"code 17 response", WithCrc(Hex("01 11 03 0A 0B 0C")), 8, 0},
+        {"code 35 query", WithCrc(Hex("01 23 00 00 00 04")), 8, 1},
+        {"code 35 response", WithCrc(Hex("01 23 00 00 00 04 02 AA BB")), 11, 0},
+        {"exception, whatever follows", Cat({Hex("01 83 02 C0 F1"), Hex("01 01 01")}), 5, 0},
+        {"exception not all there", Hex("01 83 02 C0"), 0, 0},
+        {"code without a shape takes the buffer",
+         Cat({Hex("01 05 00 00 FF 00 8C 3A"), Hex("01 06 00 01 00 03 98 0B")}), 16, 1},
+        {"one byte", Hex("01"), 0, 1},
+        {"next function code not arrived", Cat({kQuery, Hex("01")}), 0, 1},
+    };
+    for (const auto& c : cases) {
+        const Cut cut = CutFront(c.bytes);
+        EXPECT_EQ(cut.length, c.length) << c.what;
+        if (c.length > 0) {
+            EXPECT_EQ(cut.queryFlag, c.query) << c.what;
+        }
+        EXPECT_EQ(cut.left, c.bytes.size() - c.length) << c.what;
+    }
+}
+
+TEST(FrameModel, EveryCodeOfARowFollowsItsRow)
+{
+    // Codes 3 and 4: query 8 bytes, response 5 plus the count at byte 2.
+    for (const int code : {3, 4}) {
+        const auto f = static_cast<std::uint8_t>(code);
+        EXPECT_EQ(CutFront(WithCrc({9, f, 0, 0, 0, 2})).queryFlag, 1) << code;
+        const Bytes response = WithCrc({9, f, 4, 1, 2, 3, 4});
+        EXPECT_EQ(CutFront(Cat({response, kQuery})).length, 9u) << code;
+    }
+    // Codes whose query carries the count at byte 6 and whose response is the 8-byte form.
+    for (const int code : {16, 42, 65, 103}) {
+        const auto f = static_cast<std::uint8_t>(code);
+        const Cut query = CutFront(WithCrc({9, f, 0, 0, 0, 2, 4, 0x11, 0x22, 0x33, 0x44}));
+        EXPECT_EQ(query.length, 13u) << code;
+        EXPECT_EQ(query.queryFlag, 1) << code;
+        const Cut response = CutFront(WithCrc({9, f, 0, 0, 0, 2}));
+        EXPECT_EQ(response.length, 8u) << code;
+        EXPECT_EQ(response.queryFlag, 0) << code;
+    }
+    // Codes whose query is 8 bytes and whose response carries the count at byte 6.
+    for (const int code : {31, 35, 41, 43, 66, 68, 102, 104}) {
+        const auto f = static_cast<std::uint8_t>(code);
+        EXPECT_EQ(CutFront(WithCrc({9, f, 0, 0, 0, 2})).queryFlag, 1) << code;
+        const Cut response = CutFront(WithCrc({9, f, 0, 0, 0, 2, 3, 0x11, 0x22, 0x33}));
+        EXPECT_EQ(response.length, 12u) << code;
+        EXPECT_EQ(response.queryFlag, 0) << code;
+    }
+    // Codes without a shape, recognised or not, take every byte that has arrived.
+    for (const int code : {0, 2, 5, 6, 30, 71, 106, 127}) {
+        const auto f = static_cast<std::uint8_t>(code);
+        EXPECT_EQ(CutFront(Cat({WithCrc({9, f, 1, 2}), kQuery})).length, 14u) << code;
+    }
+}
+
+TEST(FrameModel, ResponseFollowedByAQueryOfTheSameNodeAndCodeIsCutByItsCount)
+{
+    // Node 3: the response 03 03 02 00 2A 40 5B, then the next query. The short form fails its
+    // CRC, and the count decides instead of holding the response for ever.
+    const Bytes stream = Hex("03 03 02 00 2A 40 5B 03 03 00 00 00 01 85 E8");
+    std::array<std::uint8_t, kAssemblyRoom> buffer{};
+    std::copy(stream.begin(), stream.end(), buffer.begin());
+    std::size_t count = stream.size();
+    std::array<std::uint8_t, kCmodbusBufferSize> frame{};
+    AnalysePackets packets;
+    EXPECT_EQ(CutFrontFrame(buffer, count, frame, packets, WhenUndecided::Wait), 7u);
+    EXPECT_EQ(packets.queryFlag, 0);
+    EXPECT_TRUE(CrcCorrect(std::span(frame).first(7)));
+    EXPECT_EQ(count, 8u);
+    EXPECT_EQ(buffer[0], 0x03);
+    EXPECT_EQ(buffer[7], 0xE8); // the rest moved down to the front
+    EXPECT_EQ(CutFrontFrame(buffer, count, frame, packets, WhenUndecided::Wait), 8u);
+    EXPECT_EQ(packets.queryFlag, 1);
+    EXPECT_EQ(count, 0u);
+}
+
+TEST(FrameModel, UndecidedFramesCutWholeTakeTheQueryRuleOfTheirLength)
+{
+    const struct
+    {
+        const char* what;
+        Bytes bytes;
+        WhenUndecided rule;
+        std::size_t length;
+        std::uint8_t query;
+    } cases[] = {
+        {"lone code-3 response", kResponse, WhenUndecided::CutWhole, 7, 0},
+        {"code-3 query, wrong CRC", Hex("01 03 00 00 00 0A C5 CE"), WhenUndecided::CutWhole, 8, 1},
+        {"code-16 start", Hex("01 10 00 00"), WhenUndecided::CutWhole, 4, 1},
+        {"exception start", Hex("01 83"), WhenUndecided::CutWhole, 2, 0},
+        {"one byte", Hex("07"), WhenUndecided::CutWhole, 1, 1},
+        {"decided frame stays decided", Cat({kQuery, kQuery}), WhenUndecided::CutWhole, 8, 1},
+        {"always whole", Cat({kQuery, kQuery}), WhenUndecided::AlwaysWhole, 16, 0},
+    };
+    for (const auto& c : cases) {
+        const Cut cut = CutFront(c.bytes, c.rule);
+        EXPECT_EQ(cut.length, c.length) << c.what;
+        EXPECT_EQ(cut.queryFlag, c.query) << c.what;
+    }
+}
+
+} // namespace
+} // namespace quillon

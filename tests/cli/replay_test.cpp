@@ -1,0 +1,141 @@
+#include "support/capture_rig.h"
+
+#include <gtest/gtest.h>
+#include <sstream>
+#include <sys/wait.h>
+
+namespace quillon {
+namespace {
+
+using test::ReadWholeFile;
+using test::TempDir;
+
+const std::string kSample = std::string(QUILLON_TEST_DATA_DIR) + "/sample.mlog";
+const std::string kSampleExpect = std::string(QUILLON_TEST_DATA_DIR) + "/sample.expect";
+
+struct CliRun
+{
+    int status;
+    std::string out;
+    std::string err;
+};
+
+std::string Quote(const std::string& arg)
+{
+    std::string quoted = "'";
+    for (const char c : arg)
+        quoted += (c == '\'') ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+CliRun RunCli(const TempDir& dir, const std::vector<std::string>& args)
+{
+    std::string command = Quote(QUILLON_CLI_PATH);
+    for (const std::string& arg : args)
+        command += " " + Quote(arg);
+    const std::string out = dir.File("stdout");
+    const std::string err = dir.File("stderr");
+    command += " > " + Quote(out) + " 2> " + Quote(err) + " < /dev/null";
+    const int raw = std::system(command.c_str());
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadWholeFile(out), ReadWholeFile(err)};
+}
+
+std::vector<std::string> SplitLines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line + "\n");
+    return lines;
+}
+
+TEST(ReplayCli, PrintsTheFrameListOfTheSampleCapture)
+{
+    TempDir dir;
+    const CliRun run = RunCli(dir, {"replay", kSample});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, ReadWholeFile(kSampleExpect));
+    EXPECT_EQ(run.err, "");
+}
+
+TEST(ReplayCli, PrintsTheFilteredListOfAFilterChoice)
+{
+    TempDir dir;
+    const std::vector<std::string> frame = SplitLines(ReadWholeFile(kSampleExpect));
+    ASSERT_EQ(frame.size(), 30u);
+    const struct
+    {
+        std::vector<std::string> args;
+        std::vector<int> lines;
+    } cases[] = {
+        {{"--function", "3", "--node", "17"}, {27}},
+        {{"--node", "17"}, {4, 5, 6, 7, 26, 27}},
+        {{"--function=255"}, {11, 26}},
+        {{"--function", "4"}, {2, 3, 18, 19}},
+        {{"--node", "1"}, {0, 1, 8, 12, 13, 18, 19, 22, 23, 24}},
+        {{"--node", "200", "--function", "3"}, {28, 29}},
+        {{"--function", "132"}, {25}},
+        {{"--function", "0", "--node", "0"}, {}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args{"replay", kSample};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const CliRun run = RunCli(dir, args);
+        std::string expected;
+        for (const int i : c.lines)
+            expected += frame[static_cast<std::size_t>(i)];
+        EXPECT_EQ(run.status, 0) << c.args[0];
+        EXPECT_EQ(run.out, expected) << c.args[0] << " " << c.args.back();
+    }
+}
+
+TEST(ReplayCli, ReportsDamagedLinesAndFilesThatCannotBeOpened)
+{
+    TempDir dir;
+    const std::string file = dir.Write(
+        "damaged.mlog",
+        "00,05,01,83,02,C0,F1,a  \r\nZZ,05,01\r\n00,09,01\r\n\r\n00,05,01,83,02,C0,F1,b  ");
+    const CliRun damaged = RunCli(dir, {"replay", file});
+    EXPECT_EQ(damaged.status, 0);
+    EXPECT_EQ(damaged.out, "a  (R) Read Holding Regs: Node = 1 : Bytes = 5 (Error 2)\n"
+                           "b  (R) Read Holding Regs: Node = 1 : Bytes = 5 (Error 2)\n");
+    EXPECT_EQ(damaged.err, "Damaged lines skipped: 2\n");
+
+    const CliRun filtered = RunCli(dir, {"replay", file, "--node", "1"});
+    EXPECT_EQ(filtered.out, "");
+    EXPECT_EQ(filtered.err, "Damaged lines skipped: 2\n");
+
+    const CliRun missing = RunCli(dir, {"replay", dir.File("missing.mlog")});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.out, "");
+    EXPECT_EQ(missing.err, "Can't Open File\n");
+}
+
+TEST(ReplayCli, RejectsWrongUsageWithStatusTwo)
+{
+    TempDir dir;
+    const std::vector<std::vector<std::string>> cases = {
+        {},
+        {"replay"},
+        {"listen", kSample},
+        {"replay", kSample, "--nodes", "1"},
+        {"replay", kSample, "--node", "256"},
+        {"replay", kSample, "--node", "-1"},
+        {"replay", kSample, "--function", "x3"},
+        {"replay", kSample, "--function"},
+        {"replay", kSample, kSample},
+    };
+    for (const auto& args : cases) {
+        const CliRun run = RunCli(dir, args);
+        EXPECT_EQ(run.status, 2) << (args.empty() ? "" : args.back());
+        EXPECT_EQ(run.out, "");
+        EXPECT_NE(run.err.find("usage: quillon-cli replay FILE.mlog"), std::string::npos);
+    }
+    const CliRun help = RunCli(dir, {"replay", "--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("--function F"), std::string::npos);
+    EXPECT_EQ(help.err, "");
+}
+
+} // namespace
+} // namespace quillon
