@@ -8,6 +8,12 @@
 #include <QPushButton>
 #include <array>
 
+// The icons are compiled into the window's static library; register them before first use.
+static void InitQuillonResources()
+{
+    Q_INIT_RESOURCE(quillon);
+}
+
 namespace quillon {
 
 namespace {
@@ -30,6 +36,7 @@ const char* const kHelpText =
 
 QIcon QuillonIcon()
 {
+    InitQuillonResources();
     QIcon icon;
     for (const int size : kIconSizes)
         icon.addFile(QStringLiteral(":/icons/quillon-%1.png").arg(size), QSize(size, size));
