@@ -1,5 +1,6 @@
 #include "app/qt_controls.h"
 
+#include <QLineEdit>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QString>
@@ -30,6 +31,12 @@ void ClippedListWidget::updateGeometries()
     QListWidget::updateGeometries();
     // No horizontal extent: the view stays at its left edge whatever the longest line is.
     horizontalScrollBar()->setRange(0, 0);
+}
+
+void ShowTextFromStart(QComboBox& combo)
+{
+    if (QLineEdit* edit = combo.lineEdit())
+        edit->setCursorPosition(0);
 }
 
 void CloseUpComboBox::showPopup()
@@ -128,6 +135,7 @@ void QtComboBox::SetSelection(int index)
 {
     const QSignalBlocker blocker(m_widget);
     m_widget.setCurrentIndex(index >= 0 && index < m_widget.count() ? index : -1);
+    ShowTextFromStart(m_widget);
 }
 
 int QtComboBox::FindExact(const std::string& text) const

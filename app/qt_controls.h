@@ -37,6 +37,9 @@ class CloseUpComboBox : public QComboBox
     bool m_popupShown = false;
 };
 
+// An edit field too narrow for its entry shows the entry's beginning, as a list box line does.
+void ShowTextFromStart(QComboBox& combo);
+
 // The monitor's list box on a QListWidget. Changes made through it never notify the window.
 class QtListBox : public ListBox
 {

@@ -129,6 +129,8 @@ void CQuillonDlg::BuildControls()
             if (control.kind == ControlKind::DropDownCombo) {
                 combo->setEditable(true);
                 combo->setInsertPolicy(QComboBox::NoInsert);
+                connect(combo, &QComboBox::currentIndexChanged, combo,
+                        [combo] { ShowTextFromStart(*combo); });
             }
             widget = combo;
             break;

@@ -1,5 +1,20 @@
+#include "gui_test_support.h"
+
 #include <QApplication>
 #include <gtest/gtest.h>
+
+namespace {
+
+// A modal window that a test expected and never saw must not act in a later test.
+class ModalWatchSweeper : public ::testing::EmptyTestEventListener
+{
+    void OnTestEnd(const ::testing::TestInfo&) override
+    {
+        quillon::test::DropPendingModalWatches();
+    }
+};
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -7,5 +22,6 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
+    ::testing::UnitTest::GetInstance()->listeners().Append(new ModalWatchSweeper);
     return RUN_ALL_TESTS();
 }

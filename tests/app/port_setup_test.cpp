@@ -3,7 +3,6 @@
 
 #include <QComboBox>
 #include <QPushButton>
-#include <QTest>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -11,29 +10,9 @@
 namespace quillon {
 namespace {
 
+using test::Find;
+using test::Items;
 using test::WhenModal;
-
-QStringList Items(const QComboBox* combo)
-{
-    QStringList items;
-    for (int i = 0; i < combo->count(); ++i)
-        items << combo->itemText(i);
-    return items;
-}
-
-QComboBox* Combo(QWidget* dialog, const char* name)
-{
-    auto* combo = dialog->findChild<QComboBox*>(QString::fromLatin1(name));
-    EXPECT_NE(combo, nullptr) << name;
-    return combo;
-}
-
-QPushButton* Button(QWidget* dialog, const char* name)
-{
-    auto* button = dialog->findChild<QPushButton*>(QString::fromLatin1(name));
-    EXPECT_NE(button, nullptr) << name;
-    return button;
-}
 
 // A Port Setup dialog whose probe finds `present` and remembers the stored name it was given.
 struct ProbedSetup
@@ -50,6 +29,11 @@ struct ProbedSetup
     std::vector<std::string> probedFor;
     PortSetup dialog;
 };
+
+void Click(QWidget* dialog, const char* button)
+{
+    Find<QPushButton>(*dialog, button)->click();
+}
 
 TEST(PortSetup, OffersThePresentPortsAndPreselectsTheStoredOne)
 {
@@ -70,12 +54,12 @@ TEST(PortSetup, OffersThePresentPortsAndPreselectsTheStoredOne)
         SCOPED_TRACE(c.stored);
         ProbedSetup setup(c.present);
         WhenModal([&](QWidget* modal) {
-            ASSERT_EQ(modal, &setup.dialog);
-            QComboBox* port = Combo(modal, "portCombo");
+            EXPECT_EQ(modal, &setup.dialog);
+            auto* port = Find<QComboBox>(*modal, "portCombo");
             EXPECT_EQ(Items(port), c.listed);
             EXPECT_EQ(port->currentText(), c.selected);
             EXPECT_EQ(port->currentIndex() < 0, c.listed.isEmpty());
-            Button(modal, "cancelButton")->click();
+            Click(modal, "cancelButton");
         });
         PortSetupTexts texts{c.stored, "38400", "EVEN", "1"};
         const PortSetupTexts before = texts;
@@ -102,35 +86,42 @@ TEST(PortSetup, LoadsEachTextByItsBeginningAndOkSavesTheSelections)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.loaded.baud);
         ProbedSetup setup(c.present);
-        WhenModal([](QWidget* modal) { Button(modal, "okButton")->click(); });
+        WhenModal([](QWidget* modal) { Click(modal, "okButton"); });
         PortSetupTexts texts = c.loaded;
         EXPECT_TRUE(setup.dialog.Exec(texts));
         EXPECT_EQ(texts, c.saved);
     }
 }
 
-TEST(PortSetup, CancelAndEscapeKeepTheTextsWhileEnterIsOk)
+TEST(PortSetup, LeavingWithoutOkKeepsTheTextsAndEnterIsOkAwayFromCancel)
 {
     ProbedSetup setup({"COM1", "COM2"});
     const PortSetupTexts start{"COM1", "38400", "EVEN", "1"};
-
-    for (const int key : {int(Qt::Key_Escape), -1}) {
-        WhenModal([key](QWidget* modal) {
-            // The user changes every choice, then leaves without OK.
+    const auto changeAllThen = [](std::function<void(QWidget*)> leave) {
+        return [leave](QWidget* modal) {
             for (const char* name : {"portCombo", "baudCombo", "parityCombo", "stopBitsCombo"})
-                QTest::keyClick(Combo(modal, name), Qt::Key_Down);
-            if (key < 0)
-                modal->close();
-            else
-                QTest::keyClick(modal, Qt::Key(key));
-        });
+                QTest::keyClick(Find<QComboBox>(*modal, name), Qt::Key_Down);
+            leave(modal);
+        };
+    };
+    const std::function<void(QWidget*)> leaves[] = {
+        [](QWidget* modal) { QTest::keyClick(modal, Qt::Key_Escape); },
+        [](QWidget* modal) { modal->close(); },
+        [](QWidget* modal) {
+            auto* cancel = Find<QPushButton>(*modal, "cancelButton");
+            cancel->setFocus();
+            QTest::keyClick(cancel, Qt::Key_Return);
+        },
+    };
+    for (const auto& leave : leaves) {
+        WhenModal(changeAllThen(leave));
         PortSetupTexts texts = start;
         EXPECT_FALSE(setup.dialog.Exec(texts));
         EXPECT_EQ(texts, start);
     }
 
     WhenModal([](QWidget* modal) {
-        QComboBox* baud = Combo(modal, "baudCombo");
+        auto* baud = Find<QComboBox>(*modal, "baudCombo");
         baud->setFocus();
         QTest::keyClick(baud, Qt::Key_Down);
         QTest::keyClick(baud, Qt::Key_Return);
@@ -138,32 +129,16 @@ TEST(PortSetup, CancelAndEscapeKeepTheTextsWhileEnterIsOk)
     PortSetupTexts texts = start;
     EXPECT_TRUE(setup.dialog.Exec(texts));
     EXPECT_EQ(texts, (PortSetupTexts{"COM1", "19200", "EVEN", "1"}));
-
-    // On the focused Cancel button Enter cancels.
-    WhenModal([](QWidget* modal) {
-        QTest::keyClick(Combo(modal, "stopBitsCombo"), Qt::Key_Down);
-        QPushButton* cancel = Button(modal, "cancelButton");
-        cancel->setFocus();
-        QTest::keyClick(cancel, Qt::Key_Return);
-    });
-    texts = start;
-    EXPECT_FALSE(setup.dialog.Exec(texts));
-    EXPECT_EQ(texts, start);
 }
 
 TEST(PortSetup, FollowsItsTemplate)
 {
     ProbedSetup setup({"COM1"});
     WhenModal([](QWidget* modal) {
+        const test::TemplateGeometry units(modal->font());
         EXPECT_EQ(modal->windowTitle(), "Port Setup (F1 for help)");
-        const QFontMetrics metrics(modal->font());
-        const int avgWidth = static_cast<int>(std::lround(
-            metrics.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") /
-            52.0));
-        const auto px = [&](int x) { return x * avgWidth / 4; };
-        const auto py = [&](int y) { return y * metrics.height() / 8; };
-        EXPECT_EQ(modal->minimumSize(), QSize(px(186), py(114)));
-        EXPECT_EQ(modal->maximumSize(), QSize(px(186), py(114)));
+        EXPECT_EQ(modal->minimumSize(), units.Size(186, 114));
+        EXPECT_EQ(modal->maximumSize(), units.Size(186, 114));
 
         const struct
         {
@@ -177,31 +152,30 @@ TEST(PortSetup, FollowsItsTemplate)
             {"parityCombo", 1019, 7, 63, 59, {"NONE", "ODD", "EVEN"}},
             {"stopBitsCombo", 1020, 99, 64, 67, {"1", "2"}},
         };
-        QWidget* previous = Button(modal, "cancelButton");
+        auto* ok = Find<QPushButton>(*modal, "okButton");
+        auto* cancel = Find<QPushButton>(*modal, "cancelButton");
+        EXPECT_EQ(ok->text(), "OK");
+        EXPECT_EQ(cancel->text(), "Cancel");
+        EXPECT_EQ(ok->geometry(), units.Rect(129, 7, 50, 14));
+        EXPECT_EQ(cancel->geometry(), units.Rect(129, 22, 50, 14));
+        // Tab order: OK, Cancel, then the combos in template order.
+        EXPECT_EQ(ok->nextInFocusChain(), cancel);
+        QWidget* previous = cancel;
         for (const auto& c : combos) {
             SCOPED_TRACE(c.name);
-            QComboBox* combo = Combo(modal, c.name);
+            auto* combo = Find<QComboBox>(*modal, c.name);
             EXPECT_EQ(combo->property("controlId").toInt(), c.id);
-            EXPECT_EQ(combo->pos(), QPoint(px(c.x), py(c.y)));
-            EXPECT_EQ(combo->width(), px(c.x + c.width) - px(c.x));
+            EXPECT_EQ(combo->pos(), QPoint(units.X(c.x), units.Y(c.y)));
+            EXPECT_EQ(combo->width(), units.X(c.x + c.width) - units.X(c.x));
             EXPECT_FALSE(combo->isEditable());
             EXPECT_EQ(Items(combo), c.items);
             EXPECT_EQ(previous->nextInFocusChain(), combo);
             previous = combo;
         }
-        QPushButton* ok = Button(modal, "okButton");
-        QPushButton* cancel = Button(modal, "cancelButton");
-        EXPECT_EQ(ok->text(), "OK");
-        EXPECT_EQ(cancel->text(), "Cancel");
         // Neither button is the default one once the focus is elsewhere.
-        Combo(modal, "portCombo")->setFocus();
+        Find<QComboBox>(*modal, "portCombo")->setFocus();
         EXPECT_FALSE(ok->isDefault());
         EXPECT_FALSE(cancel->isDefault());
-        EXPECT_EQ(ok->geometry(),
-                  QRect(QPoint(px(129), py(7)), QPoint(px(179), py(21)) - QPoint(1, 1)));
-        EXPECT_EQ(cancel->geometry(),
-                  QRect(QPoint(px(129), py(22)), QPoint(px(179), py(36)) - QPoint(1, 1)));
-        EXPECT_EQ(ok->nextInFocusChain(), cancel);
         cancel->click();
     });
     PortSetupTexts texts{"COM1", "38400", "EVEN", "1"};

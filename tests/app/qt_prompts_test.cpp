@@ -109,12 +109,12 @@ TEST(QtPrompts, FileDialogsOfferModbusFilesAndAcceptNewNames)
             EXPECT_TRUE(dialog->testOption(QFileDialog::DontConfirmOverwrite));
             EXPECT_EQ(QDir(dialog->directory()).canonicalPath(),
                       QDir(folder.path()).canonicalPath());
-            dialog->selectFile(QStringLiteral("capture"));
+            dialog->selectFile(QStringLiteral("bus-trace"));
             QMetaObject::invokeMethod(dialog, "accept");
         });
         const std::optional<std::string> chosen = prompts.ChooseFile(Request(c.kind, dir));
         ASSERT_TRUE(chosen.has_value());
-        EXPECT_EQ(std::filesystem::path(*chosen).filename(), "capture.mlog");
+        EXPECT_EQ(std::filesystem::path(*chosen).filename(), "bus-trace.mlog");
         EXPECT_EQ(std::filesystem::path(*chosen).parent_path(),
                   std::filesystem::path(folder.path().toStdString()));
     }

@@ -2,16 +2,11 @@
 #include "gui_test_support.h"
 #include "support/fakes.h"
 
-#include <QDir>
-#include <QFontMetrics>
 #include <QLabel>
-#include <QListWidget>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTemporaryDir>
-#include <QTest>
-#include <cmath>
 #include <cstdio>
 #include <gtest/gtest.h>
 #include <string>
@@ -20,83 +15,50 @@
 namespace quillon {
 namespace {
 
-using test::Bytes;
+using test::Find;
 using test::Hex;
 using test::WhenModal;
 using test::WithCrc;
 
-// A capture log line: length and frame bytes as hexadecimal pairs, each followed by a comma,
-// then the timestamp text.
-std::string LogLine(const Bytes& frame)
-{
-    std::string line;
-    char pair[4];
-    const std::size_t length = frame.size();
-    for (const unsigned value : {unsigned(length >> 8), unsigned(length & 0xFF)}) {
-        std::snprintf(pair, sizeof pair, "%02X,", value);
-        line += pair;
-    }
-    for (const std::uint8_t byte : frame) {
-        std::snprintf(pair, sizeof pair, "%02X,", byte);
-        line += pair;
-    }
-    return line + "Feb 16 2012 13:30:42.075  \r\n";
-}
-
 class MonitorWindowTest : public ::testing::Test
 {
   protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_folder.isValid());
-        // The monitor keeps its backup file in the working directory.
-        m_previousDirectory = QDir::currentPath();
-        QDir::setCurrent(m_folder.path());
-        m_opener.outcome = test::ScriptedPortOpener::Outcome::Cancel;
-    }
-    void TearDown() override { QDir::setCurrent(m_previousDirectory); }
-
     std::unique_ptr<CQuillonDlg> MakeWindow()
     {
-        QuillonDlgServices services;
-        services.prompts = &m_prompts;
-        services.portOpener = &m_opener;
-        services.settings = &m_settings;
-        services.clock = &m_clock;
-        services.routeObserver = [this](Route route) {
-            if (route != Route::Timer)
-                m_routes.push_back(route);
-        };
+        m_opener.outcome = test::ScriptedPortOpener::Outcome::Cancel;
+        QuillonDlgServices services{
+            &m_prompts, &m_opener, nullptr, {}, &m_settings, &m_clock, [this](Route route) {
+                if (route != Route::Timer)
+                    m_routes.push_back(route);
+            }};
         auto window = std::make_unique<CQuillonDlg>(std::move(services));
         window->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
         return window;
     }
 
-    // Loads three frames: node 1 function 3 query and response, node 2 function 16 query.
+    // Loads node 1's function 3 query and response and node 2's function 16 query.
     void LoadThreeFrames(CQuillonDlg& window)
     {
-        const std::string path = m_folder.filePath(QStringLiteral("three.mlog")).toStdString();
+        const std::string path = m_folder.FilePath("three.mlog").toStdString();
         std::FILE* file = std::fopen(path.c_str(), "wb");
         ASSERT_NE(file, nullptr);
-        for (const Bytes& frame :
+        for (const test::Bytes& frame :
              {WithCrc(Hex("01 03 00 00 00 02")), WithCrc(Hex("01 03 04 41 20 00 00")),
-              WithCrc(Hex("02 10 00 01 00 01 02 00 07"))})
-            std::fputs(LogLine(frame).c_str(), file);
+              WithCrc(Hex("02 10 00 01 00 01 02 00 07"))}) {
+            // Length and bytes as hexadecimal pairs, each followed by a comma, then the time.
+            std::fprintf(file, "%02X,%02X,", unsigned(frame.size() >> 8),
+                         unsigned(frame.size() & 0xFF));
+            for (const std::uint8_t byte : frame)
+                std::fprintf(file, "%02X,", byte);
+            std::fputs("Feb 16 2012 13:30:42.075  \r\n", file);
+        }
         std::fclose(file);
         ASSERT_TRUE(window.GetMonitor().LoadFile(path).opened);
         ASSERT_EQ(Find<QListWidget>(window, "frameList")->count(), 3);
     }
 
-    template <typename Widget> static Widget* Find(QWidget& window, const char* name)
-    {
-        auto* widget = window.findChild<Widget*>(QString::fromLatin1(name));
-        EXPECT_NE(widget, nullptr) << name;
-        return widget;
-    }
-
-    QTemporaryDir m_folder;
-    QString m_previousDirectory;
+    test::InTemporaryFolder m_folder;
     test::ScriptedPrompts m_prompts;
     test::ScriptedPortOpener m_opener;
     test::MemorySettingsStore m_settings;
@@ -136,41 +98,36 @@ const ExpectedControl kExpectedControls[] = {
 TEST_F(MonitorWindowTest, BuildsEveryControlOfTheTemplateInPlace)
 {
     auto window = MakeWindow();
-    const QFontMetrics metrics(window->font());
-    const int avgWidth = static_cast<int>(std::lround(
-        metrics.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") / 52.0));
-    const int charHeight = metrics.height();
-    const auto px = [&](int x) { return x * avgWidth / 4; };
-    const auto py = [&](int y) { return y * charHeight / 8; };
-
+    const test::TemplateGeometry units(window->font());
     EXPECT_EQ(window->windowTitle(), "Orvane V2 (Modbus Monitor)");
-    EXPECT_EQ(window->minimumSize(), QSize(px(461), py(326)));
-    EXPECT_EQ(window->maximumSize(), QSize(px(461), py(326)));
+    EXPECT_EQ(window->minimumSize(), units.Size(461, 326));
+    EXPECT_EQ(window->maximumSize(), units.Size(461, 326));
     EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_TRUE(window->windowFlags() & Qt::WindowMinimizeButtonHint);
     EXPECT_FALSE(window->windowIcon().isNull());
 
     for (const ExpectedControl& c : kExpectedControls) {
         SCOPED_TRACE(c.name);
-        QWidget* widget = Find<QWidget>(*window, c.name);
+        auto* widget = Find<QWidget>(*window, c.name);
         ASSERT_NE(widget, nullptr);
         EXPECT_TRUE(widget->inherits(c.className));
         EXPECT_EQ(widget->property("controlId").toInt(), c.id);
-        EXPECT_EQ(widget->x(), px(c.x));
-        EXPECT_EQ(widget->y(), py(c.y));
-        EXPECT_EQ(widget->width(), px(c.x + c.width) - px(c.x));
-        if (!widget->inherits("QComboBox")) {
-            EXPECT_EQ(widget->height(), py(c.y + c.height) - py(c.y));
+        const QRect place = units.Rect(c.x, c.y, c.width, c.height);
+        if (widget->inherits("QComboBox")) {
+            // Closed, a combo box is as high as its font needs; the template gives its list.
+            EXPECT_EQ(widget->pos(), place.topLeft());
+            EXPECT_EQ(widget->width(), place.width());
+        } else {
+            EXPECT_EQ(widget->geometry(), place);
         }
-        if (auto* button = qobject_cast<QPushButton*>(widget)) {
-            EXPECT_EQ(button->text(), c.text);
-        }
-        if (auto* label = qobject_cast<QLabel*>(widget)) {
-            EXPECT_EQ(label->text(), c.text);
-        }
-        if (auto* combo = qobject_cast<QComboBox*>(widget)) {
-            EXPECT_EQ(combo->currentText(), c.text);
-        }
+        QString text;
+        if (auto* button = qobject_cast<QPushButton*>(widget))
+            text = button->text();
+        else if (auto* label = qobject_cast<QLabel*>(widget))
+            text = label->text();
+        else if (auto* combo = qobject_cast<QComboBox*>(widget))
+            text = combo->currentText();
+        EXPECT_EQ(text, c.text);
         if (auto* list = qobject_cast<QListWidget*>(widget)) {
             EXPECT_EQ(list->count(), 0);
             EXPECT_EQ(list->selectionMode(), QAbstractItemView::SingleSelection);
@@ -178,8 +135,8 @@ TEST_F(MonitorWindowTest, BuildsEveryControlOfTheTemplateInPlace)
         }
     }
 
-    // Combo kinds: the function filter only picks, node and float order have an edit field
-    // that never adds what is typed.
+    // The function filter only picks; node and float order have an edit field that never adds
+    // what is typed.
     EXPECT_FALSE(Find<QComboBox>(*window, "functionFilter")->isEditable());
     for (const char* name : {"nodeFilter", "floatOrder"}) {
         auto* combo = Find<QComboBox>(*window, name);
@@ -189,28 +146,23 @@ TEST_F(MonitorWindowTest, BuildsEveryControlOfTheTemplateInPlace)
     auto* floatOrder = Find<QComboBox>(*window, "floatOrder");
     ASSERT_EQ(floatOrder->count(), 4);
     EXPECT_EQ(floatOrder->itemText(3), "Float = Little Endian (Word Swap)");
+    EXPECT_EQ(floatOrder->lineEdit()->cursorPosition(), 0); // shows the entry from its start
     EXPECT_EQ(Find<QLabel>(*window, "fileName")->frameShadow(), QFrame::Sunken);
 
-    // Enabled at start: everything but Pause, Stop and Save File.
     for (const char* name : {"goButton", "fileButton", "loadFileButton", "quitButton"})
         EXPECT_TRUE(Find<QWidget>(*window, name)->isEnabled()) << name;
     for (const char* name : {"pauseButton", "stopButton", "saveFileButton"})
         EXPECT_FALSE(Find<QWidget>(*window, name)->isEnabled()) << name;
-}
 
-TEST_F(MonitorWindowTest, TabOrderFollowsTheTemplateAndSkipsTheStaticTexts)
-{
-    auto window = MakeWindow();
+    // Tab order: the template's order, without the two static texts.
     QStringList order;
-    QWidget* start = Find<QWidget>(*window, "quitButton");
-    QWidget* widget = start;
+    QStringList expected;
+    QWidget* widget = Find<QWidget>(*window, "quitButton");
     do {
         if (widget->property("controlId").isValid() && (widget->focusPolicy() & Qt::TabFocus))
             order << widget->objectName();
         widget = widget->nextInFocusChain();
-    } while (widget != start);
-
-    QStringList expected;
+    } while (widget->objectName() != "quitButton");
     for (const ExpectedControl& c : kExpectedControls) {
         if (std::string(c.className) != "QLabel")
             expected << c.name;
@@ -221,11 +173,7 @@ TEST_F(MonitorWindowTest, TabOrderFollowsTheTemplateAndSkipsTheStaticTexts)
 TEST_F(MonitorWindowTest, ButtonsReachTheirHandlers)
 {
     auto window = MakeWindow();
-    const struct
-    {
-        const char* button;
-        Route route;
-    } cases[] = {
+    const std::pair<const char*, Route> cases[] = {
         {"goButton", Route::Go},
         {"pauseButton", Route::TogglePause},
         {"stopButton", Route::Stop},
@@ -233,13 +181,13 @@ TEST_F(MonitorWindowTest, ButtonsReachTheirHandlers)
         {"saveFileButton", Route::SaveFile},
         {"loadFileButton", Route::LoadFile},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.button);
+    for (const auto& [name, route] : cases) {
+        SCOPED_TRACE(name);
         m_routes.clear();
-        auto* button = Find<QPushButton>(*window, c.button);
+        auto* button = Find<QPushButton>(*window, name);
         button->setEnabled(true); // whatever the run state, a click must reach its handler
         QTest::mouseClick(button, Qt::LeftButton);
-        EXPECT_EQ(m_routes, std::vector<Route>{c.route});
+        EXPECT_EQ(m_routes, std::vector<Route>{route});
     }
     EXPECT_TRUE(window->isVisible());
 }
@@ -251,23 +199,17 @@ TEST_F(MonitorWindowTest, UserSelectionsInTheListsReachTheirHandlers)
     window->GetMonitor().ApplyFilter(3, 0);
     auto* frameList = Find<QListWidget>(*window, "frameList");
     auto* filteredList = Find<QListWidget>(*window, "filteredList");
+    auto* detailList = Find<QListWidget>(*window, "detailList");
     ASSERT_EQ(filteredList->count(), 2);
     EXPECT_TRUE(m_routes.empty()); // loading and filtering from code notify nothing
 
-    QTest::mouseClick(frameList->viewport(), Qt::LeftButton, {},
-                      frameList->visualItemRect(frameList->item(1)).center());
+    test::ClickRow(frameList, 1);
     QTest::keyClick(frameList, Qt::Key_Down);
-    QTest::mouseClick(filteredList->viewport(), Qt::LeftButton, {},
-                      filteredList->visualItemRect(filteredList->item(0)).center());
+    test::ClickRow(filteredList, 0);
+    detailList->addItem(QStringLiteral("[01]"));
+    test::ClickRow(detailList, 0); // the Detail list only shows
     EXPECT_EQ(m_routes, (std::vector<Route>{Route::FrameListSelChange, Route::FrameListSelChange,
                                             Route::FilteredListSelChange}));
-    // The detail list shows; choosing in it is no command.
-    m_routes.clear();
-    auto* detailList = Find<QListWidget>(*window, "detailList");
-    detailList->addItem(QStringLiteral("[01]"));
-    QTest::mouseClick(detailList->viewport(), Qt::LeftButton, {},
-                      detailList->visualItemRect(detailList->item(0)).center());
-    EXPECT_TRUE(m_routes.empty());
 }
 
 TEST_F(MonitorWindowTest, ComboChoicesReachTheirHandlersAndOnlyTheFloatOrderClosing)
@@ -280,36 +222,37 @@ TEST_F(MonitorWindowTest, ComboChoicesReachTheirHandlersAndOnlyTheFloatOrderClos
     ASSERT_GE(functionFilter->count(), 2);
     ASSERT_GE(nodeFilter->count(), 2);
 
-    const auto keyed = [this](QComboBox* combo) {
+    const auto routed = [this](QComboBox* combo, const std::function<void()>& act) {
         m_routes.clear();
         combo->setFocus();
-        QTest::keyClick(combo, Qt::Key_Down);
+        act();
         return m_routes;
     };
-    EXPECT_EQ(keyed(functionFilter), std::vector<Route>{Route::RebuildFiltered});
-    EXPECT_EQ(keyed(nodeFilter), std::vector<Route>{Route::RebuildFiltered});
-    EXPECT_EQ(keyed(floatOrder), std::vector<Route>{Route::FloatOrderChange});
-
-    // Opening and closing a drop-down without choosing: only the float order answers.
-    const auto openedAndClosed = [this](QComboBox* combo) {
-        m_routes.clear();
-        combo->showPopup();
-        combo->hidePopup();
-        return m_routes;
-    };
-    EXPECT_TRUE(openedAndClosed(functionFilter).empty());
-    EXPECT_TRUE(openedAndClosed(nodeFilter).empty());
-    EXPECT_EQ(openedAndClosed(floatOrder), std::vector<Route>{Route::FloatOrderChange});
+    const std::vector<Route> none;
+    const std::vector<Route> rebuild{Route::RebuildFiltered};
+    const std::vector<Route> floatOnce{Route::FloatOrderChange};
+    for (QComboBox* combo : {functionFilter, nodeFilter, floatOrder}) {
+        SCOPED_TRACE(combo->objectName().toStdString());
+        const bool isFloat = combo == floatOrder;
+        EXPECT_EQ(routed(combo, [combo] { QTest::keyClick(combo, Qt::Key_Down); }),
+                  isFloat ? floatOnce : rebuild);
+        // Opening and closing the drop-down without choosing: only the float order answers.
+        EXPECT_EQ(routed(combo,
+                         [combo] {
+                             combo->showPopup();
+                             combo->hidePopup();
+                         }),
+                  isFloat ? floatOnce : none);
+    }
 
     // Choosing a new entry from the open list: once for the change, once for the closing.
-    m_routes.clear();
-    floatOrder->showPopup();
-    QAbstractItemView* view = floatOrder->view();
-    const QModelIndex target = view->model()->index(3, 0);
-    view->setCurrentIndex(target);
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(target).center());
-    QTRY_COMPARE(floatOrder->currentIndex(), 3);
-    EXPECT_EQ(m_routes, (std::vector<Route>{Route::FloatOrderChange, Route::FloatOrderChange}));
+    const std::vector<Route> chosen = routed(floatOrder, [floatOrder] {
+        floatOrder->showPopup();
+        floatOrder->view()->setCurrentIndex(floatOrder->view()->model()->index(3, 0));
+        test::ClickRow(floatOrder->view(), 3);
+    });
+    EXPECT_EQ(floatOrder->currentIndex(), 3);
+    EXPECT_EQ(chosen, (std::vector<Route>{Route::FloatOrderChange, Route::FloatOrderChange}));
 }
 
 TEST_F(MonitorWindowTest, EnterNeverClosesTheWindowNorRunsACommand)
@@ -318,12 +261,9 @@ TEST_F(MonitorWindowTest, EnterNeverClosesTheWindowNorRunsACommand)
     for (const char* name : {"frameList", "functionFilter", "nodeFilter", "filteredList",
                              "detailList", "floatOrder", "quitButton"}) {
         SCOPED_TRACE(name);
-        QWidget* widget = Find<QWidget>(*window, name);
-        widget->setFocus();
-        QWidget* target =
-            QApplication::focusWidget() != nullptr ? QApplication::focusWidget() : widget;
-        QTest::keyClick(target, Qt::Key_Return);
-        QTest::keyClick(target, Qt::Key_Enter);
+        Find<QWidget>(*window, name)->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter);
         EXPECT_TRUE(window->isVisible());
     }
     EXPECT_TRUE(m_routes.empty());
@@ -339,23 +279,19 @@ TEST_F(MonitorWindowTest, EnterNeverClosesTheWindowNorRunsACommand)
 
 TEST_F(MonitorWindowTest, EscapeCloseBoxAndQuitEachQuitOnceAndClose)
 {
-    const struct
-    {
-        const char* how;
-        std::function<void(CQuillonDlg&)> act;
-    } cases[] = {
+    const std::pair<const char*, std::function<void(CQuillonDlg&)>> cases[] = {
         {"Escape", [](CQuillonDlg& w) { QTest::keyClick(&w, Qt::Key_Escape); }},
         {"close box", [](CQuillonDlg& w) { w.close(); }},
         {"Quit",
          [](CQuillonDlg& w) {
-             QTest::mouseClick(w.findChild<QPushButton*>("quitButton"), Qt::LeftButton);
+             QTest::mouseClick(Find<QPushButton>(w, "quitButton"), Qt::LeftButton);
          }},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.how);
+    for (const auto& [how, act] : cases) {
+        SCOPED_TRACE(how);
         auto window = MakeWindow();
         m_routes.clear();
-        c.act(*window);
+        act(*window);
         EXPECT_EQ(m_routes, std::vector<Route>{Route::Quit});
         EXPECT_FALSE(window->isVisible());
         EXPECT_EQ(window->result(), QDialog::Accepted);
@@ -383,20 +319,20 @@ TEST_F(MonitorWindowTest, HelpButtonF1AndTheContextMenuLeadToTheAboutBox)
         auto* box = qobject_cast<QMessageBox*>(modal);
         ASSERT_NE(box, nullptr);
         EXPECT_FALSE(box->text().isEmpty());
-        QAbstractButton* about = nullptr;
         for (QAbstractButton* button : box->buttons()) {
-            if (button->text() == "&About Quillon...")
-                about = button;
+            if (button->text() == "&About Quillon...") {
+                WhenModal(expectAbout);
+                button->click();
+                return;
+            }
         }
-        ASSERT_NE(about, nullptr);
-        WhenModal(expectAbout);
-        about->click();
+        ADD_FAILURE() << "the help box offers no About button";
+        box->reject();
     };
 
     WhenModal(helpThenAbout);
     QTest::mouseClick(Find<QPushButton>(*window, "helpButton"), Qt::LeftButton);
     EXPECT_EQ(aboutBoxes, 1);
-
     WhenModal(helpThenAbout);
     QTest::keyClick(window.get(), Qt::Key_F1);
     EXPECT_EQ(aboutBoxes, 2);
