@@ -162,29 +162,29 @@ void CQuillonDlg::BuildControls()
         }
     }
 
-    const auto find = [this](auto* pointer, int id) {
+    const auto find = [this](int id) -> QObject* {
         for (QObject* child : children()) {
             if (child->property("controlId").toInt() == id)
-                return qobject_cast<decltype(pointer)>(child);
+                return child;
         }
-        return static_cast<decltype(pointer)>(nullptr);
+        return nullptr;
     };
-    m_widgets.quit = find(m_widgets.quit, kIdCancel);
-    m_widgets.help = find(m_widgets.help, kIdHelp);
-    m_widgets.frameList = find(m_widgets.frameList, kIdFrameList);
-    m_widgets.functionFilter = find(m_widgets.functionFilter, kIdFunctionFilter);
-    m_widgets.nodeFilter = find(m_widgets.nodeFilter, kIdNodeFilter);
-    m_widgets.file = find(m_widgets.file, kIdFile);
-    m_widgets.fileName = find(m_widgets.fileName, kIdFileName);
-    m_widgets.filteredList = find(m_widgets.filteredList, kIdFilteredList);
-    m_widgets.detailList = find(m_widgets.detailList, kIdDetailList);
-    m_widgets.go = find(m_widgets.go, kIdGo);
-    m_widgets.pause = find(m_widgets.pause, kIdPause);
-    m_widgets.stop = find(m_widgets.stop, kIdStop);
-    m_widgets.samples = find(m_widgets.samples, kIdSamples);
-    m_widgets.floatOrder = find(m_widgets.floatOrder, kIdFloatOrder);
-    m_widgets.saveFile = find(m_widgets.saveFile, kIdSaveFile);
-    m_widgets.loadFile = find(m_widgets.loadFile, kIdLoadFile);
+    m_widgets.quit = qobject_cast<QPushButton*>(find(kIdCancel));
+    m_widgets.help = qobject_cast<QPushButton*>(find(kIdHelp));
+    m_widgets.frameList = qobject_cast<ClippedListWidget*>(find(kIdFrameList));
+    m_widgets.functionFilter = qobject_cast<QComboBox*>(find(kIdFunctionFilter));
+    m_widgets.nodeFilter = qobject_cast<QComboBox*>(find(kIdNodeFilter));
+    m_widgets.file = qobject_cast<QPushButton*>(find(kIdFile));
+    m_widgets.fileName = qobject_cast<QLabel*>(find(kIdFileName));
+    m_widgets.filteredList = qobject_cast<ClippedListWidget*>(find(kIdFilteredList));
+    m_widgets.detailList = qobject_cast<ClippedListWidget*>(find(kIdDetailList));
+    m_widgets.go = qobject_cast<QPushButton*>(find(kIdGo));
+    m_widgets.pause = qobject_cast<QPushButton*>(find(kIdPause));
+    m_widgets.stop = qobject_cast<QPushButton*>(find(kIdStop));
+    m_widgets.samples = qobject_cast<QLabel*>(find(kIdSamples));
+    m_widgets.floatOrder = qobject_cast<CloseUpComboBox*>(find(kIdFloatOrder));
+    m_widgets.saveFile = qobject_cast<QPushButton*>(find(kIdSaveFile));
+    m_widgets.loadFile = qobject_cast<QPushButton*>(find(kIdLoadFile));
 
     setFixedSize(units.Size(kMonitorWidth, kMonitorHeight));
 }
