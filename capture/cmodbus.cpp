@@ -9,11 +9,10 @@ std::uint16_t Crc16(std::span<const std::uint8_t> bytes)
     std::uint16_t w = 0xFFFF;
     for (const std::uint8_t byte : bytes) {
         w ^= byte;
+        // Eight shift steps; a bit shifted out of the low end brings in the polynomial.
         for (int bit = 0; bit < 8; ++bit) {
-            const bool carry = (w & 1U) != 0;
-            w = static_cast<std::uint16_t>(w >> 1);
-            if (carry)
-                w ^= 0xA001;
+            const auto carry = static_cast<std::uint16_t>(w & 1U);
+            w = static_cast<std::uint16_t>((w >> 1) ^ (0xA001U & (0U - carry)));
         }
     }
     return w;

@@ -131,9 +131,9 @@ void FrameLister::AddFrameLine(const std::string& line,
     }
 
     m_data.lines.SetCount(n);
-    std::string samples = "Samples = ";
-    AppendDecimal(samples, static_cast<unsigned>(n));
-    m_controls.samples.SetText(samples);
+    m_samplesText.assign("Samples = ");
+    AppendDecimal(m_samplesText, static_cast<unsigned>(n));
+    m_controls.samples.SetText(m_samplesText);
 }
 
 void FrameLister::AddComboEntry(ComboBox& combo, const std::string& text)

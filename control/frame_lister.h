@@ -84,6 +84,7 @@ class FrameLister
     std::string m_line;
     std::string m_comboText;
     std::string m_nodeText;
+    std::string m_samplesText;
 };
 
 } // namespace quillon

@@ -1,22 +1,25 @@
 #include "control/memory_controls.h"
 
 #include <algorithm>
-#include <cctype>
 
 namespace quillon {
 
 namespace {
 
+// Case folding of the 7-bit letters, as the window's combo search compares them.
+char FoldCase(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
 bool EqualIgnoringCase(const std::string& a, const std::string& b)
 {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
-               return std::tolower(x) == std::tolower(y);
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return FoldCase(x) == FoldCase(y);
            });
 }
 
-template <typename Items>
-std::string ItemText(const Items& items, int index)
+template <typename Items> std::string ItemText(const Items& items, int index)
 {
     if (index < 0 || static_cast<std::size_t>(index) >= items.size())
         return {};
@@ -42,9 +45,15 @@ int MemoryListBox::Add(const std::string& text)
     return static_cast<int>(m_lines.size()) - 1;
 }
 
-std::string MemoryListBox::Text(int index) const { return ItemText(m_lines, index); }
+std::string MemoryListBox::Text(int index) const
+{
+    return ItemText(m_lines, index);
+}
 
-void MemoryListBox::SetSelection(int index) { m_selection = BoundedSelection(index, m_lines.size()); }
+void MemoryListBox::SetSelection(int index)
+{
+    m_selection = BoundedSelection(index, m_lines.size());
+}
 
 void MemoryComboBox::Clear()
 {
@@ -58,7 +67,10 @@ int MemoryComboBox::Add(const std::string& text)
     return static_cast<int>(m_entries.size()) - 1;
 }
 
-std::string MemoryComboBox::Text(int index) const { return ItemText(m_entries, index); }
+std::string MemoryComboBox::Text(int index) const
+{
+    return ItemText(m_entries, index);
+}
 
 void MemoryComboBox::SetSelection(int index)
 {

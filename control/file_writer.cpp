@@ -1,0 +1,192 @@
+#include "control/file_writer.h"
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <system_error>
+
+namespace quillon {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// As many links as the system itself follows in one path lookup; more means a loop.
+constexpr int kMaxLinkHops = 40;
+// Attempts at a free temporary name before giving up.
+constexpr int kTemporaryNameTries = 100;
+// Bytes of the target's name kept in the temporary name, so that with its dot, tag and suffix
+// it stays inside the usual 255-byte limit for one name.
+constexpr std::size_t kTemporaryStemRoom = 200;
+constexpr std::size_t kTagLength = 8;
+
+// Follows `path` through symbolic links to the file they end at (which may not exist yet).
+std::optional<fs::path> FollowLinks(fs::path path)
+{
+    for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+        std::error_code error;
+        if (!fs::is_symlink(fs::symlink_status(path, error)))
+            return path;
+        fs::path target = fs::read_symlink(path, error);
+        if (error)
+            return std::nullopt;
+        path = target.is_absolute() ? std::move(target) : path.parent_path() / target;
+    }
+    return std::nullopt;
+}
+
+// A short tag that differs from call to call; the exclusive create catches any clash.
+std::string TemporaryTag()
+{
+    static std::uint64_t state =
+        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+    constexpr std::string_view kDigits = "0123456789abcdefghijklmnopqrstuvwxyz";
+    // One step of a 64-bit linear congruential generator (Knuth's MMIX constants).
+    state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+    std::uint64_t bits = state >> 16;
+    std::string tag;
+    for (std::size_t i = 0; i < kTagLength; ++i) {
+        tag.push_back(kDigits[bits % kDigits.size()]);
+        bits /= kDigits.size();
+    }
+    return tag;
+}
+
+void RemoveQuietly(const std::string& path)
+{
+    std::error_code ignored;
+    fs::remove(path, ignored);
+}
+
+} // namespace
+
+CaptureFileWriter::~CaptureFileWriter()
+{
+    Abandon();
+}
+
+FileOutcome CaptureFileWriter::Open(const std::string& path)
+{
+    Abandon();
+    m_target.clear();
+    if (path.empty())
+        return FileOutcome::OpenFailed;
+
+    const std::optional<fs::path> target = FollowLinks(fs::path(path));
+    if (!target || !target->has_filename())
+        return FileOutcome::OpenFailed;
+    m_target = target->string();
+
+    std::error_code error;
+    const fs::file_status status = fs::status(*target, error);
+    const bool exists = status.type() != fs::file_type::not_found;
+    if (error && exists)
+        return FileOutcome::OpenFailed;
+
+    // A pipe or a device cannot be replaced by a rename; it takes the bytes as they come.
+    if (exists && !fs::is_regular_file(status)) {
+        if (m_file.Open(m_target, OpenMode::Truncate, PipeOpen::WaitForReader) !=
+            OpenStatus::Opened)
+            return FileOutcome::OpenFailed;
+        return FileOutcome::Ok;
+    }
+
+    // An existing file must be writable as it stands: a file its owner made read-only is not
+    // replaced just because its folder is writable.
+    if (exists) {
+        OutputFile probe;
+        if (probe.Open(m_target, OpenMode::Keep, PipeOpen::Fail) != OpenStatus::Opened ||
+            !probe.Close())
+            return FileOutcome::OpenFailed;
+    }
+    return OpenTemporaryBeside(m_target, exists);
+}
+
+FileOutcome CaptureFileWriter::OpenTemporaryBeside(const std::string& target, bool targetExists)
+{
+    const fs::path targetPath(target);
+    const fs::path folder = targetPath.parent_path();
+    const std::string stem = targetPath.filename().string().substr(0, kTemporaryStemRoom);
+
+    for (int attempt = 0; attempt < kTemporaryNameTries; ++attempt) {
+        const std::string candidate =
+            (folder / ("." + stem + "." + TemporaryTag() + ".tmp")).string();
+        const OpenStatus status = m_file.Open(candidate, OpenMode::CreateNew, PipeOpen::Fail);
+        if (status == OpenStatus::AlreadyExists)
+            continue;
+        if (status != OpenStatus::Opened)
+            return FileOutcome::OpenFailed;
+        m_temporary = candidate;
+        // The replacement keeps the permissions of the file it replaces; a new file keeps the
+        // ordinary ones it was created with.
+        if (targetExists && !m_file.TakePermissionsOf(target)) {
+            Abandon();
+            return FileOutcome::OpenFailed;
+        }
+        return FileOutcome::Ok;
+    }
+    return FileOutcome::OpenFailed;
+}
+
+bool CaptureFileWriter::Write(std::string_view bytes)
+{
+    if (!m_file.IsOpen() || m_writeFailed)
+        return false;
+    if (!m_file.WriteAll(bytes)) {
+        m_writeFailed = true;
+        return false;
+    }
+    return true;
+}
+
+FileOutcome CaptureFileWriter::Commit()
+{
+    if (!m_file.IsOpen())
+        return FileOutcome::OpenFailed;
+
+    bool complete = !m_writeFailed && m_file.Sync();
+    complete = m_file.Close() && complete;
+    m_writeFailed = false;
+
+    if (m_temporary.empty())
+        return complete ? FileOutcome::Ok : FileOutcome::WriteFailed;
+
+    const std::string temporary = std::move(m_temporary);
+    m_temporary.clear();
+    if (!complete) {
+        RemoveQuietly(temporary);
+        return FileOutcome::WriteFailed;
+    }
+    std::error_code error;
+    fs::rename(temporary, m_target, error);
+    if (error) {
+        RemoveQuietly(temporary);
+        return FileOutcome::WriteFailed;
+    }
+    SyncFolder(fs::path(m_target).parent_path().string());
+    return FileOutcome::Ok;
+}
+
+void CaptureFileWriter::Abandon()
+{
+    (void)m_file.Close();
+    if (!m_temporary.empty())
+        RemoveQuietly(m_temporary);
+    m_temporary.clear();
+    m_writeFailed = false;
+}
+
+bool CanOpenForWriting(const std::string& path)
+{
+    if (path.empty())
+        return false;
+    std::error_code error;
+    if (fs::is_fifo(fs::status(path, error)))
+        return MayWrite(path);
+    OutputFile probe;
+    return probe.Open(path, OpenMode::Keep, PipeOpen::Fail) == OpenStatus::Opened && probe.Close();
+}
+
+} // namespace quillon
