@@ -26,9 +26,6 @@ using test::WithCrc;
 
 constexpr int kPatienceMs = 5000;
 
-// These runs need the monitor's run control, settings and file commands; they stay disabled
-// until those are built.
-//
 // The window as the program builds it: the real Port Setup dialog, timer and settings store,
 // with the serial devices, the probe, the prompts and the settings file replaced.
 class MonitorRunTest : public ::testing::Test
@@ -58,7 +55,7 @@ class MonitorRunTest : public ::testing::Test
     std::vector<Route> m_routes;
 };
 
-TEST_F(MonitorRunTest, DISABLED_EscapeWritesTheFivePortSettingsAndCloses)
+TEST_F(MonitorRunTest, EscapeWritesTheFivePortSettingsAndCloses)
 {
     auto window = MakeWindow();
     QTest::keyClick(window.get(), Qt::Key_Escape);
@@ -83,7 +80,7 @@ TEST_F(MonitorRunTest, DISABLED_EscapeWritesTheFivePortSettingsAndCloses)
     }
 }
 
-TEST_F(MonitorRunTest, DISABLED_CapturesLiveTrafficThenSavesAndLoadsIt)
+TEST_F(MonitorRunTest, CapturesLiveTrafficThenSavesAndLoadsIt)
 {
     auto window = MakeWindow();
     auto* frameList = test::Find<QListWidget>(*window, "frameList");
