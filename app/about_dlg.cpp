@@ -1,12 +1,13 @@
 #include "app/about_dlg.h"
 
-#include "app/dialog_units.h"
+#include <array>
 
 #include <QIcon>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
-#include <array>
+
+#include "app/dialog_units.h"
 
 // The icons are compiled into the window's static library; register them before first use.
 static void InitQuillonResources()

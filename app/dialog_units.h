@@ -10,7 +10,7 @@ namespace quillon {
 // character width across and an eighth of its character height down.
 class DialogUnits
 {
-  public:
+public:
     DialogUnits(int avgCharWidth, int charHeight);
     // Measures the font: the average width is that of "A".."Z" and "a".."z" over 52, rounded.
     [[nodiscard]] static DialogUnits FromFont(const QFont& font);
@@ -22,7 +22,7 @@ class DialogUnits
     [[nodiscard]] int AvgCharWidth() const { return m_avgCharWidth; }
     [[nodiscard]] int CharHeight() const { return m_charHeight; }
 
-  private:
+private:
     int m_avgCharWidth;
     int m_charHeight;
 };

@@ -39,6 +39,22 @@ void ShowTextFromStart(QComboBox& combo)
         edit->setCursorPosition(0);
 }
 
+void ComboEditField::focusInEvent(QFocusEvent* event)
+{
+    QLineEdit::focusInEvent(event);
+    const qsizetype length = text().size();
+    if (length > 0 && selectedText().size() == length)
+        setSelection(static_cast<int>(length), -static_cast<int>(length));
+}
+
+void MakeEditable(QComboBox& combo)
+{
+    combo.setLineEdit(new ComboEditField(&combo));
+    combo.setInsertPolicy(QComboBox::NoInsert);
+    QObject::connect(&combo, &QComboBox::currentIndexChanged, &combo,
+                     [&combo] { ShowTextFromStart(combo); });
+}
+
 void CloseUpComboBox::showPopup()
 {
     m_popupShown = true;

@@ -1,12 +1,14 @@
 #pragma once
 
-#include "control/controls.h"
+#include <string>
 
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <string>
+
+#include "control/controls.h"
 
 namespace quillon {
 
@@ -14,10 +16,10 @@ namespace quillon {
 class ClippedListWidget : public QListWidget
 {
     Q_OBJECT
-  public:
+public:
     explicit ClippedListWidget(QWidget* parent = nullptr);
 
-  protected:
+protected:
     void updateGeometries() override;
 };
 
@@ -25,25 +27,40 @@ class ClippedListWidget : public QListWidget
 class CloseUpComboBox : public QComboBox
 {
     Q_OBJECT
-  public:
+public:
     using QComboBox::QComboBox;
     void showPopup() override;
     void hidePopup() override;
 
-  signals:
+signals:
     void closedUp();
 
-  private:
+private:
     bool m_popupShown = false;
 };
 
 // An edit field too narrow for its entry shows the entry's beginning, as a list box line does.
 void ShowTextFromStart(QComboBox& combo);
 
+// The edit field of a combo box with one: taking the focus selects the whole entry and still
+// shows its beginning.
+class ComboEditField : public QLineEdit
+{
+    Q_OBJECT
+public:
+    using QLineEdit::QLineEdit;
+
+protected:
+    void focusInEvent(QFocusEvent* event) override;
+};
+
+// Gives a combo box an edit field that never adds what is typed to its list.
+void MakeEditable(QComboBox& combo);
+
 // The monitor's list box on a QListWidget. Changes made through it never notify the window.
 class QtListBox : public ListBox
 {
-  public:
+public:
     explicit QtListBox(QListWidget& widget) : m_widget(widget) {}
     void Clear() override;
     int Add(const std::string& text) override;
@@ -52,7 +69,7 @@ class QtListBox : public ListBox
     [[nodiscard]] int Selection() const override;
     void SetSelection(int index) override;
 
-  private:
+private:
     QListWidget& m_widget;
 };
 
@@ -60,7 +77,7 @@ class QtListBox : public ListBox
 // changes made through it never notify the window.
 class QtComboBox : public ComboBox
 {
-  public:
+public:
     explicit QtComboBox(QComboBox& widget) : m_widget(widget) {}
     void Clear() override;
     int Add(const std::string& text) override;
@@ -70,31 +87,31 @@ class QtComboBox : public ComboBox
     void SetSelection(int index) override;
     [[nodiscard]] int FindExact(const std::string& text) const override;
 
-  private:
+private:
     QComboBox& m_widget;
 };
 
 class QtButton : public Button
 {
-  public:
+public:
     explicit QtButton(QPushButton& widget) : m_widget(widget) {}
     void Enable(bool enabled) override { m_widget.setEnabled(enabled); }
     [[nodiscard]] bool IsEnabled() const override { return m_widget.isEnabled(); }
     void SetText(const std::string& text) override;
     [[nodiscard]] std::string Text() const override;
 
-  private:
+private:
     QPushButton& m_widget;
 };
 
 class QtStaticText : public StaticText
 {
-  public:
+public:
     explicit QtStaticText(QLabel& widget) : m_widget(widget) {}
     void SetText(const std::string& text) override;
     [[nodiscard]] std::string Text() const override;
 
-  private:
+private:
     QLabel& m_widget;
 };
 

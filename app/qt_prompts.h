@@ -1,9 +1,9 @@
 #pragma once
 
-#include "control/prompts.h"
-
 #include <QPointer>
 #include <QWidget>
+
+#include "control/prompts.h"
 
 namespace quillon {
 
@@ -11,14 +11,14 @@ namespace quillon {
 // window's timer keeps ticking while one is open.
 class QtPrompts : public Prompts
 {
-  public:
+public:
     explicit QtPrompts(QWidget* owner) : m_owner(owner) {}
     void ShowMessage(const std::string& caption, const std::string& text) override;
     [[nodiscard]] Answer AskYesNoCancel(const std::string& caption,
                                         const std::string& text) override;
     [[nodiscard]] std::optional<std::string> ChooseFile(const FileDialogRequest& request) override;
 
-  private:
+private:
     QPointer<QWidget> m_owner;
 };
 

@@ -9,7 +9,7 @@ namespace quillon {
 class CQuillonApp : public QApplication
 {
     Q_OBJECT
-  public:
+public:
     CQuillonApp(int& argc, char** argv);
 
     // Runs the Monitor window modally and returns the process's exit code once it has closed.

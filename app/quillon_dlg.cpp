@@ -1,5 +1,10 @@
 #include "app/quillon_dlg.h"
 
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+
 #include "app/about_dlg.h"
 #include "app/dialog_units.h"
 #include "app/monitor_template.h"
@@ -9,11 +14,6 @@
 #include "port/qt_port_opener.h"
 #include "port/qt_timer.h"
 #include "port/reg_funcs.h"
-
-#include <QContextMenuEvent>
-#include <QKeyEvent>
-#include <QLabel>
-#include <QMenu>
 
 namespace quillon {
 
@@ -126,12 +126,8 @@ void CQuillonDlg::BuildControls()
         case ControlKind::DropDownCombo: {
             QComboBox* combo =
                 control.id == kIdFloatOrder ? new CloseUpComboBox(this) : new QComboBox(this);
-            if (control.kind == ControlKind::DropDownCombo) {
-                combo->setEditable(true);
-                combo->setInsertPolicy(QComboBox::NoInsert);
-                connect(combo, &QComboBox::currentIndexChanged, combo,
-                        [combo] { ShowTextFromStart(*combo); });
-            }
+            if (control.kind == ControlKind::DropDownCombo)
+                MakeEditable(*combo);
             widget = combo;
             break;
         }

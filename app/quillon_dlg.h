@@ -1,12 +1,13 @@
 #pragma once
 
+#include <functional>
+#include <memory>
+
+#include <QDialog>
+
 #include "app/qt_controls.h"
 #include "control/monitor.h"
 #include "port/port_setup_dialog.h"
-
-#include <QDialog>
-#include <functional>
-#include <memory>
 
 class QLabel;
 
@@ -50,7 +51,7 @@ struct QuillonDlgServices
 class CQuillonDlg : public QDialog
 {
     Q_OBJECT
-  public:
+public:
     explicit CQuillonDlg(QuillonDlgServices services = {}, QWidget* parent = nullptr);
     ~CQuillonDlg() override;
 
@@ -59,11 +60,11 @@ class CQuillonDlg : public QDialog
     // Quit, Escape and the close box: the monitor quits, then the window closes.
     void reject() override;
 
-  protected:
+protected:
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
-  private:
+private:
     struct Widgets
     {
         QPushButton* quit = nullptr;

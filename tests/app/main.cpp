@@ -1,7 +1,8 @@
-#include "gui_test_support.h"
+#include <gtest/gtest.h>
 
 #include <QApplication>
-#include <gtest/gtest.h>
+
+#include "gui_test_support.h"
 
 namespace {
 

@@ -1,8 +1,6 @@
-#include "app/quillon_dlg.h"
-#include "feed_devices.h"
-#include "gui_test_support.h"
-#include "port/reg_funcs.h"
-#include "support/fakes.h"
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
 
 #include <QComboBox>
 #include <QDir>
@@ -13,9 +11,12 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
-#include <gtest/gtest.h>
-#include <string>
-#include <vector>
+
+#include "app/quillon_dlg.h"
+#include "feed_devices.h"
+#include "gui_test_support.h"
+#include "port/reg_funcs.h"
+#include "support/fakes.h"
 
 namespace quillon {
 namespace {
@@ -30,7 +31,7 @@ constexpr int kPatienceMs = 5000;
 // with the serial devices, the probe, the prompts and the settings file replaced.
 class MonitorRunTest : public ::testing::Test
 {
-  protected:
+protected:
     std::unique_ptr<CQuillonDlg> MakeWindow()
     {
         m_devices.present = {"COM1", "COM4"};

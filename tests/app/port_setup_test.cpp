@@ -1,11 +1,12 @@
-#include "gui_test_support.h"
-#include "port/port_setup_dialog.h"
-
-#include <QComboBox>
-#include <QPushButton>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
+
+#include <QComboBox>
+#include <QPushButton>
+
+#include "gui_test_support.h"
+#include "port/port_setup_dialog.h"
 
 namespace quillon {
 namespace {

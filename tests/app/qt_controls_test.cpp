@@ -1,10 +1,13 @@
-#include "app/qt_controls.h"
+#include <gtest/gtest.h>
+#include <string>
 
+#include <QLineEdit>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
-#include <gtest/gtest.h>
-#include <string>
+
+#include "app/qt_controls.h"
 
 namespace quillon {
 namespace {
@@ -138,6 +141,34 @@ TEST(CloseUpComboBox, ReportsEachClosingOfItsOpenList)
     QTest::keyClick(widget.view(), Qt::Key_Escape); // closed without a choice
     EXPECT_EQ(closed.count(), 2);
     EXPECT_EQ(widget.currentIndex(), 0);
+}
+
+TEST(ComboEditField, ShowsTheEntryFromItsStartAndNeverAddsTypedText)
+{
+    QWidget host;
+    auto* before = new QPushButton(QStringLiteral("Go"), &host);
+    auto* widget = new QComboBox(&host);
+    MakeEditable(*widget);
+    widget->setGeometry(0, 30, 60, widget->sizeHint().height());
+    QtComboBox combo(*widget);
+    combo.Add("Float = Big Endian (Motorola)");
+    combo.Add("Float = Little Endian (Word Swap)");
+    host.show();
+    QApplication::setActiveWindow(&host);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&host));
+
+    combo.SetSelection(1);
+    EXPECT_EQ(widget->lineEdit()->cursorPosition(), 0);
+    before->setFocus();
+    QTest::keyClick(before, Qt::Key_Tab);
+    ASSERT_TRUE(widget->lineEdit()->hasFocus());
+    EXPECT_EQ(widget->lineEdit()->selectedText(), "Float = Little Endian (Word Swap)");
+    EXPECT_EQ(widget->lineEdit()->cursorPosition(), 0);
+
+    QTest::keyClicks(widget->lineEdit(), QStringLiteral("17"));
+    QTest::keyClick(widget->lineEdit(), Qt::Key_Return);
+    EXPECT_EQ(combo.Count(), 2);
+    EXPECT_EQ(combo.Selection(), 1);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
-#include "app/qt_prompts.h"
-#include "gui_test_support.h"
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <string>
 
 #include <QDir>
 #include <QFileDialog>
@@ -7,9 +8,9 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
-#include <filesystem>
-#include <gtest/gtest.h>
-#include <string>
+
+#include "app/qt_prompts.h"
+#include "gui_test_support.h"
 
 namespace quillon {
 namespace {

@@ -1,16 +1,17 @@
-#include "app/quillon_dlg.h"
-#include "gui_test_support.h"
-#include "support/fakes.h"
+#include <cstdio>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
-#include <cstdio>
-#include <gtest/gtest.h>
-#include <string>
-#include <vector>
+
+#include "app/quillon_dlg.h"
+#include "gui_test_support.h"
+#include "support/fakes.h"
 
 namespace quillon {
 namespace {
@@ -22,7 +23,7 @@ using test::WithCrc;
 
 class MonitorWindowTest : public ::testing::Test
 {
-  protected:
+protected:
     std::unique_ptr<CQuillonDlg> MakeWindow()
     {
         m_opener.outcome = test::ScriptedPortOpener::Outcome::Cancel;
