@@ -242,10 +242,12 @@ void CQuillonDlg::keyPressEvent(QKeyEvent* event)
     case Qt::Key_Return:
     case Qt::Key_Enter: {
         // Enter presses a focused push button, except Quit; anywhere else it is the OK
-        // command, which the window ignores. So Enter never closes the window.
+        // command, which the window ignores. So Enter never closes the window. A held key
+        // presses once.
         event->accept();
         auto* button = qobject_cast<QPushButton*>(focusWidget());
-        if (button != nullptr && button != m_widgets.quit && button->isEnabled())
+        if (button != nullptr && button != m_widgets.quit && button->isEnabled() &&
+            !event->isAutoRepeat())
             button->click();
         return;
     }

@@ -1,11 +1,11 @@
 #include "port/port_setup_dialog.h"
 
-#include "app/about_dlg.h"
-#include "app/dialog_units.h"
-
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QPushButton>
+
+#include "app/about_dlg.h"
+#include "app/dialog_units.h"
 
 namespace quillon {
 
@@ -147,6 +147,8 @@ void PortSetup::keyPressEvent(QKeyEvent* event)
     case Qt::Key_Enter:
         // Enter presses the focused button; anywhere else it is the dialog's OK command.
         event->accept();
+        if (event->isAutoRepeat())
+            return;
         if (m_cancel->hasFocus())
             reject();
         else
