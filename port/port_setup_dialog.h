@@ -1,13 +1,14 @@
 #pragma once
 
-#include "port/open_port.h"
-#include "port/port_probe.h"
-#include "port/qt_serial_line.h"
-
-#include <QDialog>
 #include <functional>
 #include <string>
 #include <vector>
+
+#include <QDialog>
+
+#include "port/open_port.h"
+#include "port/port_probe.h"
+#include "port/qt_serial_line.h"
 
 class QComboBox;
 class QPushButton;
@@ -22,7 +23,7 @@ using PortProbe = std::function<std::vector<std::string>(const std::string& stor
 class PortSetup : public QDialog, public PortSetupDialog
 {
     Q_OBJECT
-  public:
+public:
     // Probes the machine's serial ports.
     explicit PortSetup(QWidget* parent = nullptr);
     PortSetup(PortProbe probe, QWidget* parent);
@@ -31,10 +32,10 @@ class PortSetup : public QDialog, public PortSetupDialog
     // what the combos show (empty for a combo without a selection).
     [[nodiscard]] bool Exec(PortSetupTexts& texts) override;
 
-  protected:
+protected:
     void keyPressEvent(QKeyEvent* event) override;
 
-  private:
+private:
     void BuildControls();
     void Load(const PortSetupChoices& choices);
     [[nodiscard]] PortSetupChoices Current() const;
