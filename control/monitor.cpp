@@ -95,6 +95,9 @@ void Monitor::RestartAfterLimit()
 
 void Monitor::ResetForLoad()
 {
+    // A load ends a live run: its newest lines go to the backup before the lists are emptied.
+    if (m_run.State() != RunState::Stopped)
+        m_backup.CatchUp(m_data.store, LineCount());
     m_run.Stop();
     EmptyCapture();
     m_data.assembly.Clear();

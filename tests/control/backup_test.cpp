@@ -64,6 +64,22 @@ TEST(Backup, TakesTheRunInBatchesOfTenAndTheRestWhenTheRunEnds)
     EXPECT_EQ(MonitorRig::FileLines(rig.BackupPath()), 48);
 }
 
+TEST(Backup, ALoadThatEndsARunKeepsTheRunsNewestLines)
+{
+    MonitorRig rig;
+    rig.monitor.OnGo();
+    rig.PassQueries(13, 1);
+    EXPECT_EQ(MonitorRig::FileLines(rig.BackupPath()), 10);
+    std::string live;
+    for (int i = 0; i < 13; ++i)
+        live += FormatLogLine(rig.monitor.Store().Record(i));
+
+    rig.prompts.files = {rig.dir.Write("other.mlog", live.substr(0, live.find('\n') + 1))};
+    rig.monitor.OnLoadFile();
+    EXPECT_EQ(rig.monitor.State(), RunState::Stopped);
+    EXPECT_EQ(ReadWholeFile(rig.BackupPath()), live);
+}
+
 TEST(Backup, ASaveEmptiesItAndTheNextBatchRewritesTheWholeList)
 {
     MonitorRig rig;
