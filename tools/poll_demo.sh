@@ -67,17 +67,18 @@ transact() {
     transactions=$((transactions + 1))
     local values
     values=$(printf '%s\n' "$out" | awk -F'\t' '/^\[[0-9]+\]:/ { printf " %s", $2 }')
-    if printf '%s\n' "$out" | grep -q 'Connection timed out'; then
+    # Here-strings, not pipes: with pipefail, grep -q leaving early would fail the writer.
+    if grep -q 'Connection timed out' <<< "$out"; then
         outcome="timeout"
         timeouts=$((timeouts + 1))
-    elif printf '%s\n' "$out" | grep -q 'Illegal data address'; then
+    elif grep -q 'Illegal data address' <<< "$out"; then
         outcome="exception"
         exceptions=$((exceptions + 1))
     elif [ $status -eq 0 ]; then
         outcome="ok$values"
         answered=$((answered + 1))
     else
-        outcome="failed: $(printf "%s\n" "$out" | grep -v "^-- Polling" | grep . | tr "\n" " ")"
+        outcome="failed: $(grep -v -e "^-- Polling" -e "^$" <<< "$out" | tr "\n" " ")"
     fi
     [ $quiet -eq 1 ] || echo "$label: $outcome"
 }
