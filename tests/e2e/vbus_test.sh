@@ -8,73 +8,13 @@ set -euo pipefail
 
 build=$(cd "${1:?usage: vbus_test.sh BUILD_FOLDER}" && pwd)
 root=$(cd "$(dirname "$0")/../.." && pwd)
-vbus=$build/quillon-vbus
-python=/usr/bin/python3
 limit=120 # seconds for the whole test
 
-work=$(mktemp -d)
-pids=()
-
-cleanup() {
-    local status=$?
-    for pid in "${pids[@]}"; do
-        kill -TERM "$pid" 2> /dev/null || true
-    done
-    for pid in "${pids[@]}"; do
-        # Give each process a moment to end on its own, then make sure.
-        for _ in $(seq 20); do
-            kill -0 "$pid" 2> /dev/null || break
-            sleep 0.05
-        done
-        kill -KILL "$pid" 2> /dev/null || true
-        wait "$pid" 2> /dev/null || true
-    done
-    rm -rf "$work"
-    exit $status
-}
-trap cleanup EXIT
-trap 'exit 1' INT TERM
-
-fail() {
-    echo "FAIL: $*" >&2
-    for log in bus.log slave.err; do
-        [ -s "$work/$log" ] && { echo "--- $log" >&2; tail -n 20 "$work/$log" >&2; }
-    done
-    exit 1
-}
-
-# Waits up to $1 seconds for the command that follows to succeed.
-wait_until() {
-    local seconds=$1
-    shift
-    local end=$((SECONDS + seconds))
-    until "$@"; do
-        [ $SECONDS -lt $end ] || return 1
-        sleep 0.05
-    done
-}
-
-has_lines() { [ "$(wc -l < "$1")" -ge "$2" ]; }
+# The shared scaffolding: work folder, tracked processes stopped on every exit, time limit,
+# fail/wait_until/forget helpers.
+# shellcheck source=e2e_lib.sh
+source "$root/tests/e2e/e2e_lib.sh"
 size_at_least() { [ "$(stat -c %s "$1" 2> /dev/null || echo 0)" -ge "$2" ]; }
-# Drops a process that has been waited for, so that cleanup never signals a reused id.
-forget() {
-    local kept=() pid
-    for pid in "${pids[@]}"; do
-        [ "$pid" = "$1" ] || kept+=("$pid")
-    done
-    pids=("${kept[@]}")
-}
-
-# Ends the whole test if it runs past its limit; the trap then cleans up.
-(
-    trap 'kill "$nap" 2> /dev/null; exit 0' TERM
-    sleep "$limit" &
-    nap=$!
-    wait "$nap"
-    echo "FAIL: the test ran past $limit s" >&2
-    kill -TERM $$
-) &
-pids+=($!)
 
 [ -x "$vbus" ] || fail "$vbus is not built"
 for tool in mbpoll socat timeout "$python"; do
