@@ -5,17 +5,11 @@
 #include <filesystem>
 #include <vector>
 
+#include "decode/register_decoder.h"
+
 namespace quillon {
 
 namespace {
-
-// Two upper-case hexadecimal digits, the high half first.
-void AppendHexPair(std::string& text, std::uint8_t byte)
-{
-    constexpr std::string_view kDigits = "0123456789ABCDEF";
-    text.push_back(kDigits[byte >> 4]);
-    text.push_back(kDigits[byte & 0x0FU]);
-}
 
 // The value of a hexadecimal digit, either case; -1 for any other character.
 int HexDigit(char c)
@@ -41,7 +35,7 @@ int HexByte(std::string_view line, std::size_t at)
 // dropped. A line longer than the longest valid line is only measured, never held whole.
 class LineReader
 {
-  public:
+public:
     explicit LineReader(std::FILE* file) : m_file(file), m_buffer(kChunk) {}
 
     // The next line, or false at the end of the file. `overlong` tells a line that was too long
@@ -76,7 +70,7 @@ class LineReader
         return tookAny;
     }
 
-  private:
+private:
     static constexpr std::size_t kChunk = 64 * 1024;
 
     bool Fill()
@@ -104,17 +98,19 @@ LogFile OpenLogFileForReading(const std::string& path)
 
 std::string FormatLogLine(const CaptureRecord& record)
 {
-    std::string line;
-    const auto bytes = record.LengthAndFrame();
-    const auto timestamp = record.Timestamp();
-    line.reserve(bytes.size() * 3 + timestamp.size() + 2);
-    for (const std::uint8_t byte : bytes) {
-        AppendHexPair(line, byte);
-        line.push_back(',');
-    }
-    line.append(timestamp);
+    // Every byte, the last frame byte included, is followed by a comma, so the timestamp text
+    // starts right behind one.
+    std::string line = HexText(record.LengthAndFrame(), '\0', ',');
+    line.append(record.Timestamp());
     line.append("\r\n");
     return line;
+}
+
+void AppendLogLines(std::string& text, const CaptureStore& store, int first, int lineCount)
+{
+    const int end = std::min(lineCount, store.Count());
+    for (int i = std::max(first, 0); i < end; ++i)
+        text.append(FormatLogLine(store.Record(i)));
 }
 
 bool WriteLogLines(std::FILE* file, const CaptureStore& store, int first, int lineCount)

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "capture/capture_store.h"
-
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -12,6 +10,8 @@
 #include <span>
 #include <string>
 #include <string_view>
+
+#include "capture/capture_store.h"
 
 namespace quillon {
 
@@ -34,6 +34,9 @@ using LogFile = std::unique_ptr<std::FILE, FileCloser>;
 // The log line of a record as it goes on disk: "00,08,01,03,...,C5,CD," then the timestamp text
 // and CR LF.
 [[nodiscard]] std::string FormatLogLine(const CaptureRecord& record);
+
+// Appends the log lines of records [first, lineCount) to `text`, in order.
+void AppendLogLines(std::string& text, const CaptureStore& store, int first, int lineCount);
 
 // Writes the log lines of records [first, lineCount) in order. False when a write failed; the
 // lines after a failed one are not written.

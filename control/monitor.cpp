@@ -1,24 +1,14 @@
 #include "control/monitor.h"
 
-#include "control/log_file.h"
-
-#include <array>
-#include <filesystem>
 #include <string_view>
-#include <system_error>
+
+#include "control/file_paths.h"
+#include "control/log_file.h"
+#include "control/port_settings_persistence.h"
 
 namespace quillon {
 
 namespace {
-
-// The float-order box's entries, in the order of the byte orders 0 to 3.
-constexpr std::array<std::string_view, 4> kFloatOrderEntries{
-    "Float = Big Endian (Motorola)", "Float = Little Endian (Intel)",
-    "Float = Big Endian (Word Swap)", "Float = Little Endian (Word Swap)"};
-
-constexpr std::string_view kLimitCaption = "Maximum Data";
-constexpr std::string_view kLimitQuestion =
-    "Maximum List Entries - Save to file?\nPress Cancel to stop retrieval to analyse data";
 
 void ResetCombo(ComboBox& combo, std::string_view firstEntry)
 {
@@ -35,10 +25,13 @@ std::string SelectedText(const ComboBox& combo)
 
 } // namespace
 
-Monitor::Monitor(MonitorDependencies deps)
+Monitor::Monitor(MonitorDependencies deps, MonitorOptions options)
     : m_controls(deps.controls), m_prompts(deps.prompts), m_portOpener(deps.portOpener),
-      m_timer(deps.timer), m_clock(deps.clock), m_settingsStore(deps.settings),
-      m_lister(m_data, deps.controls, m_filter)
+      m_clock(deps.clock), m_settingsStore(deps.settings),
+      m_lister(m_data, deps.controls, m_filter),
+      m_run(deps.timer, deps.controls.go, deps.controls.pause, deps.controls.stop),
+      m_backup(options.backup), m_files(deps.prompts, deps.controls.fileName),
+      m_detail(*this, deps.controls)
 {
 }
 
@@ -53,57 +46,75 @@ void Monitor::Initialise()
 void Monitor::EnterInitialState()
 {
     m_settings = PortSettings{};
-    m_state = RunState::Stopped;
-    m_data.store.Reset();
-    m_data.lines.Reset();
+    m_run.EnterInitialState();
+    EmptyCapture();
     m_data.assembly.Clear();
-    m_filter.Set(0, 0);
 
-    std::error_code error;
-    const auto current = std::filesystem::current_path(error);
-    m_workingDirectory = error ? std::string() : current.string();
+    // The working directory is read once: the backup stays where the monitor started.
+    m_files.EnterInitialState(ReadWorkingDirectory().value_or(std::string()));
     CreateBackup();
 
-    m_controls.go.Enable(true);
-    m_controls.pause.Enable(false);
-    m_controls.stop.Enable(false);
     m_controls.saveFile.Enable(false);
-
-    m_controls.floatOrder.Clear();
-    for (const std::string_view entry : kFloatOrderEntries)
-        m_controls.floatOrder.Add(std::string(entry));
-    m_controls.floatOrder.SetSelection(0);
-    ResetCombo(m_controls.functionFilter, kNoFunctionFilterEntry);
-    ResetCombo(m_controls.nodeFilter, kNoNodeFilterEntry);
-
-    m_line.reset();
+    FillFloatOrderBox(m_controls.floatOrder);
 }
 
 void Monitor::OnTimer(unsigned timerId)
 {
-    // Only the current timer's ticks, and only with a port open, run a pass. The timer is
-    // stopped while the pass runs, so passes never overlap and the period counts from its end.
-    if (timerId != m_timerId || m_line == nullptr)
+    if (!m_run.BeginPass(timerId))
         return;
-    m_timer.Stop(m_timerId);
     AnalyseTick();
-    m_timerId = m_timer.Start(kTimerId, kPassPeriodMs);
+    m_run.EndPass();
 }
 
 void Monitor::AnalyseTick()
 {
-    m_lister.AnalyseTick(*m_line, m_clock, *this);
+    m_lister.AnalyseTick(m_run.Line(), m_clock, *this);
 }
 
 void Monitor::LineAdded()
 {
-    AppendBackup();
+    const int index = LineCount() - 1;
+    m_backup.LineAdded(m_data.store, LineCount());
+    if (m_lineObserver)
+        m_lineObserver(index);
 }
 
-void Monitor::CaptureLimitReached()
+void Monitor::StartCapture()
 {
-    AnswerCaptureLimit(
-        m_prompts.AskYesNoCancel(std::string(kLimitCaption), std::string(kLimitQuestion)));
+    m_run.Start();
+    EmptyCapture();
+    m_data.assembly.Clear();
+}
+
+void Monitor::RestartAfterLimit()
+{
+    // Bytes already received and not yet cut stay: the next pass analyses them.
+    EmptyCapture();
+    m_run.ShowRunningButtons();
+}
+
+void Monitor::ResetForLoad()
+{
+    // A load ends a live run: its newest lines go to the backup before the lists are emptied.
+    if (m_run.State() != RunState::Stopped)
+        m_backup.CatchUp(m_data.store, LineCount());
+    m_run.Stop();
+    EmptyCapture();
+    m_data.assembly.Clear();
+}
+
+void Monitor::EmptyCapture()
+{
+    m_controls.frameList.Clear();
+    m_controls.detailList.Clear();
+    m_controls.filteredList.Clear();
+    ResetCombo(m_controls.functionFilter, kNoFunctionFilterEntry);
+    ResetCombo(m_controls.nodeFilter, kNoNodeFilterEntry);
+    // The reset combos show no filter, so the filter values follow them.
+    m_filter.Set(0, 0);
+    m_data.store.Reset();
+    m_data.lines.Reset();
+    m_backup.Rewind();
 }
 
 void Monitor::RebuildFiltered()
@@ -157,30 +168,14 @@ LoadOutcome Monitor::LoadFile(const std::string& path)
     return {true, read.damagedLines};
 }
 
-void Monitor::ResetForLoad()
+void Monitor::LoadSettings()
 {
-    m_timer.Stop(m_timerId);
-    m_line.reset();
-    m_controls.pause.SetText("Pause");
-    ResetLists();
-    m_controls.go.Enable(true);
-    m_controls.pause.Enable(false);
-    m_controls.stop.Enable(false);
-    m_state = RunState::Stopped;
-    m_data.store.Reset();
-    m_data.lines.Reset();
-    m_data.assembly.Clear();
-    // The reset combos show no filter, so the filter values follow them.
-    m_filter.Set(0, 0);
+    quillon::LoadSettings(m_settingsStore, m_settings);
 }
 
-void Monitor::ResetLists()
+void Monitor::SaveSettings()
 {
-    m_controls.frameList.Clear();
-    m_controls.detailList.Clear();
-    m_controls.filteredList.Clear();
-    ResetCombo(m_controls.functionFilter, kNoFunctionFilterEntry);
-    ResetCombo(m_controls.nodeFilter, kNoNodeFilterEntry);
+    quillon::SaveSettings(m_settingsStore, m_settings);
 }
 
 } // namespace quillon

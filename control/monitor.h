@@ -1,21 +1,26 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+#include <string_view>
+
 #include "capture/clock.h"
 #include "capture/serial_line.h"
+#include "control/backup_writer.h"
 #include "control/controls.h"
+#include "control/file_chooser.h"
 #include "control/filter.h"
 #include "control/frame_lister.h"
 #include "control/port_settings.h"
 #include "control/prompts.h"
+#include "control/run_control.h"
 #include "control/run_state.h"
 #include "control/settings_store.h"
 #include "control/timer.h"
 #include "decode/capture_view.h"
-
-#include <cstdint>
-#include <memory>
-#include <span>
-#include <string>
+#include "decode/detail_view.h"
 
 namespace quillon {
 
@@ -30,6 +35,13 @@ struct MonitorDependencies
     SettingsStore& settings;
 };
 
+// How a monitor is set up beyond its surroundings.
+struct MonitorOptions
+{
+    // The window keeps the rolling backup; a headless run may go without one.
+    BackupMode backup = BackupMode::Rolling;
+};
+
 // What a load from a path did.
 struct LoadOutcome
 {
@@ -37,18 +49,32 @@ struct LoadOutcome
     int damagedLines = 0; // lines skipped as damaged
 };
 
-// The monitor window's state and handlers: it owns the capture data in small parts (store, line
-// tables, assembly buffer, filter, run control) and coordinates them. The window routes every
-// control notification and timer tick here; nothing of the monitor's rules lives in a widget.
+// How a Save command ended.
+enum class SaveOutcome
+{
+    Saved,
+    Protected,   // the current file is the backup file: "Can't Open/Create File (protected)"
+    OpenFailed,  // "Can't Open/Create File"
+    WriteFailed, // "Can't Write File"; an earlier file of that name is left as it was
+};
+
+// The monitor window's state and handlers. It owns the capture data in small parts (store, line
+// tables, assembly buffer, filter, run control, backup, file choice, detail view) and
+// coordinates them. The window routes every control notification and timer tick here; nothing
+// of the monitor's rules lives in a widget.
 class Monitor : public CaptureView, private PassListener
 {
-  public:
-    // The window's timer identifier, and the periods of the first and of every later pass.
-    static constexpr unsigned kTimerId = 1;
-    static constexpr unsigned kFirstPassMs = 20;
-    static constexpr unsigned kPassPeriodMs = 100;
+public:
+    static constexpr unsigned kTimerId = RunControl::kTimerId;
+    static constexpr unsigned kFirstPassMs = RunControl::kFirstPassMs;
+    static constexpr unsigned kPassPeriodMs = RunControl::kPassPeriodMs;
 
-    explicit Monitor(MonitorDependencies deps);
+    // Called with the index of each new live Frame-list line once it is listed, routed to the
+    // Filtered list and counted for the backup (and before the capture-limit question). The
+    // line's text is in the Frame list and its record is Store().Record(index).
+    using LineObserver = std::function<void(int index)>;
+
+    explicit Monitor(MonitorDependencies deps, MonitorOptions options = {});
     Monitor(const Monitor&) = delete;
     Monitor& operator=(const Monitor&) = delete;
     ~Monitor() override;
@@ -68,7 +94,17 @@ class Monitor : public CaptureView, private PassListener
     void RebuildFiltered();    // either filter combo: selection change
     void Quit();               // settings saved, backup caught up; the window then closes
 
-    [[nodiscard]] RunState State() const override { return m_state; }
+    // The Save command: chooses the file (a cancelled dialog keeps the current one), writes
+    // every Frame-list line's record into it and empties the backup file. Failures show their
+    // message and leave the backup as it was.
+    SaveOutcome Save();
+
+    // Makes `path` the current capture file as a dialog choice would, without a dialog.
+    void UseFile(const std::string& path);
+
+    void SetLineObserver(LineObserver observer) { m_lineObserver = std::move(observer); }
+
+    [[nodiscard]] RunState State() const override { return m_run.State(); }
     [[nodiscard]] const PortSettings& Settings() const { return m_settings; }
 
     // The capture as the detail view reads it.
@@ -91,10 +127,12 @@ class Monitor : public CaptureView, private PassListener
     [[nodiscard]] const CaptureData& Capture() const { return m_data; }
     [[nodiscard]] const std::string& TimestampText() const { return m_data.timestamp; }
     [[nodiscard]] std::size_t AssemblyCount() const { return m_data.assembly.Count(); }
-    [[nodiscard]] bool PortOpen() const { return m_line != nullptr; }
-    [[nodiscard]] const std::string& WorkingDirectory() const { return m_workingDirectory; }
+    [[nodiscard]] bool PortOpen() const { return m_run.PortOpen(); }
+    [[nodiscard]] const std::string& WorkingDirectory() const { return m_files.WorkingDirectory(); }
+    [[nodiscard]] const std::string& CurrentFileName() const { return m_files.CurrentFileName(); }
+    [[nodiscard]] const BackupWriter& Backup() const { return m_backup; }
 
-  private:
+private:
     // One analysis pass over the bytes that arrived since the last one.
     void AnalyseTick();
     void LineAdded() override;           // a live line was added: the backup counts it
@@ -104,30 +142,29 @@ class Monitor : public CaptureView, private PassListener
     void StartCapture();
     void RestartAfterLimit();
     void ResetForLoad();
-    void ResetLists();
+    // Empties the lists, resets both filter combos and the filter values, and sets the record
+    // and line counts to 0; the backup's next append starts from the first line again.
+    void EmptyCapture();
+    void ShowMessage(std::string_view caption, std::string_view text);
     void CreateBackup();
-    void AppendBackup();
     void LoadSettings();
     void SaveSettings();
 
     MonitorControls m_controls;
     Prompts& m_prompts;
     PortOpener& m_portOpener;
-    Timer& m_timer;
     Clock& m_clock;
     SettingsStore& m_settingsStore;
 
     CaptureData m_data;
     Filter m_filter;
     FrameLister m_lister;
-
-    // Run control: state, timer, the open line and the settings it was opened with.
-    RunState m_state = RunState::Stopped;
-    unsigned m_timerId = 0;
-    std::unique_ptr<SerialLine> m_line;
+    RunControl m_run;
+    BackupWriter m_backup;
+    FileChooser m_files;
+    DetailView m_detail;
     PortSettings m_settings;
-
-    std::string m_workingDirectory;
+    LineObserver m_lineObserver;
 };
 
 } // namespace quillon

@@ -1,43 +1,172 @@
+#include "control/capture_saver.h"
+#include "control/messages.h"
 #include "control/monitor.h"
 
-// Run control (Go, Pause, Stop, the capture-limit answers), the file commands and the rolling
-// backup, the port settings in the settings store, and the detail view's handlers. They hold
-// their place in the monitor's flow but are not built yet: each leaves the monitor as it is.
+// The commands of the window's buttons and the answers to its questions: each one composes the
+// monitor's parts in the order the command takes.
 
 namespace quillon {
 
-void Monitor::OnGo() {}
+void Monitor::OnGo()
+{
+    // Go is offered only while no run is going.
+    if (m_run.State() != RunState::Stopped)
+        return;
+    m_controls.go.Enable(false);
+    // Cancel does not abandon Go: only Yes does more, by saving first.
+    if (LineCount() > 0 && m_prompts.AskYesNoCancel(std::string(kSaveDataCaption),
+                                                    std::string(kSaveDataQuestion)) == Answer::Yes)
+        (void)Save();
+    if (m_run.OpenPort(m_portOpener, m_settings))
+        StartCapture();
+    else
+        m_run.PortNotOpened();
+}
 
-void Monitor::TogglePause() {}
+void Monitor::TogglePause()
+{
+    switch (m_run.State()) {
+    case RunState::Running:
+        m_run.Pause();
+        // While a run goes, the selected Frame-list line is the newest one.
+        m_detail.ShowForPause();
+        break;
+    case RunState::Paused:
+        m_run.Continue();
+        m_controls.detailList.Clear();
+        break;
+    case RunState::Stopped:
+        break;
+    }
+}
 
-void Monitor::StopCapture() {}
+void Monitor::StopCapture()
+{
+    const bool runWasGoing = m_run.State() != RunState::Stopped;
+    m_run.Stop();
+    // The lines, counts and combos stay for selection, filtering and saving; the backup gets
+    // the run's newest lines too.
+    if (runWasGoing)
+        m_backup.CatchUp(m_data.store, LineCount());
+}
 
-void Monitor::OnFileButton() {}
+void Monitor::CaptureLimitReached()
+{
+    AnswerCaptureLimit(
+        m_prompts.AskYesNoCancel(std::string(kLimitCaption), std::string(kLimitQuestion)));
+}
 
-void Monitor::OnSaveFile() {}
+void Monitor::AnswerCaptureLimit(Answer answer)
+{
+    switch (answer) {
+    case Answer::Yes:
+        // Records that could not be saved are kept: the run stops as for Cancel.
+        if (Save() == SaveOutcome::Saved)
+            RestartAfterLimit();
+        else
+            StopCapture();
+        break;
+    case Answer::No:
+        CreateBackup();
+        RestartAfterLimit();
+        break;
+    case Answer::Cancel:
+        StopCapture();
+        break;
+    }
+}
 
-void Monitor::OnLoadFile() {}
+void Monitor::OnFileButton()
+{
+    m_files.ChooseFile(FileChoiceKind::File, m_backup);
+    if (m_backup.IsBackupPath(m_files.CurrentFileName()))
+        ShowMessage(kFileOpenErrorCaption, kProtectedFile);
+}
 
-void Monitor::OnFrameListSelChange() {}
+void Monitor::OnSaveFile()
+{
+    (void)Save();
+}
 
-void Monitor::OnFilteredListSelChange() {}
+SaveOutcome Monitor::Save()
+{
+    m_files.ChooseFile(FileChoiceKind::Save, m_backup);
+    const std::string& path = m_files.CurrentFileName();
+    if (m_backup.IsBackupPath(path)) {
+        ShowMessage(kFileOpenErrorCaption, kProtectedFile);
+        return SaveOutcome::Protected;
+    }
+    switch (SaveCapture(path, m_data.store, LineCount())) {
+    case FileOutcome::OpenFailed:
+        ShowMessage(kFileOpenErrorCaption, kCantOpenCreateFile);
+        return SaveOutcome::OpenFailed;
+    case FileOutcome::WriteFailed:
+        ShowMessage(kFileWriteErrorCaption, kCantWriteFile);
+        return SaveOutcome::WriteFailed;
+    case FileOutcome::Ok:
+        break;
+    }
+    // The capture is in the saved file now, so the backup starts empty again.
+    CreateBackup();
+    return SaveOutcome::Saved;
+}
 
-void Monitor::OnFloatOrderChange() {}
+void Monitor::UseFile(const std::string& path)
+{
+    m_files.UseFile(path);
+}
 
-void Monitor::Quit() {}
+void Monitor::OnLoadFile()
+{
+    m_files.ChooseFile(FileChoiceKind::Load, m_backup);
+    const std::string& path = m_files.CurrentFileName();
+    if (m_backup.IsBackupPath(path)) {
+        ShowMessage(kFileOpenErrorCaption, kProtectedFile);
+        return;
+    }
+    const LoadOutcome load = LoadFile(path);
+    if (!load.opened) {
+        ShowMessage(kFileOpenErrorCaption, kCantOpenFile);
+        return;
+    }
+    // The lines that were read stay loaded.
+    if (load.damagedLines > 0)
+        ShowMessage(kFileReadErrorCaption,
+                    std::string(kDamagedLinesSkipped) + std::to_string(load.damagedLines));
+}
 
-void Monitor::AnswerCaptureLimit(Answer /*answer*/) {}
+void Monitor::CreateBackup()
+{
+    if (!m_backup.Create(m_files.WorkingDirectory()))
+        ShowMessage(kFileCreateErrorCaption, kCantCreateBackup);
+}
 
-void Monitor::StartCapture() {}
+void Monitor::OnFrameListSelChange()
+{
+    m_detail.OnFrameListSelChange();
+}
 
-void Monitor::RestartAfterLimit() {}
+void Monitor::OnFilteredListSelChange()
+{
+    m_detail.OnFilteredListSelChange();
+}
 
-void Monitor::CreateBackup() {}
+void Monitor::OnFloatOrderChange()
+{
+    m_detail.OnFloatOrderChange();
+}
 
-void Monitor::AppendBackup() {}
+void Monitor::Quit()
+{
+    SaveSettings();
+    // The window closes with the run still going: the backup gets its newest lines first.
+    if (m_run.State() != RunState::Stopped)
+        m_backup.CatchUp(m_data.store, LineCount());
+}
 
-void Monitor::LoadSettings() {}
-
-void Monitor::SaveSettings() {}
+void Monitor::ShowMessage(std::string_view caption, std::string_view text)
+{
+    m_prompts.ShowMessage(std::string(caption), std::string(text));
+}
 
 } // namespace quillon

@@ -1,10 +1,5 @@
 #pragma once
 
-#include "control/port_settings.h"
-#include "control/prompts.h"
-#include "control/settings_store.h"
-#include "control/timer.h"
-
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -12,13 +7,18 @@
 #include <string>
 #include <vector>
 
+#include "control/port_settings.h"
+#include "control/prompts.h"
+#include "control/settings_store.h"
+#include "control/timer.h"
+
 namespace quillon::cli {
 
 // Prompts without a screen: questions are cancelled, file dialogs chose nothing, and messages
 // are kept for the caller to report.
 class HeadlessPrompts : public Prompts
 {
-  public:
+public:
     struct Message
     {
         std::string caption;
@@ -32,21 +32,21 @@ class HeadlessPrompts : public Prompts
 
     [[nodiscard]] const std::vector<Message>& Messages() const { return m_messages; }
 
-  private:
+private:
     std::vector<Message> m_messages;
 };
 
 // Replaying a file opens no port.
 class NoPortOpener : public PortOpener
 {
-  public:
+public:
     [[nodiscard]] std::unique_ptr<SerialLine> OpenPort(PortSettings& settings) override;
 };
 
 // A timer whose ticks never come: a replay has no live passes.
 class IdleTimer : public Timer
 {
-  public:
+public:
     unsigned Start(unsigned id, unsigned periodMs) override;
     void Stop(unsigned timerId) override;
 };
@@ -54,12 +54,12 @@ class IdleTimer : public Timer
 // Settings kept for the run of the command only.
 class TransientSettingsStore : public SettingsStore
 {
-  public:
+public:
     [[nodiscard]] std::optional<std::vector<std::uint8_t>>
     ReadValue(const std::string& name) override;
     bool WriteValue(const std::string& name, std::span<const std::uint8_t> bytes) override;
 
-  private:
+private:
     std::map<std::string, std::vector<std::uint8_t>> m_values;
 };
 

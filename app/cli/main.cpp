@@ -1,13 +1,15 @@
-#include "app/cli/headless.h"
-#include "app/cli/options.h"
-#include "capture/system_clock.h"
-#include "control/memory_controls.h"
-#include "control/monitor.h"
-
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "app/cli/headless.h"
+#include "app/cli/options.h"
+#include "capture/system_clock.h"
+#include "control/memory_controls.h"
+#include "control/messages.h"
+#include "control/monitor.h"
 
 namespace {
 
@@ -22,8 +24,28 @@ void Print(std::FILE* stream, std::string_view text)
     std::fwrite(text.data(), 1, text.size(), stream);
 }
 
+// The Save command into the file named on the command line: the choice is made before the
+// command runs, and its dialog (which a headless run cannot show) keeps that choice.
+bool SaveInto(Monitor& monitor, const std::string& path)
+{
+    monitor.UseFile(path);
+    switch (monitor.Save()) {
+    case SaveOutcome::Saved:
+        return true;
+    case SaveOutcome::Protected:
+    case SaveOutcome::OpenFailed:
+        Print(stderr, std::string(kCantOpenCreateFile) + "\n");
+        return false;
+    case SaveOutcome::WriteFailed:
+        Print(stderr, std::string(kCantWriteFile) + "\n");
+        return false;
+    }
+    return false;
+}
+
 // Loads the file into a monitor with in-memory controls and prints the list the window would
-// show: the Frame list, or the Filtered list after the chosen filter.
+// show: the Frame list, the Filtered list after the chosen filter, or the Detail list of a
+// selected line.
 int Replay(const cli::ReplayOptions& options)
 {
     MemoryMonitorControls controls;
@@ -32,21 +54,35 @@ int Replay(const cli::ReplayOptions& options)
     cli::IdleTimer timer;
     SystemClock clock;
     cli::TransientSettingsStore settings;
+    // No backup file: a replay leaves the folder it runs in as it was.
     Monitor monitor(
-        MonitorDependencies{controls.View(), prompts, portOpener, timer, clock, settings});
+        MonitorDependencies{controls.View(), prompts, portOpener, timer, clock, settings},
+        MonitorOptions{BackupMode::None});
+    monitor.Initialise();
 
     const LoadOutcome load = monitor.LoadFile(options.file);
     if (!load.opened) {
-        Print(stderr, "Can't Open File\n");
+        Print(stderr, std::string(kCantOpenFile) + "\n");
         return kExitFailed;
     }
     if (load.damagedLines > 0)
-        Print(stderr, "Damaged lines skipped: " + std::to_string(load.damagedLines) + "\n");
+        Print(stderr, std::string(kDamagedLinesSkipped) + std::to_string(load.damagedLines) + "\n");
+
+    if (options.save && !SaveInto(monitor, *options.save))
+        return kExitFailed;
 
     const MemoryListBox* list = &controls.frameList;
     if (options.Filtered()) {
         monitor.ApplyFilter(options.function.value_or(0), options.node.value_or(0));
         list = &controls.filteredList;
+    }
+    if (options.detail) {
+        // The stopped monitor shows the selected Frame-list line in the chosen order; a line
+        // that does not exist selects nothing and shows nothing.
+        controls.floatOrder.SetSelection(options.order);
+        controls.frameList.SetSelection(*options.detail);
+        monitor.OnFrameListSelChange();
+        list = &controls.detailList;
     }
     for (const std::string& line : list->Lines()) {
         Print(stdout, line);
@@ -63,6 +99,11 @@ int Replay(const cli::ReplayOptions& options)
 
 int main(int argc, char** argv)
 {
+#ifdef SIGXFSZ
+    // A file grown past the size limit fails its write and is reported, instead of the limit's
+    // signal ending the program before it can say so.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
     const std::vector<std::string_view> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     const cli::ParsedCommand command = cli::ParseCommand(args);
     switch (command.kind) {

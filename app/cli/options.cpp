@@ -1,7 +1,9 @@
 #include "app/cli/options.h"
 
+#include <algorithm>
 #include <array>
 #include <functional>
+#include <limits>
 
 namespace quillon::cli {
 
@@ -23,20 +25,68 @@ std::optional<std::uint8_t> ParseByte(std::string_view text)
     return static_cast<std::uint8_t>(value);
 }
 
-// An option that takes one value; `apply` stores it and tells whether it was valid.
+// A decimal line index. Any number of digits is a valid index; one beyond the largest int can
+// never name a line, so it is kept as the largest int, which names none either.
+std::optional<int> ParseIndex(std::string_view text)
+{
+    if (text.empty())
+        return std::nullopt;
+    long long value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        value = std::min<long long>(value * 10 + (c - '0'), std::numeric_limits<int>::max());
+    }
+    return static_cast<int>(value);
+}
+
+// An option that takes one value; `apply` stores it, or returns what is wrong with it.
 struct ValueOption
 {
     std::string_view name;
-    std::function<bool(ReplayOptions&, std::string_view)> apply;
+    std::function<std::optional<std::string>(ReplayOptions&, std::string_view)> apply;
 };
 
-const std::array<ValueOption, 2>& ReplayValueOptions()
+std::optional<std::string> Invalid(std::string_view what, std::string_view value)
 {
-    static const std::array<ValueOption, 2> options{{
-        {"--function", [](ReplayOptions& o,
-                          std::string_view v) { return (o.function = ParseByte(v)).has_value(); }},
+    return "takes " + std::string(what) + ", not '" + std::string(value) + "'";
+}
+
+const std::array<ValueOption, 5>& ReplayValueOptions()
+{
+    static const std::array<ValueOption, 5> options{{
+        {"--function",
+         [](ReplayOptions& o, std::string_view v) -> std::optional<std::string> {
+             if (!(o.function = ParseByte(v)))
+                 return Invalid("a number 0 to 255", v);
+             return std::nullopt;
+         }},
         {"--node",
-         [](ReplayOptions& o, std::string_view v) { return (o.node = ParseByte(v)).has_value(); }},
+         [](ReplayOptions& o, std::string_view v) -> std::optional<std::string> {
+             if (!(o.node = ParseByte(v)))
+                 return Invalid("a number 0 to 255", v);
+             return std::nullopt;
+         }},
+        {"--detail",
+         [](ReplayOptions& o, std::string_view v) -> std::optional<std::string> {
+             if (!(o.detail = ParseIndex(v)))
+                 return Invalid("a line number 0 or above", v);
+             return std::nullopt;
+         }},
+        {"--order",
+         [](ReplayOptions& o, std::string_view v) -> std::optional<std::string> {
+             if (v.size() != 1 || v[0] < '0' || v[0] > '3')
+                 return Invalid("a float order 0 to 3", v);
+             o.order = v[0] - '0';
+             return std::nullopt;
+         }},
+        {"--save",
+         [](ReplayOptions& o, std::string_view v) -> std::optional<std::string> {
+             if (v.empty())
+                 return Invalid("a file name", v);
+             o.save = std::string(v);
+             return std::nullopt;
+         }},
     }};
     return options;
 }
@@ -91,9 +141,8 @@ ParsedCommand ParseCommand(std::span<const std::string_view> args)
             } else {
                 return UsageError("option " + std::string(name) + " needs a value");
             }
-            if (!option->apply(command.replay, value))
-                return UsageError("option " + std::string(name) +
-                                  " takes a number 0 to 255, not '" + std::string(value) + "'");
+            if (const std::optional<std::string> wrong = option->apply(command.replay, value))
+                return UsageError("option " + std::string(name) + " " + *wrong);
             continue;
         }
         if (haveFile)
@@ -109,6 +158,7 @@ ParsedCommand ParseCommand(std::span<const std::string_view> args)
 std::string_view UsageText()
 {
     return "usage: quillon-cli replay FILE.mlog [--function F] [--node N]\n"
+           "                          [--detail N [--order K]] [--save OUT.mlog]\n"
            "       quillon-cli --help\n";
 }
 
@@ -117,6 +167,7 @@ std::string_view HelpText()
     return "quillon-cli: the Quillon Modbus RTU monitor without a window.\n"
            "\n"
            "usage: quillon-cli replay FILE.mlog [--function F] [--node N]\n"
+           "                          [--detail N [--order K]] [--save OUT.mlog]\n"
            "\n"
            "replay loads a capture log file as the monitor's Load File does and prints the\n"
            "Frame-list lines, one per line.\n"
@@ -124,11 +175,22 @@ std::string_view HelpText()
            "  --function F   print the Filtered-list lines for function filter F (0 to 255)\n"
            "  --node N       print the Filtered-list lines for node filter N (0 to 255)\n"
            "                 Either alone takes 0 for the other; both 0 print nothing.\n"
+           "  --detail N     print the Detail-list lines of Frame-list line N (from 0) as\n"
+           "                 selecting it in the stopped monitor shows them; nothing when\n"
+           "                 there is no line N\n"
+           "  --order K      the float byte order of the detail (0 to 3, default 0):\n"
+           "                 0 Big Endian (Motorola), 1 Little Endian (Intel),\n"
+           "                 2 Big Endian (Word Swap), 3 Little Endian (Word Swap)\n"
+           "  --save OUT     save the loaded capture into OUT as Save File does; OUT is\n"
+           "                 replaced only by a complete file\n"
            "  --help         show this text\n"
            "\n"
+           "The options combine. replay never writes a backup file.\n"
+           "\n"
            "Damaged lines of the file are skipped and counted on stderr as\n"
-           "\"Damaged lines skipped: N\". Exit status: 0 done, 1 the file could not be\n"
-           "opened (\"Can't Open File\"), 2 usage error.\n";
+           "\"Damaged lines skipped: N\". Exit status: 0 done; 1 the file could not be\n"
+           "opened (\"Can't Open File\") or the save failed (\"Can't Open/Create File\",\n"
+           "\"Can't Write File\"); 2 usage error.\n";
 }
 
 } // namespace quillon::cli

@@ -14,6 +14,9 @@ struct ReplayOptions
     std::string file;
     std::optional<std::uint8_t> function; // --function F
     std::optional<std::uint8_t> node;     // --node N
+    std::optional<int> detail;            // --detail N: a Frame-list line, counted from 0
+    int order = 0;                        // --order K: entry K of the float-order box
+    std::optional<std::string> save;      // --save OUT
 
     [[nodiscard]] bool Filtered() const { return function.has_value() || node.has_value(); }
 };

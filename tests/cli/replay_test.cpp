@@ -1,8 +1,10 @@
-#include "support/capture_rig.h"
-
+#include <filesystem>
 #include <gtest/gtest.h>
+#include <set>
 #include <sstream>
 #include <sys/wait.h>
+
+#include "support/capture_rig.h"
 
 namespace quillon {
 namespace {
@@ -28,9 +30,11 @@ std::string Quote(const std::string& arg)
     return quoted + "'";
 }
 
-CliRun RunCli(const TempDir& dir, const std::vector<std::string>& args)
+// Runs the CLI through the shell; `prefix` goes before it (a folder change, a limit).
+CliRun
+RunCli(const TempDir& dir, const std::vector<std::string>& args, const std::string& prefix = "")
 {
-    std::string command = Quote(QUILLON_CLI_PATH);
+    std::string command = prefix + Quote(QUILLON_CLI_PATH);
     for (const std::string& arg : args)
         command += " " + Quote(arg);
     const std::string out = dir.File("stdout");
@@ -124,6 +128,10 @@ TEST(ReplayCli, RejectsWrongUsageWithStatusTwo)
         {"replay", kSample, "--function", "x3"},
         {"replay", kSample, "--function"},
         {"replay", kSample, kSample},
+        {"replay", kSample, "--detail", "-1"},
+        {"replay", kSample, "--detail", "x"},
+        {"replay", kSample, "--detail", "1", "--order", "4"},
+        {"replay", kSample, "--save"},
     };
     for (const auto& args : cases) {
         const CliRun run = RunCli(dir, args);
@@ -134,7 +142,89 @@ TEST(ReplayCli, RejectsWrongUsageWithStatusTwo)
     const CliRun help = RunCli(dir, {"replay", "--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("--function F"), std::string::npos);
+    EXPECT_NE(help.out.find("--detail N"), std::string::npos);
+    EXPECT_NE(help.out.find("--save OUT"), std::string::npos);
     EXPECT_EQ(help.err, "");
+}
+
+const std::string kDetailCapture = "00,08,01,03,00,00,00,0A,C5,CD,a\r\n"
+                                   "00,0D,01,03,08,41,20,00,00,42,C8,00,00,E4,6F,b\r\n"
+                                   "00,07,01,01,02,CD,01,2C,AC,c\r\n";
+
+TEST(ReplayCli, PrintsTheDetailListOfAFrameListLine)
+{
+    TempDir dir;
+    const std::string file = dir.Write("detail.mlog", kDetailCapture);
+    const std::string floats = "[01][03][08][41][20][00][00][42][C8][00][00][E4][6F]\n";
+    const struct
+    {
+        std::vector<std::string> args;
+        std::string out;
+    } cases[] = {
+        {{"--detail", "1"}, floats + "10.000000\n100.000000\n"},
+        {{"--detail", "1", "--order", "3"}, floats + "0.000000\n-198656.000000\n"},
+        {{"--order=1", "--detail=1"}, floats + "0.000000\n0.000000\n"},
+        {{"--detail", "2", "--order", "2"}, "[01][01][02][CD][01][2C][AC]\n205\n1\n"},
+        {{"--detail", "0"}, "[01][03][00][00][00][0A][C5][CD]\n"},
+        {{"--function", "3", "--detail", "1"}, floats + "10.000000\n100.000000\n"},
+        {{"--detail", "3"}, ""},
+        {{"--detail", "99999999999999999999"}, ""},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args{"replay", file};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const CliRun run = RunCli(dir, args);
+        EXPECT_EQ(run.status, 0) << c.args[1];
+        EXPECT_EQ(run.out, c.out) << c.args[0] << " " << c.args[1];
+        EXPECT_EQ(run.err, "");
+    }
+}
+
+TEST(ReplayCli, SavesTheCaptureWholeOrLeavesTheTargetAsItWas)
+{
+    TempDir dir;
+    const CliRun saved = RunCli(dir, {"replay", kSample, "--save", dir.File("out.mlog")});
+    EXPECT_EQ(saved.status, 0);
+    EXPECT_EQ(saved.out, ReadWholeFile(kSampleExpect));
+    EXPECT_EQ(ReadWholeFile(dir.File("out.mlog")), ReadWholeFile(kSample));
+
+    const std::string earlier = dir.Write("earlier.mlog", "earlier\r\n");
+    const struct
+    {
+        std::string target;
+        std::string prefix;
+        std::string err;
+    } failures[] = {
+        {dir.File("missing/out.mlog"), "", "Can't Open/Create File\n"},
+        {earlier, "ulimit -f 1; ", "Can't Write File\n"},
+        {dir.File("new.mlog"), "ulimit -f 1; ", "Can't Write File\n"},
+    };
+    for (const auto& f : failures) {
+        const CliRun run =
+            RunCli(dir, {"replay", kSample, "--node", "1", "--save", f.target}, f.prefix);
+        EXPECT_EQ(run.status, 1) << f.target;
+        EXPECT_EQ(run.err, f.err);
+    }
+    EXPECT_EQ(ReadWholeFile(earlier), "earlier\r\n");
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.File("")))
+        names.insert(entry.path().filename().string());
+    EXPECT_EQ(names, (std::set<std::string>{"earlier.mlog", "out.mlog", "stderr", "stdout"}));
+}
+
+TEST(ReplayCli, LeavesTheFolderItRunsInUntouched)
+{
+    TempDir dir;
+    std::filesystem::create_directory(dir.File("here"));
+    const std::string here = "cd " + Quote(dir.File("here")) + " && ";
+    const std::vector<std::vector<std::string>> runs = {
+        {"replay", kSample},
+        {"replay", kSample, "--detail", "3", "--node", "17"},
+        {"replay", kSample, "--save", dir.File("saved.mlog")},
+    };
+    for (const auto& args : runs)
+        EXPECT_EQ(RunCli(dir, args, here).status, 0);
+    EXPECT_TRUE(std::filesystem::is_empty(dir.File("here")));
 }
 
 } // namespace

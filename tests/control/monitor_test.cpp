@@ -1,32 +1,18 @@
-#include "control/monitor.h"
-#include "support/capture_rig.h"
-
 #include <gtest/gtest.h>
+
+#include "control/monitor.h"
+#include "support/monitor_rig.h"
 
 namespace quillon {
 namespace {
 
-using test::TempDir;
+using test::MonitorRig;
 
 const std::string kQueryLine = "00,08,01,03,00,00,00,0A,C5,CD,";
-
-// A monitor with in-memory controls and scripted surroundings.
-struct MonitorRig
-{
-    MemoryMonitorControls controls;
-    test::ScriptedPrompts prompts;
-    test::ScriptedPortOpener portOpener;
-    test::ManualTimer timer;
-    test::ManualClock clock;
-    test::MemorySettingsStore settings;
-    Monitor monitor{
-        MonitorDependencies{controls.View(), prompts, portOpener, timer, clock, settings}};
-};
 
 TEST(Monitor, StartsStoppedWithTheInitialControls)
 {
     MonitorRig rig;
-    rig.monitor.EnterInitialState();
     EXPECT_EQ(rig.monitor.State(), RunState::Stopped);
     EXPECT_TRUE(rig.controls.go.IsEnabled());
     EXPECT_FALSE(rig.controls.pause.IsEnabled());
@@ -52,19 +38,17 @@ TEST(Monitor, StartsStoppedWithTheInitialControls)
 
 TEST(Monitor, LoadReplacesTheCaptureAndKeepsTheFileTimestamps)
 {
-    TempDir dir;
     MonitorRig rig;
-    rig.monitor.EnterInitialState();
     ASSERT_TRUE(rig.monitor
-                    .LoadFile(dir.Write("a.mlog", kQueryLine + "A1  \r\n" + kQueryLine +
-                                                      "A2  \r\n" + kQueryLine + "A3  \r\n"))
+                    .LoadFile(rig.dir.Write("a.mlog", kQueryLine + "A1  \r\n" + kQueryLine +
+                                                          "A2  \r\n" + kQueryLine + "A3  \r\n"))
                     .opened);
     ASSERT_EQ(rig.controls.frameList.Count(), 3);
     rig.monitor.ApplyFilter(3, 0);
     EXPECT_EQ(rig.controls.filteredList.Count(), 3);
 
-    const LoadOutcome second = rig.monitor.LoadFile(
-        dir.Write("b.mlog", kQueryLine + "B1  \nnot a log line\n" + "00,05,11,83,02,C1,34,B2  "));
+    const LoadOutcome second = rig.monitor.LoadFile(rig.dir.Write(
+        "b.mlog", kQueryLine + "B1  \nnot a log line\n" + "00,05,11,83,02,C1,34,B2  "));
     EXPECT_TRUE(second.opened);
     EXPECT_EQ(second.damagedLines, 1);
     EXPECT_EQ(rig.controls.frameList.Lines(),
@@ -85,21 +69,19 @@ TEST(Monitor, LoadReplacesTheCaptureAndKeepsTheFileTimestamps)
     EXPECT_EQ(rig.monitor.State(), RunState::Stopped);
 
     // A file that cannot be opened changes nothing.
-    EXPECT_FALSE(rig.monitor.LoadFile(dir.File("missing.mlog")).opened);
-    EXPECT_FALSE(rig.monitor.LoadFile(dir.File("")).opened);
+    EXPECT_FALSE(rig.monitor.LoadFile(rig.dir.File("missing.mlog")).opened);
+    EXPECT_FALSE(rig.monitor.LoadFile(rig.dir.File("")).opened);
     EXPECT_EQ(rig.controls.frameList.Count(), 2);
 }
 
 TEST(Monitor, ComboChoicesRebuildTheFilteredList)
 {
-    TempDir dir;
     MonitorRig rig;
-    rig.monitor.EnterInitialState();
-    ASSERT_TRUE(
-        rig.monitor
-            .LoadFile(dir.Write("c.mlog", kQueryLine + "a\n" + "00,08,0C,03,00,00,00,01,85,17,b\n" +
-                                              kQueryLine + "c\n"))
-            .opened);
+    ASSERT_TRUE(rig.monitor
+                    .LoadFile(rig.dir.Write("c.mlog", kQueryLine + "a\n" +
+                                                          "00,08,0C,03,00,00,00,01,85,17,b\n" +
+                                                          kQueryLine + "c\n"))
+                    .opened);
     const auto& frame = rig.controls.frameList.Lines();
     rig.controls.detailList.Add("detail");
     rig.controls.nodeFilter.SetSelection(2); // "12"
@@ -123,13 +105,13 @@ TEST(Monitor, ComboChoicesRebuildTheFilteredList)
 
 TEST(Monitor, LoadListsTheBytesLeftAtItsEnd)
 {
-    TempDir dir;
     MonitorRig rig;
     // A query with the start of its response, then the rest of the response behind it.
-    ASSERT_TRUE(rig.monitor
-                    .LoadFile(dir.Write("split.mlog", "00,0B,01,03,00,00,00,01,84,0A,01,03,02,a\n"
-                                                      "00,04,00,2A,39,9B,b\n"))
-                    .opened);
+    ASSERT_TRUE(
+        rig.monitor
+            .LoadFile(rig.dir.Write("split.mlog", "00,0B,01,03,00,00,00,01,84,0A,01,03,02,a\n"
+                                                  "00,04,00,2A,39,9B,b\n"))
+            .opened);
     EXPECT_EQ(rig.controls.frameList.Lines(),
               (std::vector<std::string>{
                   "a(Q) Read Holding Regs: Node = 1 : Address = 0 : Registers 0 : Bytes = 8",
@@ -139,13 +121,12 @@ TEST(Monitor, LoadListsTheBytesLeftAtItsEnd)
 
 TEST(Monitor, LoadNeverStoresMoreThanTheCaptureLimit)
 {
-    TempDir dir;
     MonitorRig rig;
     // Two frames on every line: cutting to make room lists more frames than lines.
     std::string content;
     for (int i = 0; i < 2000; ++i)
         content += "00,10,01,03,00,00,00,01,84,0A,01,03,00,00,00,01,84,0A,t\r\n";
-    const LoadOutcome load = rig.monitor.LoadFile(dir.Write("two.mlog", content));
+    const LoadOutcome load = rig.monitor.LoadFile(rig.dir.Write("two.mlog", content));
     EXPECT_TRUE(load.opened);
     EXPECT_EQ(rig.monitor.Store().Count(), kCaptureLimit);
     EXPECT_EQ(rig.monitor.LineCount(), kCaptureLimit);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -66,8 +67,9 @@ struct LineFeed
     std::deque<std::uint8_t> pending; // bytes received and not yet read
     std::size_t readsServed = 0;
     std::size_t errorClears = 0;
-    bool closed = false;  // set when the monitor destroyed (closed) the line
-    bool failing = false; // every read fails (the device has gone)
+    bool closed = false;          // set when the monitor destroyed (closed) the line
+    bool failing = false;         // every read fails (the device has gone)
+    std::function<void()> onRead; // called at every read, to look at the monitor mid-pass
 
     void Push(const Bytes& bytes) { pending.insert(pending.end(), bytes.begin(), bytes.end()); }
 };
@@ -80,6 +82,8 @@ public:
     std::size_t Read(std::span<std::uint8_t> buffer) override
     {
         ++m_feed->readsServed;
+        if (m_feed->onRead)
+            m_feed->onRead();
         if (m_feed->failing)
             return 0;
         const std::size_t n = std::min(buffer.size(), m_feed->pending.size());
@@ -136,9 +140,10 @@ public:
     };
     std::vector<Message> messages;
     std::vector<Message> questions;
-    std::deque<Answer> answers;                      // empty: Cancel
-    std::deque<std::optional<std::string>> files;    // empty: the dialog is cancelled
+    std::deque<Answer> answers;                   // empty: Cancel
+    std::deque<std::optional<std::string>> files; // empty: the dialog is cancelled
     std::vector<FileDialogRequest> fileRequests;
+    std::function<void()> onQuestion; // called as a question is shown, before it is answered
 
     void ShowMessage(const std::string& caption, const std::string& text) override
     {
@@ -147,6 +152,8 @@ public:
     Answer AskYesNoCancel(const std::string& caption, const std::string& text) override
     {
         questions.push_back({caption, text});
+        if (onQuestion)
+            onQuestion();
         if (answers.empty())
             return Answer::Cancel;
         const Answer a = answers.front();

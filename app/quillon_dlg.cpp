@@ -1,0 +1,278 @@
+#include "app/quillon_dlg.h"
+
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+
+#include "app/about_dlg.h"
+#include "app/dialog_units.h"
+#include "app/monitor_template.h"
+#include "app/qt_prompts.h"
+#include "capture/system_clock.h"
+#include "port/port_setup_dialog.h"
+#include "port/qt_port_opener.h"
+#include "port/qt_timer.h"
+#include "port/reg_funcs.h"
+
+namespace quillon {
+
+namespace {
+
+QString ToQt(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+} // namespace
+
+CQuillonDlg::Adapters::Adapters(const Widgets& widgets)
+    : frameList(*widgets.frameList), functionFilter(*widgets.functionFilter),
+      nodeFilter(*widgets.nodeFilter), file(*widgets.file), fileName(*widgets.fileName),
+      filteredList(*widgets.filteredList), detailList(*widgets.detailList), go(*widgets.go),
+      pause(*widgets.pause), stop(*widgets.stop), samples(*widgets.samples),
+      floatOrder(*widgets.floatOrder), saveFile(*widgets.saveFile), loadFile(*widgets.loadFile)
+{
+}
+
+MonitorControls CQuillonDlg::Adapters::View()
+{
+    return MonitorControls{frameList,    functionFilter, nodeFilter, file,    fileName,
+                           filteredList, detailList,     go,         pause,   stop,
+                           samples,      floatOrder,     saveFile,   loadFile};
+}
+
+CQuillonDlg::CQuillonDlg(QuillonDlgServices services, QWidget* parent)
+    : QDialog(parent), m_routeObserver(std::move(services.routeObserver))
+{
+    setObjectName(QStringLiteral("quillonDlg"));
+    setWindowTitle(ToQt(kMonitorCaption));
+    // A fixed dialog with a minimise box and no maximise box.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setWindowIcon(QuillonIcon());
+    setSizeGripEnabled(false);
+
+    BuildControls();
+
+    Prompts* prompts = services.prompts;
+    if (prompts == nullptr) {
+        m_ownPrompts = std::make_unique<QtPrompts>(this);
+        prompts = m_ownPrompts.get();
+    }
+    PortOpener* portOpener = services.portOpener;
+    if (portOpener == nullptr) {
+        m_portSetup = services.portProbe ? new PortSetup(std::move(services.portProbe), this)
+                                         : new PortSetup(this);
+        SerialDeviceLayer* devices = services.devices;
+        if (devices == nullptr) {
+            m_ownDevices = std::make_unique<QtSerialDeviceLayer>();
+            devices = m_ownDevices.get();
+        }
+        m_ownPortOpener = std::make_unique<QtPortOpener>(*m_portSetup, *devices);
+        portOpener = m_ownPortOpener.get();
+    }
+    SettingsStore* settings = services.settings;
+    if (settings == nullptr) {
+        m_ownSettings = std::make_unique<RegFuncs>();
+        settings = m_ownSettings.get();
+    }
+    Clock* clock = services.clock;
+    if (clock == nullptr) {
+        m_ownClock = std::make_unique<SystemClock>();
+        clock = m_ownClock.get();
+    }
+    m_timer = std::make_unique<QtTimer>([this](unsigned timerId) {
+        Dispatch(Route::Timer, [this, timerId] { m_monitor->OnTimer(timerId); });
+    });
+    m_adapters = std::make_unique<Adapters>(m_widgets);
+    m_monitor = std::make_unique<Monitor>(MonitorDependencies{
+        m_adapters->View(), *prompts, *portOpener, *m_timer, *clock, *settings});
+
+    RouteNotifications();
+    // Window initialisation: initial state, then the stored port settings.
+    m_monitor->Initialise();
+}
+
+CQuillonDlg::~CQuillonDlg()
+{
+    // The child widgets outlive this object's members; nothing they signal may reach the
+    // monitor once it is gone.
+    for (QObject* child : findChildren<QObject*>())
+        child->disconnect(this);
+    m_monitor.reset();
+}
+
+void CQuillonDlg::BuildControls()
+{
+    const DialogUnits units = DialogUnits::FromFont(font());
+    QWidget* previous = nullptr;
+    for (const ControlTemplate& control : kMonitorTemplate) {
+        const QRect place = units.Rect(control.x, control.y, control.width, control.height);
+        QWidget* widget = nullptr;
+        switch (control.kind) {
+        case ControlKind::PushButton: {
+            auto* button = new QPushButton(ToQt(control.text), this);
+            // No button is the default one; the window decides what Enter does.
+            button->setAutoDefault(false);
+            widget = button;
+            break;
+        }
+        case ControlKind::ListBox:
+            widget = new ClippedListWidget(this);
+            break;
+        case ControlKind::DropDownList:
+        case ControlKind::DropDownCombo: {
+            QComboBox* combo =
+                control.id == kIdFloatOrder ? new CloseUpComboBox(this) : new QComboBox(this);
+            if (control.kind == ControlKind::DropDownCombo)
+                MakeEditable(*combo);
+            widget = combo;
+            break;
+        }
+        case ControlKind::StaticText:
+        case ControlKind::SunkenStaticText: {
+            auto* label = new QLabel(ToQt(control.text), this);
+            label->setTextFormat(Qt::PlainText);
+            label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+            if (control.kind == ControlKind::SunkenStaticText)
+                label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+            widget = label;
+            break;
+        }
+        }
+        widget->setObjectName(ToQt(control.objectName));
+        widget->setProperty("controlId", control.id);
+        if (qobject_cast<QComboBox*>(widget) != nullptr) {
+            // The template height of a combo box is that of its open list; closed, it is as
+            // high as its font needs.
+            widget->setGeometry(place.x(), place.y(), place.width(), widget->sizeHint().height());
+        } else {
+            widget->setGeometry(place);
+        }
+        if (widget->focusPolicy() != Qt::NoFocus) {
+            if (previous != nullptr)
+                setTabOrder(previous, widget);
+            previous = widget;
+        }
+    }
+
+    const auto find = [this](int id) -> QObject* {
+        for (QObject* child : children()) {
+            if (child->property("controlId").toInt() == id)
+                return child;
+        }
+        return nullptr;
+    };
+    m_widgets.quit = qobject_cast<QPushButton*>(find(kIdCancel));
+    m_widgets.help = qobject_cast<QPushButton*>(find(kIdHelp));
+    m_widgets.frameList = qobject_cast<ClippedListWidget*>(find(kIdFrameList));
+    m_widgets.functionFilter = qobject_cast<QComboBox*>(find(kIdFunctionFilter));
+    m_widgets.nodeFilter = qobject_cast<QComboBox*>(find(kIdNodeFilter));
+    m_widgets.file = qobject_cast<QPushButton*>(find(kIdFile));
+    m_widgets.fileName = qobject_cast<QLabel*>(find(kIdFileName));
+    m_widgets.filteredList = qobject_cast<ClippedListWidget*>(find(kIdFilteredList));
+    m_widgets.detailList = qobject_cast<ClippedListWidget*>(find(kIdDetailList));
+    m_widgets.go = qobject_cast<QPushButton*>(find(kIdGo));
+    m_widgets.pause = qobject_cast<QPushButton*>(find(kIdPause));
+    m_widgets.stop = qobject_cast<QPushButton*>(find(kIdStop));
+    m_widgets.samples = qobject_cast<QLabel*>(find(kIdSamples));
+    m_widgets.floatOrder = qobject_cast<CloseUpComboBox*>(find(kIdFloatOrder));
+    m_widgets.saveFile = qobject_cast<QPushButton*>(find(kIdSaveFile));
+    m_widgets.loadFile = qobject_cast<QPushButton*>(find(kIdLoadFile));
+
+    setFixedSize(units.Size(kMonitorWidth, kMonitorHeight));
+}
+
+void CQuillonDlg::RouteNotifications()
+{
+    const Widgets& w = m_widgets;
+    const auto route = [this](auto* sender, auto signal, Route r, void (Monitor::*handler)()) {
+        connect(sender, signal, this, [this, r, handler] {
+            Dispatch(r, [this, handler] { ((*m_monitor).*handler)(); });
+        });
+    };
+
+    route(w.frameList, &QListWidget::itemSelectionChanged, Route::FrameListSelChange,
+          &Monitor::OnFrameListSelChange);
+    route(w.functionFilter, &QComboBox::currentIndexChanged, Route::RebuildFiltered,
+          &Monitor::RebuildFiltered);
+    route(w.nodeFilter, &QComboBox::currentIndexChanged, Route::RebuildFiltered,
+          &Monitor::RebuildFiltered);
+    route(w.file, &QPushButton::clicked, Route::FileButton, &Monitor::OnFileButton);
+    route(w.filteredList, &QListWidget::itemSelectionChanged, Route::FilteredListSelChange,
+          &Monitor::OnFilteredListSelChange);
+    route(w.go, &QPushButton::clicked, Route::Go, &Monitor::OnGo);
+    route(w.pause, &QPushButton::clicked, Route::TogglePause, &Monitor::TogglePause);
+    route(w.stop, &QPushButton::clicked, Route::Stop, &Monitor::StopCapture);
+    route(w.floatOrder, &QComboBox::currentIndexChanged, Route::FloatOrderChange,
+          &Monitor::OnFloatOrderChange);
+    route(w.floatOrder, &CloseUpComboBox::closedUp, Route::FloatOrderChange,
+          &Monitor::OnFloatOrderChange);
+    route(w.saveFile, &QPushButton::clicked, Route::SaveFile, &Monitor::OnSaveFile);
+    route(w.loadFile, &QPushButton::clicked, Route::LoadFile, &Monitor::OnLoadFile);
+
+    connect(w.quit, &QPushButton::clicked, this, &CQuillonDlg::reject);
+    connect(w.help, &QPushButton::clicked, this, [this] { ShowQuillonHelp(this); });
+}
+
+void CQuillonDlg::Dispatch(Route route, const std::function<void()>& handler)
+{
+    if (m_monitor == nullptr || m_quitting)
+        return;
+    if (m_routeObserver)
+        m_routeObserver(route);
+    handler();
+}
+
+void CQuillonDlg::reject()
+{
+    if (m_quitting)
+        return;
+    Dispatch(Route::Quit, [this] { m_monitor->Quit(); });
+    m_quitting = true;
+    // The window ends as for OK; nothing is asked about the capture.
+    done(QDialog::Accepted);
+}
+
+void CQuillonDlg::keyPressEvent(QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter: {
+        // Enter presses a focused push button, except Quit; anywhere else it is the OK
+        // command, which the window ignores. So Enter never closes the window. A held key
+        // presses once.
+        event->accept();
+        auto* button = qobject_cast<QPushButton*>(focusWidget());
+        if (button != nullptr && button != m_widgets.quit && button->isEnabled() &&
+            !event->isAutoRepeat())
+            button->click();
+        return;
+    }
+    case Qt::Key_F1:
+        event->accept();
+        ShowQuillonHelp(this);
+        return;
+    default:
+        QDialog::keyPressEvent(event);
+    }
+}
+
+void CQuillonDlg::contextMenuEvent(QContextMenuEvent* event)
+{
+    QMenu menu(this);
+    menu.setObjectName(QStringLiteral("systemMenu"));
+    QAction* about = menu.addAction(QStringLiteral("&About Quillon..."));
+    if (menu.exec(event->globalPos()) == about)
+        ShowAbout();
+}
+
+void CQuillonDlg::ShowAbout()
+{
+    CAboutDlg about(this);
+    about.exec();
+}
+
+} // namespace quillon

@@ -1,0 +1,128 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include <QDialog>
+
+#include "app/qt_controls.h"
+#include "control/monitor.h"
+#include "port/port_setup_dialog.h"
+
+class QLabel;
+
+namespace quillon {
+
+class QtTimer;
+
+// The handlers the window's controls and timer reach in the monitor.
+enum class Route
+{
+    Timer,
+    Go,
+    TogglePause,
+    Stop,
+    FileButton,
+    SaveFile,
+    LoadFile,
+    FrameListSelChange,
+    FilteredListSelChange,
+    FloatOrderChange,
+    RebuildFiltered,
+    Quit
+};
+
+// What the window reaches outside itself. The program leaves every entry empty and the window
+// makes the real ones; tests hand in fakes.
+struct QuillonDlgServices
+{
+    Prompts* prompts = nullptr;           // message boxes and file dialogs
+    PortOpener* portOpener = nullptr;     // Port Setup and opening the line, replacing both below
+    SerialDeviceLayer* devices = nullptr; // the serial devices that Go opens
+    PortProbe portProbe;                  // the ports Port Setup finds present
+    SettingsStore* settings = nullptr;    // the stored port settings
+    Clock* clock = nullptr;               // timestamps of the capture
+    // Told of every route just before its handler runs.
+    std::function<void(Route)> routeObserver;
+};
+
+// The Monitor window: builds the controls of its template, hands them to the monitor and
+// forwards every control notification and timer tick to the monitor's handlers.
+class CQuillonDlg : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit CQuillonDlg(QuillonDlgServices services = {}, QWidget* parent = nullptr);
+    ~CQuillonDlg() override;
+
+    [[nodiscard]] Monitor& GetMonitor() { return *m_monitor; }
+
+    // Quit, Escape and the close box: the monitor quits, then the window closes.
+    void reject() override;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    struct Widgets
+    {
+        QPushButton* quit = nullptr;
+        QPushButton* help = nullptr;
+        ClippedListWidget* frameList = nullptr;
+        QComboBox* functionFilter = nullptr;
+        QComboBox* nodeFilter = nullptr;
+        QPushButton* file = nullptr;
+        QLabel* fileName = nullptr;
+        ClippedListWidget* filteredList = nullptr;
+        ClippedListWidget* detailList = nullptr;
+        QPushButton* go = nullptr;
+        QPushButton* pause = nullptr;
+        QPushButton* stop = nullptr;
+        QLabel* samples = nullptr;
+        CloseUpComboBox* floatOrder = nullptr;
+        QPushButton* saveFile = nullptr;
+        QPushButton* loadFile = nullptr;
+    };
+
+    // Qt adapters of the widgets, in the order the monitor's controls list them.
+    struct Adapters
+    {
+        explicit Adapters(const Widgets& widgets);
+        QtListBox frameList;
+        QtComboBox functionFilter;
+        QtComboBox nodeFilter;
+        QtButton file;
+        QtStaticText fileName;
+        QtListBox filteredList;
+        QtListBox detailList;
+        QtButton go;
+        QtButton pause;
+        QtButton stop;
+        QtStaticText samples;
+        QtComboBox floatOrder;
+        QtButton saveFile;
+        QtButton loadFile;
+        [[nodiscard]] MonitorControls View();
+    };
+
+    void BuildControls();
+    void RouteNotifications();
+    void Dispatch(Route route, const std::function<void()>& handler);
+    void ShowAbout();
+
+    Widgets m_widgets;
+    std::function<void(Route)> m_routeObserver;
+    std::unique_ptr<Prompts> m_ownPrompts;
+    PortSetup* m_portSetup = nullptr; // a child of the window, made when no opener is given
+    std::unique_ptr<QtSerialDeviceLayer> m_ownDevices;
+    std::unique_ptr<PortOpener> m_ownPortOpener;
+    std::unique_ptr<SettingsStore> m_ownSettings;
+    std::unique_ptr<Clock> m_ownClock;
+    std::unique_ptr<QtTimer> m_timer;
+    std::unique_ptr<Adapters> m_adapters;
+    std::unique_ptr<Monitor> m_monitor; // last: it goes first, while all it uses still exists
+    bool m_quitting = false;
+};
+
+} // namespace quillon

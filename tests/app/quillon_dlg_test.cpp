@@ -1,0 +1,364 @@
+#include <cstdio>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include "app/quillon_dlg.h"
+#include "gui_test_support.h"
+#include "support/fakes.h"
+
+namespace quillon {
+namespace {
+
+using test::Find;
+using test::Hex;
+using test::WhenModal;
+using test::WithCrc;
+
+class MonitorWindowTest : public ::testing::Test
+{
+protected:
+    std::unique_ptr<CQuillonDlg> MakeWindow()
+    {
+        m_opener.outcome = test::ScriptedPortOpener::Outcome::Cancel;
+        QuillonDlgServices services{
+            &m_prompts, &m_opener, nullptr, {}, &m_settings, &m_clock, [this](Route route) {
+                if (route != Route::Timer)
+                    m_routes.push_back(route);
+            }};
+        auto window = std::make_unique<CQuillonDlg>(std::move(services));
+        window->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        return window;
+    }
+
+    // Loads node 1's function 3 query and response and node 2's function 16 query.
+    void LoadThreeFrames(CQuillonDlg& window)
+    {
+        const std::string path = m_folder.FilePath("three.mlog").toStdString();
+        std::FILE* file = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(file, nullptr);
+        for (const test::Bytes& frame :
+             {WithCrc(Hex("01 03 00 00 00 02")), WithCrc(Hex("01 03 04 41 20 00 00")),
+              WithCrc(Hex("02 10 00 01 00 01 02 00 07"))}) {
+            // Length and bytes as hexadecimal pairs, each followed by a comma, then the time.
+            std::fprintf(file, "%02X,%02X,", unsigned(frame.size() >> 8),
+                         unsigned(frame.size() & 0xFF));
+            for (const std::uint8_t byte : frame)
+                std::fprintf(file, "%02X,", byte);
+            std::fputs("Feb 16 2012 13:30:42.075  \r\n", file);
+        }
+        std::fclose(file);
+        ASSERT_TRUE(window.GetMonitor().LoadFile(path).opened);
+        ASSERT_EQ(Find<QListWidget>(window, "frameList")->count(), 3);
+    }
+
+    test::InTemporaryFolder m_folder;
+    test::ScriptedPrompts m_prompts;
+    test::ScriptedPortOpener m_opener;
+    test::MemorySettingsStore m_settings;
+    test::ManualClock m_clock;
+    std::vector<Route> m_routes;
+};
+
+struct ExpectedControl
+{
+    const char* name;
+    int id;
+    const char* className;
+    const char* text;
+    int x, y, width, height;
+};
+
+// The Monitor window's template, in template (and tab) order.
+const ExpectedControl kExpectedControls[] = {
+    {"quitButton", 2, "QPushButton", "Quit", 404, 177, 36, 14},
+    {"helpButton", 57670, "QPushButton", "&Help", 365, 177, 36, 14},
+    {"frameList", 1000, "QListWidget", "", 7, 7, 447, 78},
+    {"functionFilter", 1001, "QComboBox", "Select Filter", 7, 84, 181, 56},
+    {"nodeFilter", 1002, "QComboBox", "Node", 189, 85, 48, 30},
+    {"fileButton", 1003, "QPushButton", "File", 238, 84, 39, 14},
+    {"fileName", 1004, "QLabel", "", 278, 86, 176, 12},
+    {"filteredList", 1005, "QListWidget", "", 7, 98, 447, 78},
+    {"detailList", 1006, "QListWidget", "", 7, 196, 447, 78},
+    {"goButton", 1007, "QPushButton", "Go", 7, 177, 38, 14},
+    {"pauseButton", 1008, "QPushButton", "Pause", 45, 177, 38, 14},
+    {"stopButton", 1009, "QPushButton", "Stop", 83, 177, 38, 14},
+    {"samples", 1010, "QLabel", "Samples = 0", 122, 178, 54, 12},
+    {"floatOrder", 1011, "QComboBox", "Float = Big Endian (Motorola)", 181, 177, 106, 49},
+    {"saveFileButton", 1012, "QPushButton", "Save File", 289, 177, 36, 14},
+    {"loadFileButton", 1013, "QPushButton", "Load File", 327, 177, 36, 14},
+};
+
+TEST_F(MonitorWindowTest, BuildsEveryControlOfTheTemplateInPlace)
+{
+    auto window = MakeWindow();
+    const test::TemplateGeometry units(window->font());
+    EXPECT_EQ(window->windowTitle(), "Orvane V2 (Modbus Monitor)");
+    EXPECT_EQ(window->minimumSize(), units.Size(461, 326));
+    EXPECT_EQ(window->maximumSize(), units.Size(461, 326));
+    EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(window->windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(window->windowIcon().isNull());
+
+    for (const ExpectedControl& c : kExpectedControls) {
+        SCOPED_TRACE(c.name);
+        auto* widget = Find<QWidget>(*window, c.name);
+        ASSERT_NE(widget, nullptr);
+        EXPECT_TRUE(widget->inherits(c.className));
+        EXPECT_EQ(widget->property("controlId").toInt(), c.id);
+        const QRect place = units.Rect(c.x, c.y, c.width, c.height);
+        if (widget->inherits("QComboBox")) {
+            // Closed, a combo box is as high as its font needs; the template gives its list.
+            EXPECT_EQ(widget->pos(), place.topLeft());
+            EXPECT_EQ(widget->width(), place.width());
+        } else {
+            EXPECT_EQ(widget->geometry(), place);
+        }
+        QString text;
+        if (auto* button = qobject_cast<QPushButton*>(widget))
+            text = button->text();
+        else if (auto* label = qobject_cast<QLabel*>(widget))
+            text = label->text();
+        else if (auto* combo = qobject_cast<QComboBox*>(widget))
+            text = combo->currentText();
+        EXPECT_EQ(text, c.text);
+        if (auto* list = qobject_cast<QListWidget*>(widget)) {
+            EXPECT_EQ(list->count(), 0);
+            EXPECT_EQ(list->selectionMode(), QAbstractItemView::SingleSelection);
+            EXPECT_EQ(list->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+        }
+    }
+
+    // The function filter only picks; node and float order have an edit field that never adds
+    // what is typed.
+    EXPECT_FALSE(Find<QComboBox>(*window, "functionFilter")->isEditable());
+    for (const char* name : {"nodeFilter", "floatOrder"}) {
+        auto* combo = Find<QComboBox>(*window, name);
+        EXPECT_TRUE(combo->isEditable()) << name;
+        EXPECT_EQ(combo->insertPolicy(), QComboBox::NoInsert) << name;
+    }
+    auto* floatOrder = Find<QComboBox>(*window, "floatOrder");
+    ASSERT_EQ(floatOrder->count(), 4);
+    EXPECT_EQ(floatOrder->itemText(3), "Float = Little Endian (Word Swap)");
+    EXPECT_EQ(floatOrder->lineEdit()->cursorPosition(), 0); // shows the entry from its start
+    EXPECT_EQ(Find<QLabel>(*window, "fileName")->frameShadow(), QFrame::Sunken);
+
+    for (const char* name : {"goButton", "fileButton", "loadFileButton", "quitButton"})
+        EXPECT_TRUE(Find<QWidget>(*window, name)->isEnabled()) << name;
+    for (const char* name : {"pauseButton", "stopButton", "saveFileButton"})
+        EXPECT_FALSE(Find<QWidget>(*window, name)->isEnabled()) << name;
+
+    // Tab order: the template's order, without the two static texts.
+    QStringList order;
+    QStringList expected;
+    QWidget* widget = Find<QWidget>(*window, "quitButton");
+    do {
+        if (widget->property("controlId").isValid() && (widget->focusPolicy() & Qt::TabFocus))
+            order << widget->objectName();
+        widget = widget->nextInFocusChain();
+    } while (widget->objectName() != "quitButton");
+    for (const ExpectedControl& c : kExpectedControls) {
+        if (std::string(c.className) != "QLabel")
+            expected << c.name;
+    }
+    EXPECT_EQ(order, expected);
+}
+
+TEST_F(MonitorWindowTest, ButtonsReachTheirHandlers)
+{
+    auto window = MakeWindow();
+    const std::pair<const char*, Route> cases[] = {
+        {"goButton", Route::Go},
+        {"pauseButton", Route::TogglePause},
+        {"stopButton", Route::Stop},
+        {"fileButton", Route::FileButton},
+        {"saveFileButton", Route::SaveFile},
+        {"loadFileButton", Route::LoadFile},
+    };
+    for (const auto& [name, route] : cases) {
+        SCOPED_TRACE(name);
+        m_routes.clear();
+        auto* button = Find<QPushButton>(*window, name);
+        button->setEnabled(true); // whatever the run state, a click must reach its handler
+        QTest::mouseClick(button, Qt::LeftButton);
+        EXPECT_EQ(m_routes, std::vector<Route>{route});
+    }
+    EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(MonitorWindowTest, UserSelectionsInTheListsReachTheirHandlers)
+{
+    auto window = MakeWindow();
+    LoadThreeFrames(*window);
+    window->GetMonitor().ApplyFilter(3, 0);
+    auto* frameList = Find<QListWidget>(*window, "frameList");
+    auto* filteredList = Find<QListWidget>(*window, "filteredList");
+    auto* detailList = Find<QListWidget>(*window, "detailList");
+    ASSERT_EQ(filteredList->count(), 2);
+    EXPECT_TRUE(m_routes.empty()); // loading and filtering from code notify nothing
+
+    test::ClickRow(frameList, 1);
+    QTest::keyClick(frameList, Qt::Key_Down);
+    test::ClickRow(filteredList, 0);
+    detailList->addItem(QStringLiteral("[01]"));
+    test::ClickRow(detailList, 0); // the Detail list only shows
+    EXPECT_EQ(m_routes, (std::vector<Route>{Route::FrameListSelChange, Route::FrameListSelChange,
+                                            Route::FilteredListSelChange}));
+}
+
+TEST_F(MonitorWindowTest, ComboChoicesReachTheirHandlersAndOnlyTheFloatOrderClosing)
+{
+    auto window = MakeWindow();
+    LoadThreeFrames(*window);
+    auto* functionFilter = Find<QComboBox>(*window, "functionFilter");
+    auto* nodeFilter = Find<QComboBox>(*window, "nodeFilter");
+    auto* floatOrder = Find<QComboBox>(*window, "floatOrder");
+    ASSERT_GE(functionFilter->count(), 2);
+    ASSERT_GE(nodeFilter->count(), 2);
+
+    const auto routed = [this](QComboBox* combo, const std::function<void()>& act) {
+        m_routes.clear();
+        combo->setFocus();
+        act();
+        return m_routes;
+    };
+    const std::vector<Route> none;
+    const std::vector<Route> rebuild{Route::RebuildFiltered};
+    const std::vector<Route> floatOnce{Route::FloatOrderChange};
+    for (QComboBox* combo : {functionFilter, nodeFilter, floatOrder}) {
+        SCOPED_TRACE(combo->objectName().toStdString());
+        const bool isFloat = combo == floatOrder;
+        EXPECT_EQ(routed(combo, [combo] { QTest::keyClick(combo, Qt::Key_Down); }),
+                  isFloat ? floatOnce : rebuild);
+        // Opening and closing the drop-down without choosing: only the float order answers.
+        EXPECT_EQ(routed(combo,
+                         [combo] {
+                             combo->showPopup();
+                             combo->hidePopup();
+                         }),
+                  isFloat ? floatOnce : none);
+    }
+
+    // Choosing a new entry from the open list: once for the change, once for the closing.
+    const std::vector<Route> chosen = routed(floatOrder, [floatOrder] {
+        floatOrder->showPopup();
+        floatOrder->view()->setCurrentIndex(floatOrder->view()->model()->index(3, 0));
+        test::ClickRow(floatOrder->view(), 3);
+    });
+    EXPECT_EQ(floatOrder->currentIndex(), 3);
+    EXPECT_EQ(chosen, (std::vector<Route>{Route::FloatOrderChange, Route::FloatOrderChange}));
+}
+
+TEST_F(MonitorWindowTest, EnterNeverClosesTheWindowNorRunsACommand)
+{
+    auto window = MakeWindow();
+    for (const char* name : {"frameList", "functionFilter", "nodeFilter", "filteredList",
+                             "detailList", "floatOrder", "quitButton"}) {
+        SCOPED_TRACE(name);
+        Find<QWidget>(*window, name)->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter);
+        EXPECT_TRUE(window->isVisible());
+    }
+    EXPECT_TRUE(m_routes.empty());
+    for (QPushButton* button : window->findChildren<QPushButton*>())
+        EXPECT_FALSE(button->isDefault()) << button->objectName().toStdString();
+
+    // A focused command button still answers Enter, once however long the key is held.
+    auto* go = Find<QPushButton>(*window, "goButton");
+    go->setFocus();
+    QTest::keyClick(go, Qt::Key_Return);
+    for (int i = 0; i < 3; ++i) {
+        QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QString(), true);
+        QApplication::sendEvent(go, &repeat);
+    }
+    EXPECT_EQ(m_routes, std::vector<Route>{Route::Go});
+}
+
+TEST_F(MonitorWindowTest, EscapeCloseBoxAndQuitEachQuitOnceAndClose)
+{
+    const std::pair<const char*, std::function<void(CQuillonDlg&)>> cases[] = {
+        {"Escape", [](CQuillonDlg& w) { QTest::keyClick(&w, Qt::Key_Escape); }},
+        {"close box", [](CQuillonDlg& w) { w.close(); }},
+        {"Quit",
+         [](CQuillonDlg& w) {
+             QTest::mouseClick(Find<QPushButton>(w, "quitButton"), Qt::LeftButton);
+         }},
+    };
+    for (const auto& [how, act] : cases) {
+        SCOPED_TRACE(how);
+        auto window = MakeWindow();
+        m_routes.clear();
+        act(*window);
+        EXPECT_EQ(m_routes, std::vector<Route>{Route::Quit});
+        EXPECT_FALSE(window->isVisible());
+        EXPECT_EQ(window->result(), QDialog::Accepted);
+        EXPECT_TRUE(m_prompts.questions.empty()); // nothing is asked about the capture
+    }
+}
+
+TEST_F(MonitorWindowTest, HelpButtonF1AndTheContextMenuLeadToTheAboutBox)
+{
+    auto window = MakeWindow();
+    int aboutBoxes = 0;
+    const auto expectAbout = [&aboutBoxes](QWidget* modal) {
+        ++aboutBoxes;
+        EXPECT_EQ(modal->windowTitle(), "About Quillon");
+        QStringList texts;
+        for (QLabel* label : modal->findChildren<QLabel*>())
+            texts << label->text();
+        EXPECT_TRUE(texts.contains("Quillon, Version 1.0"));
+        auto* ok = modal->findChild<QPushButton*>();
+        ASSERT_NE(ok, nullptr);
+        EXPECT_EQ(ok->text(), "OK");
+        ok->click();
+    };
+    const auto helpThenAbout = [&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        ASSERT_NE(box, nullptr);
+        EXPECT_FALSE(box->text().isEmpty());
+        for (QAbstractButton* button : box->buttons()) {
+            if (button->text() == "&About Quillon...") {
+                WhenModal(expectAbout);
+                button->click();
+                return;
+            }
+        }
+        ADD_FAILURE() << "the help box offers no About button";
+        box->reject();
+    };
+
+    WhenModal(helpThenAbout);
+    QTest::mouseClick(Find<QPushButton>(*window, "helpButton"), Qt::LeftButton);
+    EXPECT_EQ(aboutBoxes, 1);
+    WhenModal(helpThenAbout);
+    QTest::keyClick(window.get(), Qt::Key_F1);
+    EXPECT_EQ(aboutBoxes, 2);
+
+    QTimer::singleShot(20, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        ASSERT_EQ(menu->actions().size(), 1);
+        EXPECT_EQ(menu->actions().front()->text(), "&About Quillon...");
+        WhenModal(expectAbout);
+        QTest::keyClick(menu, Qt::Key_Down);
+        QTest::keyClick(menu, Qt::Key_Return);
+    });
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5),
+                            window->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(window.get(), &event);
+    EXPECT_EQ(aboutBoxes, 3);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(m_routes.empty());
+}
+
+} // namespace
+} // namespace quillon
