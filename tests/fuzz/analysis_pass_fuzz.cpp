@@ -6,17 +6,14 @@
 // The input is a list of operations, each an operation byte and its arguments:
 //   0 L b..  one read of the L bytes b..      1 x   one pass
 //   2 n      the last read and a pass, n times  3 f n filter on function f and node n
-//   4        a read that yields nothing        5 a   the next answer to a question (Monitor)
-//   6        Go (Monitor)                       7 s   Pause or Stop (Monitor)
-// Passes run through a Monitor started with Go. Where Go opens no port yet (run control not
-// built), they run on the same frame lister the Monitor's pass uses, with its own capture data.
+//   4        a read that yields nothing        5 a   the next answer to a question
+//   6        Go                                 7 s   Pause or Stop
+// Passes are the ticks of a Monitor's timer after Go opened the scripted line.
 
 #include <deque>
-#include <functional>
 #include <memory>
 #include <optional>
 
-#include "control/frame_lister.h"
 #include "control/memory_controls.h"
 #include "control/monitor.h"
 #include "fuzz_support.h"
@@ -43,7 +40,6 @@ class ScriptedLine : public SerialLine
 {
 public:
     explicit ScriptedLine(std::shared_ptr<ReadScript> script) : m_script(std::move(script)) {}
-    void Attach(std::shared_ptr<ReadScript> script) { m_script = std::move(script); }
     std::size_t Read(std::span<std::uint8_t> buffer) override
     {
         ReadScript& s = *m_script;
@@ -83,20 +79,7 @@ private:
     std::shared_ptr<ReadScript> m_script;
 };
 
-// Remembers the capture as it stood when the "Maximum Data" question came.
-class LimitWatch : public test::ScriptedPrompts
-{
-public:
-    std::function<void()> onQuestion;
-    Answer AskYesNoCancel(const std::string& caption, const std::string& text) override
-    {
-        if (onQuestion)
-            onQuestion();
-        return ScriptedPrompts::AskYesNoCancel(caption, text);
-    }
-};
-
-// What both ways of running passes offer the checks.
+// What the checks read of the monitor.
 struct Capture
 {
     const CaptureData& data;
@@ -114,75 +97,22 @@ struct MonitorWorld
     }
 
     MemoryMonitorControls controls;
-    LimitWatch prompts;
+    test::ScriptedPrompts prompts;
     ScriptedLineOpener opener;
     test::ManualTimer timer;
     test::ManualClock clock;
     test::MemorySettingsStore settings;
 };
 
-// The frame lister on capture data of its own, for a build whose Go opens no port. One rig
-// serves every input, emptied before each as a new capture would find it.
-struct ListerRig
-{
-    void Reset(const std::shared_ptr<ReadScript>& script)
-    {
-        data.store.Reset();
-        data.lines.Reset();
-        data.assembly.Clear();
-        data.timestamp.clear();
-        for (MemoryListBox* list :
-             {&controls.frameList, &controls.filteredList, &controls.detailList})
-            list->Clear();
-        controls.functionFilter.Clear();
-        controls.nodeFilter.Clear();
-        filter.Set(0, 0);
-        line.Attach(script);
-    }
-
-    CaptureData data;
-    MemoryMonitorControls controls;
-    Filter filter;
-    FrameLister lister{data, controls.View(), filter};
-    ScriptedLine line{nullptr};
-    test::ManualClock clock;
-    struct : PassListener
-    {
-        void LineAdded() override {}
-        void CaptureLimitReached() override {}
-    } listener;
-};
-
-// Whether Go opens the scripted port in this build, asked once.
-bool GoOpensPort()
-{
-    static const bool opens = [] {
-        MonitorWorld world(std::make_shared<ReadScript>());
-        Monitor monitor(world.Dependencies());
-        monitor.Initialise();
-        monitor.OnGo();
-        return monitor.PortOpen();
-    }();
-    return opens;
-}
-
 class PassDriver
 {
 public:
-    PassDriver()
+    PassDriver() : m_world(m_script), m_monitor(m_world.Dependencies())
     {
-        if (GoOpensPort()) {
-            m_world.emplace(m_script);
-            m_world->prompts.onQuestion = [this] { m_atQuestion = Joined(); };
-            m_monitor.emplace(m_world->Dependencies());
-            m_monitor->Initialise();
-            m_monitor->OnGo();
-            Require(m_monitor->PortOpen(), "Go opened no port");
-        } else {
-            static ListerRig rig;
-            rig.Reset(m_script);
-            m_rig = &rig;
-        }
+        m_world.prompts.onQuestion = [this] { m_atQuestion = Joined(); };
+        m_monitor.Initialise();
+        m_monitor.OnGo();
+        Require(m_monitor.PortOpen(), "Go opened no port");
         m_expected = Joined();
         Verify(true);
     }
@@ -197,7 +127,7 @@ public:
                 m_script->slices.emplace_back(lastRead.begin(), lastRead.end());
                 break;
             case 1:
-                (m_world ? m_world->clock : m_rig->clock).now.millisecond = input.Byte() % 1000;
+                m_world.clock.now.millisecond = input.Byte() % 1000;
                 Pass();
                 break;
             case 2:
@@ -216,18 +146,17 @@ public:
                 break;
             case 5: {
                 const auto answer = static_cast<Answer>(input.Byte() % 3);
-                if (m_world)
-                    m_world->prompts.answers.push_back(answer);
+                m_world.prompts.answers.push_back(answer);
                 break;
             }
             case 6:
-                Command([this] { m_monitor->OnGo(); });
+                Command([this] { m_monitor.OnGo(); });
                 break;
             default:
                 if (input.Byte() % 2 == 0)
-                    Command([this] { m_monitor->TogglePause(); });
+                    Command([this] { m_monitor.TogglePause(); });
                 else
-                    Command([this] { m_monitor->StopCapture(); });
+                    Command([this] { m_monitor.StopCapture(); });
                 break;
             }
         }
@@ -238,9 +167,7 @@ public:
 private:
     [[nodiscard]] Capture Current() const
     {
-        if (m_monitor)
-            return {m_monitor->Capture(), m_monitor->CurrentFilter(), m_world->controls};
-        return {m_rig->data, m_rig->filter, m_rig->controls};
+        return {m_monitor.Capture(), m_monitor.CurrentFilter(), m_world.controls};
     }
     // The records and the assembly buffer, end to end.
     [[nodiscard]] Bytes Joined() const
@@ -261,16 +188,7 @@ private:
 
     void ApplyFilter(std::uint8_t function, std::uint8_t node)
     {
-        if (m_monitor) {
-            m_monitor->ApplyFilter(function, node);
-        } else {
-            m_rig->filter.Set(function, node);
-            m_rig->controls.filteredList.Clear();
-            for (int i = 0; i < m_rig->data.lines.Count(); ++i) {
-                if (m_rig->filter.Passes(m_rig->data.lines.Code(i), m_rig->data.lines.Node(i)))
-                    m_rig->controls.filteredList.Add(m_rig->controls.frameList.Text(i));
-            }
-        }
+        m_monitor.ApplyFilter(function, node);
         Verify(true);
     }
 
@@ -278,8 +196,6 @@ private:
     // but never lose part of them; it reads nothing.
     template <typename Step> void Command(Step step)
     {
-        if (!m_monitor)
-            return;
         const std::size_t received = m_script->received.size();
         const Bytes assembly(Current().data.assembly.Bytes().begin(),
                              Current().data.assembly.Bytes().end());
@@ -300,12 +216,8 @@ private:
         const int emptyBefore = m_script->emptyReads;
         m_atQuestion.reset();
         m_script->lastReadEmpty = false;
-        if (m_monitor) {
-            if (m_world->timer.running)
-                m_monitor->OnTimer(m_world->timer.running->id);
-        } else if (!m_rig->data.store.Full()) {
-            m_rig->lister.AnalyseTick(m_rig->line, m_rig->clock, m_rig->listener);
-        }
+        if (m_world.timer.running)
+            m_monitor.OnTimer(m_world.timer.running->id);
         const bool read =
             m_script->emptyReads != emptyBefore || m_script->received.size() != receivedBefore;
         const auto received = std::span<const std::uint8_t>(m_script->received);
@@ -325,7 +237,7 @@ private:
                                     m_expected.end() - std::ptrdiff_t(now.size()))),
                     "the capture-limit answer lost part of the capture");
             Restart(std::move(now));
-        } else if (read && !Current().data.store.Full()) {
+        } else if (read) {
             Require(m_script->lastReadEmpty, "the pass left bytes in the line");
         }
         Verify(false);
@@ -374,9 +286,8 @@ private:
     std::size_t m_verifiedBytes = 0;
     int m_verifiedFiltered = 0;
 
-    std::optional<MonitorWorld> m_world;
-    std::optional<Monitor> m_monitor;
-    ListerRig* m_rig = nullptr;
+    MonitorWorld m_world;
+    Monitor m_monitor;
 };
 
 } // namespace

@@ -88,6 +88,11 @@ def main() -> None:
             + passes(f["preset_multiple_response"]),
             # 51 exception frames per read, read 41 times: the capture limit comes mid-read.
             "capture_limit": bytes([0, 255]) + f["exception"] * 51 + bytes([2, 40]),
+            # No at the limit, Stop, then Go again without saving.
+            "limit_no_stop_go": bytes([5, 1]) + bytes([0, 255]) + f["exception"] * 51
+            + bytes([2, 40, 7, 1, 5, 1, 6]) + passes(f["read_holding_query"]),
+            "pause_continue": passes(f["read_holding_query"]) + bytes([7, 0])
+            + passes(f["read_holding_response"]) + bytes([7, 0]) + passes(f["exception"]),
             "damaged_then_good": passes(f["damaged_crc"] + f["read_holding_query"])
             + bytes([4]) + passes(f["report_slave_id"]),
         },
