@@ -84,8 +84,9 @@ TEST(LoadFaults, DamagedFilesLoadTheirGoodLinesAndReportTheRest)
         rig.monitor.OnLoadFile();
         EXPECT_EQ(rig.monitor.LineCount(), c.lines);
         EXPECT_EQ(rig.monitor.Store().Count(), c.lines);
-        if (c.lines == 1)
+        if (c.lines == 1) {
             EXPECT_EQ(rig.Frames()[0].substr(26, 21), "(Q) Read Holding Regs");
+        }
         ASSERT_EQ(rig.prompts.messages.size(), 1u);
         EXPECT_EQ(rig.prompts.messages[0].caption, kFileReadErrorCaption);
         EXPECT_EQ(rig.prompts.messages[0].text,
