@@ -7,8 +7,10 @@
 //   0 L b..  one read of the L bytes b..      1 x   one pass
 //   2 n      the last read and a pass, n times  3 f n filter on function f and node n
 //   4        a read that yields nothing        5 a   the next answer to a question
-//   6        Go                                 7 s   Pause or Stop
-// Passes are the ticks of a Monitor's timer after Go opened the scripted line.
+//   6        Go                                 7 s i Pause, Stop, or a choice of line i in
+//                                                     the Frame or the Filtered list
+// Passes are the ticks of a Monitor's timer after Go opened the scripted line. A chosen line
+// must show its own record's bytes in the Detail list.
 
 #include <deque>
 #include <memory>
@@ -16,6 +18,7 @@
 
 #include "control/memory_controls.h"
 #include "control/monitor.h"
+#include "decode/register_decoder.h"
 #include "fuzz_support.h"
 #include "support/fakes.h"
 
@@ -153,10 +156,17 @@ public:
                 Command([this] { m_monitor.OnGo(); });
                 break;
             default:
-                if (input.Byte() % 2 == 0)
+                switch (input.Byte() % 4) {
+                case 0:
                     Command([this] { m_monitor.TogglePause(); });
-                else
+                    break;
+                case 1:
                     Command([this] { m_monitor.StopCapture(); });
+                    break;
+                default:
+                    Choose(input.Byte(), input.Byte() % 2 != 0);
+                    break;
+                }
                 break;
             }
         }
@@ -190,6 +200,40 @@ private:
     {
         m_monitor.ApplyFilter(function, node);
         Verify(true);
+    }
+
+    // Chooses a line of the Frame or the Filtered list as the user would. The Detail list then
+    // starts with the hexadecimal line of the record behind it; a Frame-list choice while
+    // running shows nothing.
+    void Choose(std::uint8_t pick, bool fromFiltered)
+    {
+        MemoryMonitorControls& controls = m_world.controls;
+        ListBox& list = fromFiltered ? static_cast<ListBox&>(controls.filteredList)
+                                     : static_cast<ListBox&>(controls.frameList);
+        if (list.Count() == 0)
+            return;
+        const int chosen = pick % list.Count();
+        controls.detailList.Clear();
+        list.SetSelection(chosen);
+        int line = chosen;
+        if (fromFiltered) {
+            m_monitor.OnFilteredListSelChange();
+            line = -1;
+            for (int i = 0, passing = -1; i < m_monitor.LineCount() && passing < chosen; ++i) {
+                if (m_monitor.PassesFilter(i) && ++passing == chosen)
+                    line = i;
+            }
+        } else {
+            m_monitor.OnFrameListSelChange();
+        }
+        if (!fromFiltered && m_monitor.State() == RunState::Running) {
+            Require(controls.detailList.Count() == 0, "a Frame-list choice shown while running");
+            return;
+        }
+        Require(line >= 0 && controls.detailList.Count() > 0 &&
+                    controls.detailList.Text(0) ==
+                        FrameHexText(m_monitor.Store().Record(line).Frame(), '[', ']'),
+                "the Detail list shows another record than the chosen line's", line);
     }
 
     // A run-control command may empty the records, or records and assembly buffer together,
