@@ -130,6 +130,24 @@ TEST(LoadFaults, AGigabyteFileIsReadOnlyUpToTheLineLimit)
     EXPECT_LT(read, 1LL << 20) << "bytes read for a load of 2000 lines";
 }
 
+TEST(LoadFaults, StreamsWithoutEndAreNotOpened)
+{
+    // A load that never ends would hold the window for good: the child gets ten seconds.
+    for (const char* device : {"/dev/zero", "/dev/urandom"}) {
+        SCOPED_TRACE(device);
+        const int code = test::RunInChild([device] {
+            ::alarm(10);
+            MonitorRig rig;
+            rig.prompts.files.push_back(device);
+            rig.monitor.OnLoadFile();
+            const bool refused =
+                rig.prompts.messages.size() == 1 && rig.prompts.messages[0].text == kCantOpenFile;
+            return refused && rig.monitor.LineCount() == 0 ? 0 : 1;
+        });
+        EXPECT_EQ(code, 0) << "-1: the load did not end";
+    }
+}
+
 TEST(LoadFaults, AFileGoneBetweenTheDialogAndTheOpenLeavesTheRunGoing)
 {
     struct GoneAfterChoice : test::ScriptedPrompts
