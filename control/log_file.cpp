@@ -93,6 +93,9 @@ LogFile OpenLogFileForReading(const std::string& path)
     std::error_code error;
     if (path.empty() || std::filesystem::is_directory(path, error))
         return nullptr;
+    // A character device (a terminal, /dev/zero) has no end: a load could never finish on it.
+    if (std::filesystem::is_character_file(path, error))
+        return nullptr;
     return LogFile(std::fopen(path.c_str(), "rb"));
 }
 

@@ -123,6 +123,8 @@ public:
 
     [[nodiscard]] const Filter& CurrentFilter() const { return m_filter; }
     [[nodiscard]] const CaptureStore& Store() const { return m_data.store; }
+    // The whole capture, read-only: store, line tables, assembly buffer and timestamp text.
+    [[nodiscard]] const CaptureData& Capture() const { return m_data; }
     [[nodiscard]] const std::string& TimestampText() const { return m_data.timestamp; }
     [[nodiscard]] std::size_t AssemblyCount() const { return m_data.assembly.Count(); }
     [[nodiscard]] bool PortOpen() const { return m_run.PortOpen(); }
