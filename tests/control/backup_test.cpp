@@ -111,6 +111,34 @@ TEST(Backup, AFolderInItsPlaceIsReportedAndTheMonitorGoesOn)
     EXPECT_TRUE(std::filesystem::is_directory(rig.BackupPath()));
 }
 
+TEST(Backup, AFileThatGoesAwayDuringARunNeverStopsTheCapture)
+{
+    MonitorRig rig;
+    rig.monitor.OnGo();
+    rig.PassQueries(10, 1);
+    ASSERT_EQ(MonitorRig::FileLines(rig.BackupPath()), 10);
+
+    // Deleted: the next batch creates the file again with the lines not yet written.
+    std::filesystem::remove(rig.BackupPath());
+    rig.PassQueries(10, 1);
+    EXPECT_EQ(MonitorRig::FileLines(rig.BackupPath()), 10);
+
+    // Replaced by a folder: appends fail quietly, the run goes on, and once the folder is gone
+    // the held-back lines reach the file with the next batch.
+    std::filesystem::remove(rig.BackupPath());
+    std::filesystem::create_directory(rig.BackupPath());
+    rig.PassQueries(20, 1);
+    EXPECT_EQ(rig.Frames().size(), 40u);
+    EXPECT_TRUE(rig.prompts.messages.empty());
+    std::filesystem::remove(rig.BackupPath());
+    rig.PassQueries(10, 1);
+    EXPECT_EQ(MonitorRig::FileLines(rig.BackupPath()), 30);
+
+    rig.monitor.StopCapture();
+    EXPECT_EQ(rig.monitor.State(), RunState::Stopped);
+    EXPECT_EQ(rig.Frames().size(), 50u);
+}
+
 TEST(Backup, AHeadlessMonitorWritesNoFileWhereItRuns)
 {
     MonitorRig rig(MonitorOptions{BackupMode::None});
