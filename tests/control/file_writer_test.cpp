@@ -1,6 +1,7 @@
 #include "control/file_backup.h"
 #include "control/file_paths.h"
 #include "control/file_writer.h"
+#include "support/child_process.h"
 
 #include <filesystem>
 #include <fstream>
@@ -81,18 +82,6 @@ unsigned Mode(const std::string& path)
     return ::lstat(path.c_str(), &info) == 0 ? (info.st_mode & 07777) : 0;
 }
 
-// Runs `body` in a forked child, so that limits and identities set there stay there; returns
-// the child's exit code, or -1 when it died.
-int InChild(const std::function<int()>& body)
-{
-    const pid_t pid = ::fork();
-    if (pid == 0)
-        ::_exit(body());
-    int status = 0;
-    if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
-        return -1;
-    return WEXITSTATUS(status);
-}
 
 // Saves `bytes` in one write and returns how the save ended.
 FileOutcome Save(const std::string& path, const std::string& bytes)
@@ -132,7 +121,7 @@ TEST(CaptureFileWriter, FailingWritesLeaveTheEarlierFileWholeAndNoTemporary)
     WriteAll(target, earlier);
 
     // The disk "fills" after 100 bytes: the second line cannot be written whole.
-    const int code = InChild([&] {
+    const int code = test::RunInChild([&] {
         ::signal(SIGXFSZ, SIG_IGN);
         const rlimit limit{100, 100};
         if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
@@ -199,7 +188,7 @@ TEST(CaptureFileWriter, ReadOnlyFolderOrFileRefusesTheSaveAndKeepsTheFile)
     WriteAll(folder / "open/readonly.mlog", kEarlier);
     fs::permissions(folder / "open/readonly.mlog", fs::perms(0444));
 
-    const int code = InChild([&] {
+    const int code = test::RunInChild([&] {
         constexpr uid_t kNobody = 65534;
         if (::geteuid() == 0 &&
             (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0))

@@ -8,6 +8,7 @@
 
 #include "control/monitor.h"
 #include "support/capture_rig.h"
+#include "support/child_process.h"
 
 namespace quillon::test {
 
@@ -93,17 +94,5 @@ struct MonitorRig
     }
 };
 
-// Runs `body` in a forked child, so limits set there stay there; returns its exit code, or -1
-// when it died.
-inline int RunInChild(const std::function<int()>& body)
-{
-    const pid_t pid = ::fork();
-    if (pid == 0)
-        ::_exit(body());
-    int status = 0;
-    if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
-        return -1;
-    return WEXITSTATUS(status);
-}
 
 } // namespace quillon::test
