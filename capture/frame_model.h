@@ -1,10 +1,14 @@
 #pragma once
 
+#include "capture/frame_info.h"
+
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace quillon {
 
@@ -46,6 +50,54 @@ class Modelgeneric
 void ModelFrame(std::span<const std::uint8_t> bytes,
                 std::uint8_t functionCode,
                 Modelgeneric& result);
+
+// What a frame model decides about the front of the assembly buffer.
+struct FrameDecision
+{
+    std::size_t length = 0; // 0: undecided, the bytes wait for more
+    bool query = true;      // the frame's direction
+    bool damaged = false;   // bytes no frame could be made of: listed as a CRC-error line
+};
+
+// The frame models a monitor can cut frames by.
+enum class FrameModelKind
+{
+    Device,   // the shape table of the monitored devices (the default)
+    Standard, // standard Modbus frames, resynchronising after damage
+};
+
+// A frame model: how long the front frame of the buffer is, whether it is a query, and how the
+// summary line names it. The lister is handed one and holds no framing rule of its own.
+class FrameModel
+{
+  public:
+    virtual ~FrameModel() = default;
+    // Forgets what it tracked across frames: a new capture or load begins.
+    virtual void Reset() {}
+    // Decides the first frame of `bytes` (at least one byte). `idle`: no more bytes arrive
+    // before the next decision (a pass whose first read brought nothing, the end of a loaded
+    // record). Reads no byte past bytes.size().
+    [[nodiscard]] virtual FrameDecision Decide(std::span<const std::uint8_t> bytes, bool idle) = 0;
+    // The direction of every byte of `bytes` taken as one frame, when a load cuts what the
+    // model left undecided.
+    [[nodiscard]] virtual bool QueryWhenWhole(std::span<const std::uint8_t> bytes) const = 0;
+    // The front frame was cut as decided; `info` holds its facts.
+    virtual void FrameCut(std::span<const std::uint8_t> frame, const FrameInfo& info)
+    {
+        (void)frame;
+        (void)info;
+    }
+    // Naming: whether the summary line names a code (bit 7 cleared) and by which name.
+    [[nodiscard]] virtual bool Recognises(std::uint8_t code) const = 0;
+    [[nodiscard]] virtual std::string_view Name(std::uint8_t code) const = 0;
+    // Whether a query of this code shows its address and registers, and the Registers value the
+    // line shows for a quantity field.
+    [[nodiscard]] virtual bool ShowsRegisters(std::uint8_t code) const = 0;
+    [[nodiscard]] virtual std::uint16_t RegistersShown(std::uint16_t quantityField) const = 0;
+};
+
+// A new model of the kind.
+[[nodiscard]] std::unique_ptr<FrameModel> MakeFrameModel(FrameModelKind kind);
 
 // The analysis record of one frame; one object serves a pass, its fields set afresh per frame.
 class AnalysePackets
