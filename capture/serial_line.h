@@ -6,6 +6,15 @@
 
 namespace quillon {
 
+// When a run of received bytes arrived: the bytes from `offset` of a read on, up to the next
+// entry's offset, came in one chunk at these times (microseconds).
+struct ChunkArrival
+{
+    std::size_t offset = 0;
+    std::int64_t steadyUs = 0; // a steady clock, for durations
+    std::int64_t wallUs = 0;   // wall-clock time since the Unix epoch (UTC)
+};
+
 // An open serial line, only ever read. Destroying it closes the device.
 class SerialLine
 {
@@ -16,6 +25,11 @@ public:
     [[nodiscard]] virtual std::size_t Read(std::span<std::uint8_t> buffer) = 0;
     // Clears a held line error so that later reads can deliver again.
     virtual void ClearError() = 0;
+    // Arrival times of the bytes the last Read delivered, one entry per chunk in offset order,
+    // the first at offset 0. Empty when the line does not stamp arrivals.
+    [[nodiscard]] virtual std::span<const ChunkArrival> LastReadArrivals() const { return {}; }
+    // True once the device has gone away (an adapter pulled out): no read will deliver again.
+    [[nodiscard]] virtual bool Lost() const { return false; }
 };
 
 } // namespace quillon
