@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 #include <vector>
 
 #include "decode/register_decoder.h"
@@ -153,28 +154,53 @@ std::optional<ParsedLogLine> ParseLogLine(std::string_view line)
     return parsed;
 }
 
-ReadLogResult ReadLogFile(std::FILE* file, const std::function<bool(const ParsedLogLine&)>& sink)
+namespace {
+
+// Hands each parsed line to `sink` until `lineLimit` lines were read, the file ends or the sink
+// returns false. Counts the lines read and the damaged ones skipped.
+template <typename Count>
+void ReadLines(std::FILE* file,
+               const std::function<bool(const ParsedLogLine&)>& sink,
+               Count lineLimit,
+               Count& linesRead,
+               Count& damagedLines)
 {
-    ReadLogResult result;
     LineReader reader(file);
     std::string line;
     bool overlong = false;
-    while (result.linesRead < kLoadLineLimit && reader.Next(line, overlong)) {
-        ++result.linesRead;
+    while (linesRead < lineLimit && reader.Next(line, overlong)) {
+        ++linesRead;
         if (overlong || line.size() > kLogLineMax) {
-            ++result.damagedLines;
+            ++damagedLines;
             continue;
         }
         if (line.empty())
             continue;
         const auto parsed = ParseLogLine(line);
         if (!parsed) {
-            ++result.damagedLines;
+            ++damagedLines;
             continue;
         }
         if (!sink(*parsed))
             break;
     }
+}
+
+} // namespace
+
+ReadLogResult ReadLogFile(std::FILE* file, const std::function<bool(const ParsedLogLine&)>& sink)
+{
+    ReadLogResult result;
+    ReadLines(file, sink, kLoadLineLimit, result.linesRead, result.damagedLines);
+    return result;
+}
+
+StreamLogResult StreamLogFile(std::FILE* file,
+                              const std::function<bool(const ParsedLogLine&)>& sink)
+{
+    StreamLogResult result;
+    ReadLines(file, sink, std::numeric_limits<std::uint64_t>::max(), result.linesRead,
+              result.damagedLines);
     return result;
 }
 
