@@ -1,6 +1,7 @@
 #include "capture/timestamp_text.h"
 
 #include <array>
+#include <cstdio>
 #include <ctime>
 
 namespace quillon {
@@ -75,6 +76,31 @@ std::optional<std::int64_t> TimestampParser::Parse(std::string_view text)
         m_lastSeconds = *seconds;
     }
     return m_lastSeconds * 1000000 + static_cast<std::int64_t>(millisecond) * 1000;
+}
+
+std::string FormatTimestampText(std::int64_t timeUs)
+{
+    std::int64_t second = timeUs / 1000000;
+    std::int64_t micro = timeUs % 1000000;
+    if (micro < 0) {
+        micro += 1000000;
+        --second;
+    }
+    const auto seconds = static_cast<std::time_t>(second);
+    std::tm local{};
+#ifdef _WIN32
+    const bool converted = localtime_s(&local, &seconds) == 0;
+#else
+    const bool converted = localtime_r(&seconds, &local) != nullptr;
+#endif
+    if (!converted || local.tm_year + 1900 < 0 || local.tm_year + 1900 > 9999)
+        return "Jan 01 1970 00:00:00.000  ";
+    std::array<char, 40> text{};
+    std::snprintf(text.data(), text.size(), "%s %02d %04d %02d:%02d:%02d.%03d  ",
+                  kMonthNames[static_cast<std::size_t>(local.tm_mon)].data(), local.tm_mday,
+                  local.tm_year + 1900, local.tm_hour, local.tm_min, local.tm_sec,
+                  static_cast<int>(micro / 1000));
+    return text.data();
 }
 
 } // namespace quillon

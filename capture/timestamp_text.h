@@ -22,4 +22,8 @@ private:
     std::int64_t m_lastSeconds = 0;
 };
 
+// The timestamp text of a time in microseconds since the Unix epoch, in local time, as an
+// analysis pass writes it: "Feb 16 2012 13:30:42.075" and two blanks. Parse reads it back.
+[[nodiscard]] std::string FormatTimestampText(std::int64_t timeUs);
+
 } // namespace quillon
