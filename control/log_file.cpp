@@ -12,16 +12,28 @@ namespace quillon {
 
 namespace {
 
-// The value of a hexadecimal digit, either case; -1 for any other character.
+// The value of each character as a hexadecimal digit, either case; -1 for any other character.
+constexpr std::array<std::int8_t, 256> MakeHexDigits()
+{
+    std::array<std::int8_t, 256> digits{};
+    for (int c = 0; c < 256; ++c) {
+        if (c >= '0' && c <= '9')
+            digits[static_cast<std::size_t>(c)] = static_cast<std::int8_t>(c - '0');
+        else if (c >= 'A' && c <= 'F')
+            digits[static_cast<std::size_t>(c)] = static_cast<std::int8_t>(c - 'A' + 10);
+        else if (c >= 'a' && c <= 'f')
+            digits[static_cast<std::size_t>(c)] = static_cast<std::int8_t>(c - 'a' + 10);
+        else
+            digits[static_cast<std::size_t>(c)] = -1;
+    }
+    return digits;
+}
+
+constexpr std::array<std::int8_t, 256> kHexDigits = MakeHexDigits();
+
 int HexDigit(char c)
 {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
+    return kHexDigits[static_cast<unsigned char>(c)];
 }
 
 // The byte written as two digits at `at`; -1 when either is not a hexadecimal digit.

@@ -1,6 +1,7 @@
 #include "control/pcap_writer.h"
 
 #include <algorithm>
+#include <array>
 
 namespace quillon {
 
@@ -23,12 +24,6 @@ void AppendLittle16(std::string& out, std::uint16_t value)
     out.push_back(static_cast<char>(value >> 8));
 }
 
-void AppendBig16(std::string& out, std::uint16_t value)
-{
-    out.push_back(static_cast<char>(value >> 8));
-    out.push_back(static_cast<char>(value & 0xFFU));
-}
-
 } // namespace
 
 void AppendPcapFileHeader(std::string& out)
@@ -46,15 +41,25 @@ void AppendPcapPacket(std::string& out, std::span<const std::uint8_t> frame, std
 {
     const std::int64_t time = std::clamp<std::int64_t>(timeUs, 0, kLatestTimeUs);
     const auto length = static_cast<std::uint32_t>(kTagsSize + frame.size());
-    AppendLittle32(out, static_cast<std::uint32_t>(time / 1000000));
-    AppendLittle32(out, static_cast<std::uint32_t>(time % 1000000));
-    AppendLittle32(out, length); // bytes in the file
-    AppendLittle32(out, length); // bytes on the wire
-    AppendBig16(out, kPduTagDissectorName);
-    AppendBig16(out, static_cast<std::uint16_t>(kModbusRtuDissector.size()));
-    out.append(kModbusRtuDissector);
-    AppendBig16(out, kPduTagEnd);
-    AppendBig16(out, 0);
+    // The packet header and the tags in front of the frame, put together and appended at once.
+    std::array<char, kPcapPacketHeaderSize + kTagsSize> head{};
+    const auto put32 = [&head](std::size_t at, std::uint32_t value) {
+        for (std::size_t i = 0; i < 4; ++i)
+            head[at + i] = static_cast<char>((value >> (8 * i)) & 0xFFU);
+    };
+    put32(0, static_cast<std::uint32_t>(time / 1000000));
+    put32(4, static_cast<std::uint32_t>(time % 1000000));
+    put32(8, length);  // bytes in the file
+    put32(12, length); // bytes on the wire
+    std::size_t at = kPcapPacketHeaderSize;
+    head[at++] = static_cast<char>(kPduTagDissectorName >> 8);
+    head[at++] = static_cast<char>(kPduTagDissectorName & 0xFFU);
+    head[at++] = 0;
+    head[at++] = static_cast<char>(kModbusRtuDissector.size());
+    for (const char c : kModbusRtuDissector)
+        head[at++] = c;
+    // The end tag: type 0, length 0, as the array's zeros already are.
+    out.append(head.data(), head.size());
     out.append(reinterpret_cast<const char*>(frame.data()), frame.size());
 }
 
