@@ -8,7 +8,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev qt6-serialport-dev libgl-dev qt6-qpa-plugins
     mbpoll python3-pymodbus python3-serial python3-serial-asyncio socat xvfb xdotool imagemagick x11-utils
-    procps tshark
+    procps tshark time bc
 )
 
 missing=()
