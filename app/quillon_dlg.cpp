@@ -1,6 +1,9 @@
 #include "app/quillon_dlg.h"
 
 #include <QContextMenuEvent>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -265,14 +268,37 @@ void CQuillonDlg::contextMenuEvent(QContextMenuEvent* event)
     QMenu menu(this);
     menu.setObjectName(QStringLiteral("systemMenu"));
     QAction* about = menu.addAction(QStringLiteral("&About Quillon..."));
-    if (menu.exec(event->globalPos()) == about)
+    QAction* exportAction = menu.addAction(QStringLiteral("&Export..."));
+    QAction* chosen = menu.exec(event->globalPos());
+    if (chosen == about)
         ShowAbout();
+    else if (chosen == exportAction)
+        ExportCapture();
 }
 
 void CQuillonDlg::ShowAbout()
 {
     CAboutDlg about(this);
     about.exec();
+}
+
+void CQuillonDlg::ExportCapture()
+{
+    const QString pcapFilter = QStringLiteral("Wireshark capture (*.pcap)");
+    const QString csvFilter = QStringLiteral("CSV (*.csv)");
+    QFileDialog dialog(this, QStringLiteral("Export"), QString(),
+                       pcapFilter + QStringLiteral(";;") + csvFilter);
+    dialog.setObjectName(QStringLiteral("exportDialog"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    const bool csv = dialog.selectedNameFilter() == csvFilter;
+    QString path = dialog.selectedFiles().front();
+    // A name typed without a suffix takes the one of the chosen format.
+    if (QFileInfo(path).suffix().isEmpty())
+        path += csv ? QStringLiteral(".csv") : QStringLiteral(".pcap");
+    (void)m_monitor->ExportCapture(QDir::toNativeSeparators(path).toStdString(),
+                                   csv ? ExportFormat::Csv : ExportFormat::Pcap);
 }
 
 } // namespace quillon

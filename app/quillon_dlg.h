@@ -110,6 +110,9 @@ private:
     void RouteNotifications();
     void Dispatch(Route route, const std::function<void()>& handler);
     void ShowAbout();
+    // The context menu's Export...: the file and format chosen here, the export and its
+    // messages in the monitor.
+    void ExportCapture();
 
     Widgets m_widgets;
     std::function<void(Route)> m_routeObserver;

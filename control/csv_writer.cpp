@@ -102,7 +102,6 @@ void CsvWriter::AppendTime(std::string& out, std::int64_t timeUs)
 void CsvWriter::AppendRow(std::string& out,
                           const FrameInfo& info,
                           std::span<const std::uint8_t> frame,
-                          std::string_view name,
                           std::string_view summary)
 {
     if (info.timeSource != TimeSource::None)
@@ -113,7 +112,7 @@ void CsvWriter::AppendRow(std::string& out,
     AppendNumberIf(out, !frame.empty(), info.node);
     AppendNumberIf(out, frame.size() >= 2, info.functionCode);
     if (info.recognised)
-        AppendField(out, name);
+        AppendField(out, info.name);
     out.push_back(',');
     AppendNumberIf(out, info.exception, info.exceptionCode);
     AppendNumberIf(out, info.registerAddress != kNoField, info.registerAddress);

@@ -27,11 +27,11 @@ class CsvWriter
 public:
     void AppendHeader(std::string& out) const;
 
-    // `name`: the model's name of the function code, written when the model recognises it.
+    // One frame: its facts (the name is the model's, written when it recognises the code), its
+    // bytes and its Frame-list line.
     void AppendRow(std::string& out,
                    const FrameInfo& info,
                    std::span<const std::uint8_t> frame,
-                   std::string_view name,
                    std::string_view summary);
 
 private:

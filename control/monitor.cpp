@@ -2,8 +2,10 @@
 
 #include <string_view>
 
+#include "capture/timestamp.h"
 #include "control/file_paths.h"
 #include "control/log_file.h"
+#include "control/pcap_reader.h"
 #include "control/port_settings_persistence.h"
 
 namespace quillon {
@@ -30,8 +32,8 @@ Monitor::Monitor(MonitorDependencies deps, MonitorOptions options)
       m_clock(deps.clock), m_settingsStore(deps.settings),
       m_lister(m_data, deps.controls, m_filter),
       m_run(deps.timer, deps.controls.go, deps.controls.pause, deps.controls.stop),
-      m_backup(options.backup), m_modelKind(options.frames), m_files(deps.prompts, deps.controls.fileName),
-      m_detail(*this, deps.controls)
+      m_backup(options.backup), m_modelKind(options.frames),
+      m_files(deps.prompts, deps.controls.fileName), m_detail(*this, deps.controls)
 {
 }
 
@@ -168,6 +170,29 @@ LoadOutcome Monitor::LoadFile(const std::string& path)
     if (!m_data.store.Full())
         m_lister.CutLoadRemainder();
     return {true, read.damagedLines};
+}
+
+LoadOutcome Monitor::LoadPcapFile(const std::string& path, std::string& refusal)
+{
+    refusal.clear();
+    const LogFile file = OpenLogFileForReading(path);
+    if (!file)
+        return {};
+    ResetForLoad();
+    PcapReader reader(file.get());
+    PcapPacket packet;
+    while (!m_data.store.Full() && reader.Next(packet)) {
+        // The text a pass would have written at the packet's time; the frames keep the
+        // packet's own time, to the microsecond.
+        m_lister.SetRecordTimestamp(MakeTimestamp(LocalTimeAt(packet.timeUs)));
+        m_data.timeUs = packet.timeUs;
+        m_data.timeSource = TimeSource::Packet;
+        m_lister.AnalyseRecord(packet.Frame());
+    }
+    refusal = reader.Describe();
+    if (!m_data.store.Full())
+        m_lister.CutLoadRemainder();
+    return {true, 0};
 }
 
 void Monitor::LoadSettings()

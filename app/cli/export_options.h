@@ -5,15 +5,9 @@
 #include <string_view>
 
 #include "capture/frame_model.h"
+#include "control/capture_export.h"
 
 namespace quillon::cli {
-
-// The formats `quillon-cli export` writes.
-enum class ExportFormat
-{
-    Pcap,
-    Csv,
-};
 
 // What `quillon-cli export` was asked to do.
 struct ExportOptions
