@@ -140,29 +140,47 @@ bool WriteLogLines(std::FILE* file, const CaptureStore& store, int first, int li
     return true;
 }
 
-std::optional<ParsedLogLine> ParseLogLine(std::string_view line)
+namespace {
+
+// ParseLogLine into a line kept by the caller, so that reading a file neither clears nor copies
+// a whole frame's room per line.
+bool ParseInto(std::string_view line, ParsedLogLine& parsed)
 {
     if (line.size() < 5)
-        return std::nullopt;
+        return false;
     const int high = HexByte(line, 0);
     const int low = HexByte(line, 3);
     if (high < 0 || low < 0)
-        return std::nullopt;
+        return false;
     const auto n = static_cast<std::size_t>(high * 256 + low);
     if (n == 0 || n > kMaxFrameLength || 6 + 3 * n > line.size())
-        return std::nullopt;
+        return false;
 
-    ParsedLogLine parsed;
-    parsed.length = n;
-    for (std::size_t k = 0; k < n; ++k) {
-        const int byte = HexByte(line, 6 + 3 * k);
-        if (byte < 0)
-            return std::nullopt;
-        parsed.bytes[k] = static_cast<std::uint8_t>(byte);
+    // Any digit that is not one makes `invalid` negative; checked once after the loop.
+    int invalid = 0;
+    const char* pair = line.data() + 6;
+    for (std::size_t k = 0; k < n; ++k, pair += 3) {
+        const int digitHigh = HexDigit(pair[0]);
+        const int digitLow = HexDigit(pair[1]);
+        invalid |= digitHigh | digitLow;
+        parsed.bytes[k] = static_cast<std::uint8_t>(digitHigh * 16 + digitLow);
     }
+    if (invalid < 0)
+        return false;
+    parsed.length = n;
     std::string_view timestamp = line.substr(6 + 3 * n);
     timestamp = timestamp.substr(0, timestamp.find('\0'));
     parsed.timestamp = timestamp.substr(0, kTimestampMax);
+    return true;
+}
+
+} // namespace
+
+std::optional<ParsedLogLine> ParseLogLine(std::string_view line)
+{
+    ParsedLogLine parsed;
+    if (!ParseInto(line, parsed))
+        return std::nullopt;
     return parsed;
 }
 
@@ -179,6 +197,7 @@ void ReadLines(std::FILE* file,
 {
     LineReader reader(file);
     std::string line;
+    ParsedLogLine parsed;
     bool overlong = false;
     while (linesRead < lineLimit && reader.Next(line, overlong)) {
         ++linesRead;
@@ -188,12 +207,11 @@ void ReadLines(std::FILE* file,
         }
         if (line.empty())
             continue;
-        const auto parsed = ParseLogLine(line);
-        if (!parsed) {
+        if (!ParseInto(line, parsed)) {
             ++damagedLines;
             continue;
         }
-        if (!sink(*parsed))
+        if (!sink(parsed))
             break;
     }
 }
