@@ -13,9 +13,19 @@ namespace {
 constexpr std::string_view kHeader =
     "time,tag,node,function,name,exception,address,quantity,length,crc_ok,summary,hex\r\n";
 
+// Whether a field must be quoted: it holds a comma, a quote or a line end.
+bool NeedsQuotes(std::string_view text)
+{
+    for (const char c : text) {
+        if (c == ',' || c == '"' || c == '\r' || c == '\n')
+            return true;
+    }
+    return false;
+}
+
 void AppendField(std::string& out, std::string_view text)
 {
-    if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
+    if (!NeedsQuotes(text)) {
         out.append(text);
         return;
     }
@@ -122,13 +132,19 @@ void CsvWriter::AppendRow(std::string& out,
     out.push_back(',');
     AppendField(out, summary);
     out.push_back(',');
-    for (std::size_t i = 0; i < frame.size(); ++i) {
-        if (i > 0)
-            out.push_back(' ');
-        out.push_back("0123456789ABCDEF"[frame[i] >> 4]);
-        out.push_back("0123456789ABCDEF"[frame[i] & 0x0FU]);
+    // Each byte as two digits and a blank, the last one's blank replaced by the line end.
+    const std::size_t at = out.size();
+    out.resize(at + 3 * frame.size() + (frame.empty() ? 2 : 1));
+    char* hex = out.data() + at;
+    for (const std::uint8_t byte : frame) {
+        *hex++ = "0123456789ABCDEF"[byte >> 4];
+        *hex++ = "0123456789ABCDEF"[byte & 0x0FU];
+        *hex++ = ' ';
     }
-    out.append("\r\n");
+    if (!frame.empty())
+        --hex;
+    *hex++ = '\r';
+    *hex = '\n';
 }
 
 } // namespace quillon

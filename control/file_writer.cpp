@@ -21,6 +21,8 @@ constexpr int kTemporaryNameTries = 100;
 // it stays inside the usual 255-byte limit for one name.
 constexpr std::size_t kTemporaryStemRoom = 200;
 constexpr std::size_t kTagLength = 8;
+// Written bytes after which their disk writes are started.
+constexpr std::size_t kWritebackStep = 4 * 1024 * 1024;
 
 // Follows `path` through symbolic links to the file they end at (which may not exist yet).
 std::optional<fs::path> FollowLinks(fs::path path)
@@ -137,6 +139,12 @@ bool CaptureFileWriter::Write(std::string_view bytes)
     if (!m_file.WriteAll(bytes)) {
         m_writeFailed = true;
         return false;
+    }
+    // A large file goes to the disk as it is written, not all at the final flush.
+    m_unstarted += bytes.size();
+    if (m_unstarted >= kWritebackStep) {
+        m_file.StartWriteback();
+        m_unstarted = 0;
     }
     return true;
 }

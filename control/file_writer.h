@@ -61,6 +61,7 @@ class CaptureFileWriter
     [[nodiscard]] FileOutcome OpenTemporaryBeside(const std::string& target, bool targetExists);
 
     OutputFile m_file;
+    std::size_t m_unstarted = 0; // bytes written since the disk writes were last started
     std::string m_target;
     std::string m_temporary;
     bool m_writeFailed = false;
