@@ -152,9 +152,9 @@ int Export(std::span<const std::string_view> args)
         Print(stderr,
               std::string(kDamagedLinesSkipped) + std::to_string(outcome.damagedLines) + "\n");
     if (outcome.untimedLines > 0)
-        Print(stderr, "quillon-cli: " + std::to_string(outcome.untimedLines) +
-                          " lines without a readable timestamp took the time of the frame "
-                          "before them\n");
+        Print(stderr, "quillon-cli: lines whose timestamp is not a time, given the time "
+                      "before them: " +
+                          std::to_string(outcome.untimedLines) + "\n");
     if (outcome.status == ExportOutcome::Status::ReadRefused) {
         file.Abandon();
         Print(stderr, "quillon-cli: " + options.input + ": " + outcome.readError + "\n");

@@ -347,6 +347,22 @@ TEST(ExportCli, WritesTheOutputWholeOrReportsWhyNot)
         EXPECT_EQ(run.err.substr(0, c.err.size()), c.err) << c.args.back();
     }
     EXPECT_EQ(ReadWholeFile(earlier), "earlier");
+
+    // A line whose timestamp is not a time takes the time before it, and is counted.
+    const std::string untimed =
+        dir.Write("untimed.mlog", "00,05,01,83,02,C0,F1,Feb 16 2012 13:30:42.075  \r\n"
+                                  "00,05,01,83,02,C0,F1,noon  \r\n00,05,01,83,02,C0,F1,Feb 16 2012 "
+                                  "13:30:43.000  \r\n");
+    const CliRun csv = RunCli(dir, {"export", untimed, "--csv", "-"}, "TZ=UTC0 ");
+    EXPECT_EQ(csv.status, 0);
+    EXPECT_EQ(csv.err, "quillon-cli: lines whose timestamp is not a time, given the time before "
+                       "them: 1\n");
+    const std::vector<std::string> rows = SplitLines(csv.out);
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[2].substr(0, 30), "2012-02-16T13:30:42.075+00:00,");
+    EXPECT_EQ(rows[3].substr(0, 30), "2012-02-16T13:30:43.000+00:00,");
+    std::filesystem::remove(untimed);
+
     // The pcap export of the sample: its header, then one packet per Frame-list line.
     const std::string pcap = ReadWholeFile(dir.File("sample.pcap"));
     EXPECT_EQ(pcap.substr(0, 4), "\xD4\xC3\xB2\xA1");
