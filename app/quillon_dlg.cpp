@@ -10,7 +10,7 @@
 #include "app/monitor_template.h"
 #include "app/qt_prompts.h"
 #include "capture/system_clock.h"
-#include "port/port_setup_dialog.h"
+#include "app/port_setup_dialog.h"
 #include "port/qt_port_opener.h"
 #include "port/qt_timer.h"
 #include "port/reg_funcs.h"

@@ -7,7 +7,7 @@
 
 #include "app/qt_controls.h"
 #include "control/monitor.h"
-#include "port/port_setup_dialog.h"
+#include "app/port_setup_dialog.h"
 
 class QLabel;
 

@@ -6,21 +6,21 @@
 #include <string>
 #include <string_view>
 
-#include "capture/clock.h"
-#include "capture/serial_line.h"
+#include "seams/clock.h"
+#include "seams/serial_line.h"
 #include "control/backup_writer.h"
-#include "control/controls.h"
+#include "seams/controls.h"
 #include "control/file_chooser.h"
 #include "control/filter.h"
 #include "control/frame_lister.h"
-#include "control/port_settings.h"
-#include "control/prompts.h"
+#include "seams/port_settings.h"
+#include "seams/prompts.h"
 #include "control/run_control.h"
 #include "control/run_state.h"
-#include "control/settings_store.h"
-#include "control/timer.h"
-#include "decode/capture_view.h"
-#include "decode/detail_view.h"
+#include "seams/settings_store.h"
+#include "seams/timer.h"
+#include "control/capture_view.h"
+#include "control/detail_view.h"
 
 namespace quillon {
 

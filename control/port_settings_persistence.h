@@ -1,7 +1,7 @@
 #pragma once
 
-#include "control/port_settings.h"
-#include "control/settings_store.h"
+#include "seams/port_settings.h"
+#include "seams/settings_store.h"
 
 namespace quillon {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "control/settings_store.h"
+#include "seams/settings_store.h"
 
 #include <QSettings>
 #include <QString>

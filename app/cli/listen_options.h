@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "control/port_settings.h"
+#include "seams/port_settings.h"
 
 namespace quillon::cli {
 

@@ -16,7 +16,7 @@
 #include "capture/system_clock.h"
 #include "control/memory_controls.h"
 #include "control/monitor.h"
-#include "port/mode_string.h"
+#include "control/mode_string.h"
 #include "port/qt_serial_line.h"
 #include "port/qt_timer.h"
 
