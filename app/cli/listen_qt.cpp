@@ -116,10 +116,6 @@ int ListenSession::Run()
         PrintError("cannot catch the stop signals");
         return kExitFailed;
     }
-    if (!m_options.saveFile.empty() && !m_output.OpenCaptureFile(m_options.saveFile)) {
-        PrintError(m_output.Error());
-        return kExitFailed;
-    }
     m_monitor.Initialise();
     m_monitor.OnGo();
     if (!m_monitor.PortOpen()) {
@@ -130,6 +126,13 @@ int ListenSession::Run()
                    (exists ? ": it is busy, or not a serial port that takes " +
                                  BuildModeString(m_options.settings)
                            : ": there is no such device"));
+        return kExitFailed;
+    }
+    // The capture file is created or emptied only once the port listens, so a listen that
+    // cannot start leaves it as it was.
+    if (!m_options.saveFile.empty() && !m_output.OpenCaptureFile(m_options.saveFile)) {
+        PrintError(m_output.Error());
+        m_monitor.StopCapture();
         return kExitFailed;
     }
 

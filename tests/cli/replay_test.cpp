@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <set>
 #include <sstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include "support/capture_rig.h"
@@ -109,10 +110,14 @@ TEST(ReplayCli, ReportsDamagedLinesAndFilesThatCannotBeOpened)
     EXPECT_EQ(filtered.out, "");
     EXPECT_EQ(filtered.err, "Damaged lines skipped: 2\n");
 
-    const CliRun missing = RunCli(dir, {"replay", dir.File("missing.mlog")});
-    EXPECT_EQ(missing.status, 1);
-    EXPECT_EQ(missing.out, "");
-    EXPECT_EQ(missing.err, "Can't Open File\n");
+    // A pipe is refused at once, not waited on until some writer comes (124: timed out).
+    ASSERT_EQ(::mkfifo(dir.File("pipe.mlog").c_str(), 0600), 0);
+    for (const std::string& path : {dir.File("missing.mlog"), dir.File("pipe.mlog")}) {
+        const CliRun refused = RunCli(dir, {"replay", path}, "timeout 10 ");
+        EXPECT_EQ(refused.status, 1) << path;
+        EXPECT_EQ(refused.out, "");
+        EXPECT_EQ(refused.err, "Can't Open File\n");
+    }
 }
 
 TEST(ReplayCli, RejectsWrongUsageWithStatusTwo)
