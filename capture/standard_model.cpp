@@ -190,7 +190,8 @@ Survey SurveyFront(std::span<const std::uint8_t> d, bool idle)
         survey.pending = !idle;
         return survey;
     }
-    for (const Shape& shape : ShapesOf(d).Items()) {
+    const Shapes shapes = ShapesOf(d);
+    for (const Shape& shape : shapes.Items()) {
         if (!shape.length) {
             survey.pending = survey.pending || !idle;
             continue;
@@ -305,7 +306,8 @@ bool StandardFrameModel::QueryWhenWhole(std::span<const std::uint8_t> bytes) con
 {
     if (bytes.size() < 2)
         return true;
-    for (const Shape& shape : ShapesOf(bytes).Items()) {
+    const Shapes shapes = ShapesOf(bytes);
+    for (const Shape& shape : shapes.Items()) {
         if (shape.length != bytes.size())
             continue;
         if (shape.form == Form::Either)

@@ -4,12 +4,13 @@
 #include <vector>
 
 #include "capture/standard_model.h"
-#include "support/fakes.h"
+#include "support/capture_rig.h"
 
 namespace quillon {
 namespace {
 
 using test::Bytes;
+using test::Cat;
 using test::Hex;
 using test::WithCrc;
 
@@ -209,6 +210,30 @@ TEST(StandardModel, CutsLineNoiseOffAndFindsTheNextFrame)
         const std::vector<Cut> expected = {{c.noise, 'D'}, {query, 'Q'}, {response, 'R'}};
         EXPECT_EQ(Text(lister.cuts), Text(expected)) << c.what;
         EXPECT_EQ(lister.cutsBeforeIdle, c.cutsBeforeIdle) << c.what;
+    }
+}
+
+TEST(StandardModel, WhenSeveralFormsHoldWhatFollowsDecides)
+{
+    // A code-3 response of 15 bytes whose first 8 bytes, and the 4 after them, are frames with
+    // a correct CRC as well.
+    const Bytes query = WithCrc(Hex("01 03 00 00 00 05"));
+    const Bytes response =
+        WithCrc(Cat({WithCrc(Hex("01 03 0A 00 01 00")), WithCrc(Hex("11 07")), Hex("00")}));
+    const Bytes next = Hex("01 03 00 00 00 0A C5 CD");
+    for (const bool nextFollows : {true, false}) {
+        Lister lister;
+        lister.Arrive(query);
+        lister.Arrive(response);
+        // With nothing behind it yet, the response could still be two frames: it waits.
+        EXPECT_EQ(lister.cuts.size(), 1U);
+        if (nextFollows)
+            lister.Arrive(next);
+        lister.Idle();
+        std::vector<Cut> expected = {{query, 'Q'}, {response, 'R'}};
+        if (nextFollows)
+            expected.push_back({next, 'Q'});
+        EXPECT_EQ(Text(lister.cuts), Text(expected)) << nextFollows;
     }
 }
 
