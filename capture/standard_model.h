@@ -23,6 +23,8 @@ class StandardFrameModel : public FrameModel
 public:
     void Reset() override { m_queryLength = 0; }
     [[nodiscard]] FrameDecision Decide(std::span<const std::uint8_t> bytes, bool idle) override;
+    // A quiet line settles every wait: what was held back for more bytes is cut then.
+    [[nodiscard]] bool UsesIdle() const override { return true; }
     [[nodiscard]] bool QueryWhenWhole(std::span<const std::uint8_t> bytes) const override;
     void FrameCut(std::span<const std::uint8_t> frame, const FrameInfo& info) override;
     [[nodiscard]] bool Recognises(std::uint8_t code) const override;

@@ -80,13 +80,13 @@ void SaveSettings(SettingsStore& store, const PortSettings& settings)
     }
 }
 
-FrameModelKind LoadFrameModelKind(SettingsStore& store)
+void LoadFrameModelKind(SettingsStore& store, FrameModelKind& kind)
 {
     const std::optional<std::vector<std::uint8_t>> value = store.ReadValue(kFramesName);
     if (!value)
-        return FrameModelKind::Device;
+        return;
     const std::optional<std::string> text = TakeValue(*value, std::string());
-    return text == kStandardText ? FrameModelKind::Standard : FrameModelKind::Device;
+    kind = text == kStandardText ? FrameModelKind::Standard : FrameModelKind::Device;
 }
 
 void SaveFrameModelKind(SettingsStore& store, FrameModelKind kind)

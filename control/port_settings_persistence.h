@@ -15,9 +15,9 @@ void LoadSettings(SettingsStore& store, PortSettings& settings);
 // Failures are ignored.
 void SaveSettings(SettingsStore& store, const PortSettings& settings);
 
-// Reads "Frames", the frame model that Go and Load cut by. A value that is absent, cannot be
-// read or names no model gives the default model.
-[[nodiscard]] FrameModelKind LoadFrameModelKind(SettingsStore& store);
+// Reads "Frames", the frame model that Go and Load cut by. An absent value leaves `kind` as it
+// was; a value that names no model gives the default model.
+void LoadFrameModelKind(SettingsStore& store, FrameModelKind& kind);
 
 // Writes "Frames" as a 10-byte field like the port values. A failure is ignored.
 void SaveFrameModelKind(SettingsStore& store, FrameModelKind kind);

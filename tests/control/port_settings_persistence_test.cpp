@@ -117,7 +117,7 @@ TEST(PortSettingsPersistence, FramesNamesTheModelAndAnythingElseIsTheDefault)
         std::optional<Bytes> stored;
         FrameModelKind kind;
     } rows[] = {
-        {"absent", std::nullopt, FrameModelKind::Device},
+        {"absent: as it was", std::nullopt, FrameModelKind::Standard},
         {"standard", Field("Standard"), FrameModelKind::Standard},
         {"device", Field("Device"), FrameModelKind::Device},
         {"short value without zero", Text("Standard"), FrameModelKind::Standard},
@@ -129,13 +129,18 @@ TEST(PortSettingsPersistence, FramesNamesTheModelAndAnythingElseIsTheDefault)
         MemorySettingsStore store;
         if (row.stored)
             store.values["Frames"] = *row.stored;
-        EXPECT_EQ(LoadFrameModelKind(store), row.kind) << row.situation;
+        FrameModelKind kind = FrameModelKind::Standard;
+        LoadFrameModelKind(store, kind);
+        EXPECT_EQ(kind, row.kind) << row.situation;
     }
     MemorySettingsStore store;
     for (const FrameModelKind kind : {FrameModelKind::Standard, FrameModelKind::Device}) {
         SaveFrameModelKind(store, kind);
         EXPECT_EQ(store.values["Frames"].size(), kSettingFieldSize);
-        EXPECT_EQ(LoadFrameModelKind(store), kind);
+        FrameModelKind loaded =
+            kind == FrameModelKind::Device ? FrameModelKind::Standard : FrameModelKind::Device;
+        LoadFrameModelKind(store, loaded);
+        EXPECT_EQ(loaded, kind);
     }
 }
 
