@@ -265,8 +265,19 @@ void CQuillonDlg::contextMenuEvent(QContextMenuEvent* event)
     QMenu menu(this);
     menu.setObjectName(QStringLiteral("systemMenu"));
     QAction* about = menu.addAction(QStringLiteral("&About Quillon..."));
-    if (menu.exec(event->globalPos()) == about)
+    // The frame model of the next Go or Load; the capture on show keeps its lines.
+    QAction* standard = menu.addAction(QStringLiteral("Standard Modbus Frames"));
+    standard->setObjectName(QStringLiteral("standardFrames"));
+    standard->setCheckable(true);
+    standard->setChecked(m_monitor->ChosenFrameModel() == FrameModelKind::Standard);
+    QAction* chosen = menu.exec(event->globalPos());
+    if (chosen == about) {
         ShowAbout();
+    } else if (chosen == standard) {
+        const FrameModelKind kind =
+            standard->isChecked() ? FrameModelKind::Standard : FrameModelKind::Device;
+        Dispatch(Route::FrameModel, [this, kind] { m_monitor->ChooseFrameModel(kind); });
+    }
 }
 
 void CQuillonDlg::ShowAbout()

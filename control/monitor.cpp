@@ -30,8 +30,8 @@ Monitor::Monitor(MonitorDependencies deps, MonitorOptions options)
       m_clock(deps.clock), m_settingsStore(deps.settings),
       m_lister(m_data, deps.controls, m_filter),
       m_run(deps.timer, deps.controls.go, deps.controls.pause, deps.controls.stop),
-      m_backup(options.backup), m_modelKind(options.frames), m_files(deps.prompts, deps.controls.fileName),
-      m_detail(*this, deps.controls)
+      m_backup(options.backup), m_modelKind(options.frames),
+      m_files(deps.prompts, deps.controls.fileName), m_detail(*this, deps.controls)
 {
 }
 
@@ -173,6 +173,13 @@ LoadOutcome Monitor::LoadFile(const std::string& path)
 void Monitor::LoadSettings()
 {
     quillon::LoadSettings(m_settingsStore, m_settings);
+    LoadFrameModelKind(m_settingsStore, m_modelKind);
+}
+
+void Monitor::ChooseFrameModel(FrameModelKind kind)
+{
+    m_modelKind = kind;
+    SaveFrameModelKind(m_settingsStore, kind);
 }
 
 void Monitor::SaveSettings()

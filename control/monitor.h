@@ -108,7 +108,8 @@ public:
     void SetLineObserver(LineObserver observer) { m_lineObserver = std::move(observer); }
 
     // The frame model of the next Go or Load; the running capture keeps the one it began with.
-    void ChooseFrameModel(FrameModelKind kind) { m_modelKind = kind; }
+    // The choice is remembered in the settings store at once.
+    void ChooseFrameModel(FrameModelKind kind);
     [[nodiscard]] FrameModelKind ChosenFrameModel() const { return m_modelKind; }
 
     [[nodiscard]] RunState State() const override { return m_run.State(); }

@@ -133,6 +133,34 @@ TEST(ListenCli, ListsEveryFrameAsItArrivesSavesItAndStopsOnSignals)
     }
 }
 
+TEST(ListenCli, StandardFramesCutBackToBackWritesAndLineNoise)
+{
+    Listener listener;
+    ASSERT_TRUE(listener.Start({"--parity", "N", "--frames", "standard"}));
+    const Bytes write6 = Hex("01 06 00 01 00 03 98 0B");
+    const Bytes write5 = Hex("01 05 00 00 FF 00 8C 3A");
+    ASSERT_TRUE(listener.line.Send(
+        test::Cat({Hex("FF"), write6, write6, write5, write5, Hex("01 03 00 00 00 0A C5 CD"),
+                   Hex("01 03 04 00 01 00 02 2A 32")}),
+        DeadlineIn()));
+    const std::vector<std::string> expected = {
+        "(U)  CRC Error : Bytes = 1",
+        "(Q) Preset Single Reg: Node = 1 : Bytes = 8",
+        "(R) Preset Single Reg: Node = 1 : Bytes = 8",
+        "(Q) Force Single Coil: Node = 1 : Bytes = 8",
+        "(R) Force Single Coil: Node = 1 : Bytes = 8",
+        "(Q) Read Holding Regs: Node = 1 : Address = 0 : Registers 10 : Bytes = 8",
+        "(R) Read Holding Regs: Node = 1 : Bytes = 9",
+    };
+    ASSERT_TRUE(listener.cli->WaitForLines(expected.size(), DeadlineIn())) << listener.cli->Out();
+    listener.cli->Signal(SIGINT);
+    EXPECT_EQ(listener.cli->Wait(DeadlineIn()), 0) << listener.cli->Err();
+    std::vector<std::string> printed;
+    for (const std::string& line : Lines(listener.cli->Out()))
+        printed.push_back(WithoutTimestamp(line));
+    EXPECT_EQ(printed, expected);
+}
+
 TEST(ListenCli, GoesOnPastTheCaptureLimitWithEveryFrameSaved)
 {
     Listener listener;
@@ -303,6 +331,7 @@ TEST(ListenCli, UsageErrorsExitWithStatusTwo)
         {"listen", "ttyS0", "--save"},
         {"listen", "ttyS0", "--save="},
         {"listen", "ttyS0", "--speed", "9600"},
+        {"listen", "ttyS0", "--frames", "modbus"},
     };
     for (const auto& args : cases) {
         ChildProcess cli(QUILLON_CLI_PATH, args, dir.File(""));
@@ -313,6 +342,7 @@ TEST(ListenCli, UsageErrorsExitWithStatusTwo)
     ChildProcess help(QUILLON_CLI_PATH, {"listen", "--help"}, dir.File(""));
     EXPECT_EQ(help.Wait(DeadlineIn()), 0);
     EXPECT_NE(help.Out().find("--save FILE"), std::string::npos);
+    EXPECT_NE(help.Out().find("--frames M"), std::string::npos);
 }
 
 #ifndef QUILLON_CLI_LISTEN
