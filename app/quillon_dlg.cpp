@@ -10,7 +10,7 @@
 #include "app/monitor_template.h"
 #include "app/qt_prompts.h"
 #include "capture/system_clock.h"
-#include "port/port_setup_dialog.h"
+#include "app/port_setup_dialog.h"
 #include "port/qt_port_opener.h"
 #include "port/qt_timer.h"
 #include "port/reg_funcs.h"
@@ -265,8 +265,19 @@ void CQuillonDlg::contextMenuEvent(QContextMenuEvent* event)
     QMenu menu(this);
     menu.setObjectName(QStringLiteral("systemMenu"));
     QAction* about = menu.addAction(QStringLiteral("&About Quillon..."));
-    if (menu.exec(event->globalPos()) == about)
+    // The frame model of the next Go or Load; the capture on show keeps its lines.
+    QAction* standard = menu.addAction(QStringLiteral("Standard Modbus Frames"));
+    standard->setObjectName(QStringLiteral("standardFrames"));
+    standard->setCheckable(true);
+    standard->setChecked(m_monitor->ChosenFrameModel() == FrameModelKind::Standard);
+    QAction* chosen = menu.exec(event->globalPos());
+    if (chosen == about) {
         ShowAbout();
+    } else if (chosen == standard) {
+        const FrameModelKind kind =
+            standard->isChecked() ? FrameModelKind::Standard : FrameModelKind::Device;
+        Dispatch(Route::FrameModel, [this, kind] { m_monitor->ChooseFrameModel(kind); });
+    }
 }
 
 void CQuillonDlg::ShowAbout()
