@@ -14,8 +14,10 @@ frame is listed exactly when one record holds exactly its bytes. It prints one l
     wire W exact E codes-wire CW codes-exact CE wrong-tags T bytes same|DIFFERENT
 
 (codes-*: only the frames whose function code, without the exception bit, is one of --codes;
-wrong-tags: exactly listed frames whose Frame-list line, from LISTED, has the other direction),
-then the first frames not listed exactly, with the records that hold their bytes.
+wrong-tags: exactly listed frames whose Frame-list line, from LISTED, is not tagged (Q) or (R)
+as the frame's direction),
+then the first frames tagged wrongly and the first not listed exactly, with the records that
+hold their bytes.
 """
 
 import re
@@ -63,7 +65,7 @@ def read_tags(path):
     tags = []
     with open(path, encoding="utf-8", errors="replace") as f:
         for line in f:
-            m = re.search(r"\((Q|R)\)", line)
+            m = re.search(r"\(([A-Z])\)", line)
             tags.append(m.group(1) if m else "?")
     return tags
 
@@ -89,6 +91,7 @@ def compare(truth_path, capture_path, listed_path, codes):
 
     exact = codes_wire = codes_exact = wrong_tags = 0
     missed = []
+    mistagged = []
     at = 0
     for role, frame in frames:
         index = starts.get(at)
@@ -100,6 +103,7 @@ def compare(truth_path, capture_path, listed_path, codes):
             codes_exact += in_codes
             if index < len(tags) and tags[index] != role:
                 wrong_tags += 1
+                mistagged.append((at, role, frame, tags[index]))
         else:
             missed.append((at, role, frame))
         at += len(frame)
@@ -118,6 +122,8 @@ def compare(truth_path, capture_path, listed_path, codes):
     for record in records:
         bounds.append((at, at + len(record)))
         at += len(record)
+    for at, role, frame, tag in mistagged[:4]:
+        print(f"  tagged {tag}: {role} {frame.hex(' ').upper()} at byte {at}")
     for at, role, frame in missed[:4]:
         end = at + len(frame)
         held = [short(records[i]) for i, (s, e) in enumerate(bounds) if s < end and e > at]

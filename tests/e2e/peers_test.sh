@@ -4,7 +4,8 @@
 # pymodbus slave. Each profile runs one polling session; the frames the master sent and
 # received, from libmodbus' debug output, are the truth. Every record of the listener's capture
 # file is laid over that wire stream: a frame is listed exactly when one record holds exactly
-# its bytes. Prints the figures of every profile and model, then asserts:
+# its bytes. Prints the figures of every profile and model, then asserts, with every such frame
+# tagged as the query or response it is and every byte in the records in order:
 # - the default model lists every frame exactly on traffic of the codes it has shapes for
 #   (1, 3, 4, 16, 17 and their exceptions);
 # - the standard model (--frames standard) lists every frame exactly on every profile; skipped
@@ -108,8 +109,8 @@ run_profile() {
             "$dir/$model/listen.out" --codes "$shaped_codes" > "$dir/$model/figures.txt"
         figures=$(head -n 1 "$dir/$model/figures.txt")
         printf '%-22s %-8s %s\n' "$name" "$model" "$figures"
-        local wire exact codes_wire codes_exact same
-        read -r _ wire _ exact _ codes_wire _ codes_exact _ _ _ same <<< "$figures"
+        local wire exact codes_wire codes_exact wrong_tags same
+        read -r _ wire _ exact _ codes_wire _ codes_exact _ wrong_tags _ same <<< "$figures"
         local wanted=yes
         case $model in
         device) [ "$codes_wire" -eq "$wire" ] && [ "$codes_exact" -eq "$codes_wire" ] || wanted=no ;;
@@ -117,7 +118,7 @@ run_profile() {
         esac
         # Shaped traffic for the default model, every profile for the standard one.
         if [ "$model" = standard ] || [ "$codes_wire" -eq "$wire" ]; then
-            if [ "$wanted" = no ] || [ "$same" != same ]; then
+            if [ "$wanted" = no ] || [ "$wrong_tags" -ne 0 ] || [ "$same" != same ]; then
                 failures+=("$name $model: $figures")
                 tail -n +2 "$dir/$model/figures.txt" | head -n 6 >&2
             fi
