@@ -13,7 +13,7 @@
 #include "app/monitor_template.h"
 #include "app/qt_prompts.h"
 #include "capture/system_clock.h"
-#include "port/port_setup_dialog.h"
+#include "app/port_setup_dialog.h"
 #include "port/qt_port_opener.h"
 #include "port/qt_timer.h"
 #include "port/reg_funcs.h"
@@ -269,11 +269,22 @@ void CQuillonDlg::contextMenuEvent(QContextMenuEvent* event)
     menu.setObjectName(QStringLiteral("systemMenu"));
     QAction* about = menu.addAction(QStringLiteral("&About Quillon..."));
     QAction* exportAction = menu.addAction(QStringLiteral("&Export..."));
+    exportAction->setObjectName(QStringLiteral("exportCapture"));
+    // The frame model of the next Go or Load; the capture on show keeps its lines.
+    QAction* standard = menu.addAction(QStringLiteral("Standard Modbus Frames"));
+    standard->setObjectName(QStringLiteral("standardFrames"));
+    standard->setCheckable(true);
+    standard->setChecked(m_monitor->ChosenFrameModel() == FrameModelKind::Standard);
     QAction* chosen = menu.exec(event->globalPos());
-    if (chosen == about)
+    if (chosen == about) {
         ShowAbout();
-    else if (chosen == exportAction)
+    } else if (chosen == exportAction) {
         ExportCapture();
+    } else if (chosen == standard) {
+        const FrameModelKind kind =
+            standard->isChecked() ? FrameModelKind::Standard : FrameModelKind::Device;
+        Dispatch(Route::FrameModel, [this, kind] { m_monitor->ChooseFrameModel(kind); });
+    }
 }
 
 void CQuillonDlg::ShowAbout()

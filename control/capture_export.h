@@ -10,9 +10,9 @@
 #include "capture/capture_store.h"
 #include "capture/frame_info.h"
 #include "capture/frame_model.h"
-#include "control/controls.h"
 #include "control/csv_writer.h"
 #include "control/file_writer.h"
+#include "seams/controls.h"
 
 namespace quillon {
 

@@ -198,6 +198,13 @@ LoadOutcome Monitor::LoadPcapFile(const std::string& path, std::string& refusal)
 void Monitor::LoadSettings()
 {
     quillon::LoadSettings(m_settingsStore, m_settings);
+    LoadFrameModelKind(m_settingsStore, m_modelKind);
+}
+
+void Monitor::ChooseFrameModel(FrameModelKind kind)
+{
+    m_modelKind = kind;
+    SaveFrameModelKind(m_settingsStore, kind);
 }
 
 void Monitor::SaveSettings()

@@ -1,5 +1,7 @@
 #include "app/cli/export_options.h"
 
+#include "app/cli/options.h"
+
 namespace quillon::cli {
 
 namespace {
@@ -51,13 +53,11 @@ ParsedExport ParseExportCommand(std::span<const std::string_view> args)
             if (haveFrames)
                 return UsageError("option --frames given twice");
             haveFrames = true;
-            if (value == "device")
-                parsed.options.frames = FrameModelKind::Device;
-            else if (value == "standard")
-                parsed.options.frames = FrameModelKind::Standard;
-            else
+            const std::optional<FrameModelKind> kind = ParseFrameModelKind(value);
+            if (!kind)
                 return UsageError("option --frames takes device or standard, not '" +
                                   std::string(value) + "'");
+            parsed.options.frames = *kind;
             continue;
         }
         if (haveOutput)

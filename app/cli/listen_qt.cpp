@@ -17,7 +17,7 @@
 #include "capture/system_clock.h"
 #include "control/memory_controls.h"
 #include "control/monitor.h"
-#include "port/mode_string.h"
+#include "control/mode_string.h"
 #include "port/qt_serial_line.h"
 #include "port/qt_timer.h"
 
@@ -107,7 +107,7 @@ ListenSession::ListenSession(const ListenOptions& options)
     : m_options(options), m_opener(options.settings),
       m_monitor(
           MonitorDependencies{m_controls.View(), m_prompts, m_opener, m_timer, m_clock, m_settings},
-          MonitorOptions{BackupMode::None})
+          MonitorOptions{BackupMode::None, options.frames})
 {
     m_monitor.SetLineObserver([this](int index, const FrameInfo& info) { OnLine(index, info); });
 }
@@ -116,10 +116,6 @@ int ListenSession::Run()
 {
     if (!m_signals.Installed()) {
         PrintError("cannot catch the stop signals");
-        return kExitFailed;
-    }
-    if (!m_options.saveFile.empty() && !m_output.OpenCaptureFile(m_options.saveFile)) {
-        PrintError(m_output.Error());
         return kExitFailed;
     }
     m_monitor.Initialise();
@@ -132,6 +128,13 @@ int ListenSession::Run()
                    (exists ? ": it is busy, or not a serial port that takes " +
                                  BuildModeString(m_options.settings)
                            : ": there is no such device"));
+        return kExitFailed;
+    }
+    // The capture file is created or emptied only once the port listens, so a listen that
+    // cannot start leaves it as it was.
+    if (!m_options.saveFile.empty() && !m_output.OpenCaptureFile(m_options.saveFile)) {
+        PrintError(m_output.Error());
+        m_monitor.StopCapture();
         return kExitFailed;
     }
 

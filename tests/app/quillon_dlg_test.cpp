@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
 
 #include "app/quillon_dlg.h"
 #include "gui_test_support.h"
@@ -348,9 +349,10 @@ TEST_F(MonitorWindowTest, HelpButtonF1AndTheContextMenuLeadToTheAboutBox)
     QTimer::singleShot(20, [&] {
         auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
         ASSERT_NE(menu, nullptr);
-        ASSERT_EQ(menu->actions().size(), 2);
+        ASSERT_EQ(menu->actions().size(), 3);
         EXPECT_EQ(menu->actions().front()->text(), "&About Quillon...");
-        EXPECT_EQ(menu->actions().back()->text(), "&Export...");
+        EXPECT_EQ(menu->actions()[1]->text(), "&Export...");
+        EXPECT_EQ(menu->actions().back()->text(), "Standard Modbus Frames");
         WhenModal(expectAbout);
         QTest::keyClick(menu, Qt::Key_Down);
         QTest::keyClick(menu, Qt::Key_Return);
@@ -361,6 +363,47 @@ TEST_F(MonitorWindowTest, HelpButtonF1AndTheContextMenuLeadToTheAboutBox)
     EXPECT_EQ(aboutBoxes, 3);
     EXPECT_TRUE(window->isVisible());
     EXPECT_TRUE(m_routes.empty());
+}
+
+TEST_F(MonitorWindowTest, ContextMenuChoosesTheFrameModelOfTheNextLoadAndRemembersIt)
+{
+    auto window = MakeWindow();
+    LoadThreeFrames(*window);
+    auto* frameList = Find<QListWidget>(*window, "frameList");
+    const auto toggleStandardFrames = [&](bool checkedBefore) {
+        QTimer::singleShot(20, [&, checkedBefore] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            ASSERT_NE(menu, nullptr);
+            auto* standard = menu->findChild<QAction*>("standardFrames");
+            ASSERT_NE(standard, nullptr);
+            EXPECT_TRUE(standard->isCheckable());
+            EXPECT_EQ(standard->isChecked(), checkedBefore);
+            menu->setActiveAction(standard);
+            QTest::keyClick(menu, Qt::Key_Return);
+        });
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5),
+                                window->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(window.get(), &event);
+    };
+
+    toggleStandardFrames(false);
+    EXPECT_EQ(m_routes, std::vector<Route>{Route::FrameModel});
+    EXPECT_EQ(window->GetMonitor().ChosenFrameModel(), FrameModelKind::Standard);
+    EXPECT_EQ(m_settings.values["Frames"],
+              test::Bytes({'S', 't', 'a', 'n', 'd', 'a', 'r', 'd', 0, 0}));
+    // The lines on show stay; the next load cuts by the standard model (registers unhalved).
+    EXPECT_EQ(frameList->count(), 3);
+    EXPECT_TRUE(frameList->item(0)->text().endsWith("Registers 1 : Bytes = 8"));
+    LoadThreeFrames(*window);
+    EXPECT_TRUE(frameList->item(0)->text().endsWith("Registers 2 : Bytes = 8"))
+        << frameList->item(0)->text().toStdString();
+
+    // A window opened later starts with the remembered choice.
+    window.reset();
+    window = MakeWindow();
+    EXPECT_EQ(window->GetMonitor().ChosenFrameModel(), FrameModelKind::Standard);
+    toggleStandardFrames(true);
+    EXPECT_EQ(window->GetMonitor().ChosenFrameModel(), FrameModelKind::Device);
 }
 
 TEST_F(MonitorWindowTest, ContextMenuExportWritesTheCaptureInTheChosenFormat)
@@ -380,7 +423,7 @@ TEST_F(MonitorWindowTest, ContextMenuExportWritesTheCaptureInTheChosenFormat)
                 dialog->selectFile(path);
                 static_cast<QDialog*>(dialog)->accept(); // the dialog's own accept, as OK
             });
-            menu->setActiveAction(menu->actions().back());
+            menu->setActiveAction(menu->findChild<QAction*>("exportCapture"));
             QTest::keyClick(menu, Qt::Key_Return);
         });
         QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5),

@@ -17,27 +17,29 @@ need_tools tshark cmp "$python"
 check="$python $root/tests/e2e/check_export.py"
 
 for mlog in "$root"/tests/data/*.mlog; do
-    name=$(basename "$mlog" .mlog)
-    "$cli" replay "$mlog" > "$work/$name.lines" 2> "$work/$name.replay.err" ||
-        fail "replay of $name.mlog: $(cat "$work/$name.replay.err")"
-    "$cli" export "$mlog" --csv "$work/$name.csv" 2> "$work/$name.csv.err" ||
-        fail "CSV export of $name.mlog: $(cat "$work/$name.csv.err")"
-    "$cli" export "$mlog" --pcap "$work/$name.pcap" 2> "$work/$name.pcap.err" ||
-        fail "pcap export of $name.mlog: $(cat "$work/$name.pcap.err")"
-    $check --lines "$work/$name.lines" --csv "$work/$name.csv" --pcap "$work/$name.pcap" \
-        --mlog "$mlog" > "$work/$name.check" || fail "$name.mlog exports"
+    for frames in device standard; do
+        name=$(basename "$mlog" .mlog).$frames
+        "$cli" replay "$mlog" --frames "$frames" > "$work/$name.lines" 2> "$work/$name.err" ||
+            fail "replay of $name: $(cat "$work/$name.err")"
+        "$cli" export "$mlog" --frames "$frames" --csv "$work/$name.csv" 2> "$work/$name.err" ||
+            fail "CSV export of $name: $(cat "$work/$name.err")"
+        "$cli" export "$mlog" --frames "$frames" --pcap "$work/$name.pcap" 2> "$work/$name.err" ||
+            fail "pcap export of $name: $(cat "$work/$name.err")"
+        $check --lines "$work/$name.lines" --csv "$work/$name.csv" --pcap "$work/$name.pcap" \
+            --mlog "$mlog" > "$work/$name.check" || fail "$name exports"
 
-    # The pcap file is a capture too: loaded, it lists the same lines.
-    "$cli" replay "$work/$name.pcap" > "$work/$name.pcap.lines" 2> "$work/$name.replay.err" ||
-        fail "replay of $name.pcap: $(cat "$work/$name.replay.err")"
-    diff -u "$work/$name.lines" "$work/$name.pcap.lines" > "$work/$name.diff" ||
-        fail "$name.pcap replays to other lines: $(head -n 20 "$work/$name.diff")"
+        # The pcap file is a capture too: loaded, it lists the same lines.
+        "$cli" replay "$work/$name.pcap" --frames "$frames" > "$work/$name.pcap.lines" \
+            2> "$work/$name.err" || fail "replay of $name.pcap: $(cat "$work/$name.err")"
+        diff -u "$work/$name.lines" "$work/$name.pcap.lines" > "$work/$name.diff" ||
+            fail "$name.pcap replays to other lines: $(head -n 20 "$work/$name.diff")"
 
-    "$cli" export "$mlog" --pcap - > "$work/$name.stdout.pcap" ||
-        fail "pcap export of $name.mlog to standard output"
-    cmp -s "$work/$name.pcap" "$work/$name.stdout.pcap" ||
-        fail "the pcap export to standard output differs from the file"
-    echo "$name: $(cat "$work/$name.check")"
+        "$cli" export "$mlog" --frames "$frames" --pcap - > "$work/$name.stdout.pcap" ||
+            fail "pcap export of $name to standard output"
+        cmp -s "$work/$name.pcap" "$work/$name.stdout.pcap" ||
+            fail "the pcap export of $name to standard output differs from the file"
+        echo "$name: $(cat "$work/$name.check")"
+    done
 done
 
 # Past the load limit: every frame of a 5000-frame capture, its bytes in order.
