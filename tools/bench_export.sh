@@ -31,26 +31,28 @@ capture=$keep/capture-$frames.mlog
 [ -s "$capture" ] || python3 "$root/tools/make_capture.py" "$capture" --frames "$frames"
 cat "$capture" > /dev/null # warm the file cache
 
-# Runs a command, printing "SECONDS PEAK_KB"; the command's output goes to the file $1.
+# Runs a command, printing "SECONDS PEAK_KB CPU_SECONDS"; the command's output goes to the file
+# $1. The processor time (user and system) shows the rate a busy machine hides.
 measure() {
     local out=$1
     shift
     local start end
     start=$(date +%s.%N)
-    /usr/bin/env time -f '%M' -o "$keep/time.txt" "$@" > "$out"
+    /usr/bin/env time -f '%M %U %S' -o "$keep/time.txt" "$@" > "$out"
     end=$(date +%s.%N)
-    echo "$(echo "$end - $start" | bc -l) $(cat "$keep/time.txt")"
+    read -r peak user system < "$keep/time.txt"
+    echo "$(echo "$end - $start" | bc -l) $peak $(echo "$user + $system" | bc -l)"
 }
 
 status=0
 # Into a file the safe way (temporary file, flushed to the disk, renamed), and to standard
 # output, which shows the cost of the flush.
-read -r pcap_s pcap_kb <<< "$(measure /dev/null "$cli" export "$capture" --pcap "$keep/out.pcap")"
-read -r pcap_out_s pcap_out_kb <<< "$(measure /dev/null "$cli" export "$capture" --pcap -)"
-read -r csv_s csv_kb <<< "$(measure /dev/null "$cli" export "$capture" --csv "$keep/out.csv")"
-read -r csv_out_s csv_out_kb <<< "$(measure /dev/null "$cli" export "$capture" --csv -)"
+read -r pcap_s pcap_kb pcap_cpu <<< "$(measure /dev/null "$cli" export "$capture" --pcap "$keep/out.pcap")"
+read -r pcap_out_s pcap_out_kb _ <<< "$(measure /dev/null "$cli" export "$capture" --pcap -)"
+read -r csv_s csv_kb _ <<< "$(measure /dev/null "$cli" export "$capture" --csv "$keep/out.csv")"
+read -r csv_out_s csv_out_kb _ <<< "$(measure /dev/null "$cli" export "$capture" --csv -)"
 packets=$(tshark -r "$keep/out.pcap" -T fields -e frame.number 2> /dev/null | tail -n 1)
-read -r tshark_s tshark_kb <<< "$(measure /dev/null tshark -r "$keep/out.pcap" \
+read -r tshark_s tshark_kb tshark_cpu <<< "$(measure /dev/null tshark -r "$keep/out.pcap" \
     -o mbrtu.crc_verification:TRUE -T fields -e modbus.func_code)"
 
 rate() { echo "$1 / $2" | bc -l | xargs printf '%.0f'; }
@@ -70,6 +72,9 @@ report "csv file:" "$csv_s" "$csv_rate" "$csv_kb"
 report "csv stdout:" "$csv_out_s" "$csv_out_rate" "$csv_out_kb"
 printf '  tshark with CRC verification: %.3f s, %d frames/s\n' "$tshark_s" "$tshark_rate"
 printf '  pcap export / tshark: %s (file), %s (stdout)\n' "$ratio" "$ratio_out"
+cpu_ratio=$(echo "$tshark_cpu / $pcap_cpu" | bc -l | xargs printf '%.1f')
+printf '  processor time: pcap file export %.2f s, tshark %.2f s, ratio %s\n' "$pcap_cpu" \
+    "$tshark_cpu" "$cpu_ratio"
 for r in "$pcap_rate" "$csv_rate"; do
     [ "$r" -ge 1000000 ] || { echo "  an export into a file is under 1 million frames/s"; status=1; }
 done
