@@ -28,13 +28,17 @@ bool WriteNothing(QIODevice& /*device*/, const QSettings::SettingsMap& /*map*/)
     return false;
 }
 
-// The per-user settings file, found without reading it: a store of a format that reads
-// nothing names the same file, as both are kept where the user's INI settings go.
+// The per-user settings file, found without reading it. QSettings keeps one parsed copy of
+// each file it opened for the whole process, so the stand-in store that reads nothing names a
+// file of its own extension beside the real one; the real name differs in the extension only.
 QString UserSettingsFile()
 {
     static const QSettings::Format kNameOnly =
-        QSettings::registerFormat(QStringLiteral("conf"), ReadNothing, WriteNothing);
-    return QSettings(kNameOnly, QSettings::UserScope, kOrganisation, kApplication).fileName();
+        QSettings::registerFormat(QStringLiteral("unread"), ReadNothing, WriteNothing);
+    QString name =
+        QSettings(kNameOnly, QSettings::UserScope, kOrganisation, kApplication).fileName();
+    name.chop(static_cast<qsizetype>(sizeof("unread") - 1));
+    return name + QStringLiteral("conf");
 }
 #endif
 
