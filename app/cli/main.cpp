@@ -7,6 +7,7 @@
 
 #include "app/cli/export_options.h"
 #include "app/cli/headless.h"
+#include "control/scripted_prompts.h"
 #include "app/cli/listen_options.h"
 #include "app/cli/options.h"
 #include "capture/system_clock.h"
@@ -59,7 +60,7 @@ bool SaveInto(Monitor& monitor, const std::string& path)
 int Replay(const cli::ReplayOptions& options)
 {
     MemoryMonitorControls controls;
-    cli::HeadlessPrompts prompts;
+    ScriptedPrompts prompts;
     cli::NoPortOpener portOpener;
     cli::IdleTimer timer;
     SystemClock clock;

@@ -64,7 +64,7 @@ protected:
     }
 
     test::InTemporaryFolder m_folder;
-    test::ScriptedPrompts m_prompts;
+    ScriptedPrompts m_prompts;
     test::ScriptedPortOpener m_opener;
     test::MemorySettingsStore m_settings;
     test::ManualClock m_clock;
