@@ -31,7 +31,7 @@ Monitor::Monitor(MonitorDependencies deps, MonitorOptions options)
       m_lister(m_data, deps.controls, m_filter),
       m_run(deps.timer, deps.controls.go, deps.controls.pause, deps.controls.stop),
       m_backup(options.backup), m_files(deps.prompts, deps.controls.fileName),
-      m_detail(*this, deps.controls)
+      m_detail(*this, deps.controls), m_stopWhenPortLost(options.stopWhenPortLost)
 {
 }
 
@@ -64,6 +64,7 @@ void Monitor::OnTimer(unsigned timerId)
         return;
     AnalyseTick();
     m_run.EndPass();
+    StopIfPortLost();
 }
 
 void Monitor::AnalyseTick()

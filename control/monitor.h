@@ -40,6 +40,9 @@ struct MonitorOptions
 {
     // The window keeps the rolling backup; a headless run may go without one.
     BackupMode backup = BackupMode::Rolling;
+    // A line whose device went away stops the capture with a message; a headless run may
+    // watch the line itself and end in its own words.
+    bool stopWhenPortLost = true;
 };
 
 // What a load from a path did.
@@ -135,6 +138,8 @@ public:
 private:
     // One analysis pass over the bytes that arrived since the last one.
     void AnalyseTick();
+    // After a pass: a line whose device went away ends the run as Stop does, and says so.
+    void StopIfPortLost();
     void LineAdded() override;           // a live line was added: the backup counts it
     void CaptureLimitReached() override; // the "Maximum Data" question
     void AnswerCaptureLimit(Answer answer);
@@ -165,6 +170,7 @@ private:
     DetailView m_detail;
     PortSettings m_settings;
     LineObserver m_lineObserver;
+    bool m_stopWhenPortLost;
 };
 
 } // namespace quillon

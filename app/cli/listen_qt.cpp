@@ -105,7 +105,7 @@ ListenSession::ListenSession(const ListenOptions& options)
     : m_options(options), m_opener(options.settings),
       m_monitor(
           MonitorDependencies{m_controls.View(), m_prompts, m_opener, m_timer, m_clock, m_settings},
-          MonitorOptions{BackupMode::None})
+          MonitorOptions{.backup = BackupMode::None, .stopWhenPortLost = false})
 {
     m_monitor.SetLineObserver([this](int index) { OnLine(index); });
 }
