@@ -10,8 +10,12 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include "app/about_dlg.h"
+#include "app/dialog_units.h"
 #include "app/quillon_dlg.h"
+#include "capture/summary_line.h"
 #include "gui_test_support.h"
+#include "port/port_setup_dialog.h"
 #include "support/fakes.h"
 
 namespace quillon {
@@ -100,7 +104,8 @@ const ExpectedControl kExpectedControls[] = {
 TEST_F(MonitorWindowTest, BuildsEveryControlOfTheTemplateInPlace)
 {
     auto window = MakeWindow();
-    const test::TemplateGeometry units(window->font());
+    const test::TemplateGeometry units(*window);
+    EXPECT_GE(units.xBase, units.fontAvgWidth * 16); // widened for its texts, never narrowed
     EXPECT_EQ(window->windowTitle(), "Orvane V2 (Modbus Monitor)");
     EXPECT_EQ(window->minimumSize(), units.Size(461, 326));
     EXPECT_EQ(window->maximumSize(), units.Size(461, 326));
@@ -170,6 +175,99 @@ TEST_F(MonitorWindowTest, BuildsEveryControlOfTheTemplateInPlace)
             expected << c.name;
     }
     EXPECT_EQ(order, expected);
+}
+
+// Each text must show whole in its control, measured with the control's own font; a combo box's
+// entries also in its open list.
+void ExpectTextsFit(QWidget& dialog, const char* name, const QStringList& texts)
+{
+    SCOPED_TRACE(name);
+    auto* control = Find<QWidget>(dialog, name);
+    ASSERT_NE(control, nullptr);
+    for (const QString& text : texts) {
+        EXPECT_LE(TextWidth(*control, text), TextRoom(*control))
+            << text.toStdString() << " in " << control->width() << " pixels";
+    }
+    auto* combo = qobject_cast<QComboBox*>(control);
+    if (combo == nullptr)
+        return;
+    combo->clear();
+    combo->addItems(texts);
+    combo->showPopup();
+    QAbstractItemView* view = combo->view();
+    ASSERT_TRUE(view->isVisible());
+    for (int i = 0; i < combo->count(); ++i) {
+        const QModelIndex index = view->model()->index(i, 0);
+        EXPECT_LE(view->sizeHintForIndex(index).width(), view->viewport()->width())
+            << "open list: " << combo->itemText(i).toStdString();
+    }
+    combo->hidePopup();
+}
+
+TEST_F(MonitorWindowTest, EveryTextFitsItsControlAtThePlatformFont)
+{
+    QStringList buttons;
+    QStringList filterEntries{"Select Filter"};
+    std::string entry;
+    for (int code = 0; code <= 0xFF; ++code) {
+        for (const int exception : {0, 1, 88, 188, 255}) {
+            BuildComboText(static_cast<std::uint8_t>(code), static_cast<std::uint8_t>(exception),
+                           entry);
+            filterEntries << QString::fromStdString(entry);
+        }
+    }
+    const QStringList floatOrders{"Float = Big Endian (Motorola)", "Float = Little Endian (Intel)",
+                                  "Float = Big Endian (Word Swap)",
+                                  "Float = Little Endian (Word Swap)"};
+    {
+        auto window = MakeWindow();
+        const struct
+        {
+            const char* name;
+            QStringList texts;
+        } rows[] = {
+            {"quitButton", {"Quit"}},
+            {"helpButton", {"&Help"}},
+            {"fileButton", {"File"}},
+            {"goButton", {"Go"}},
+            {"pauseButton", {"Pause", "Continue"}},
+            {"stopButton", {"Stop"}},
+            {"saveFileButton", {"Save File"}},
+            {"loadFileButton", {"Load File"}},
+            {"samples", {"Samples = 0", "Samples = 999", "Samples = 2000"}},
+            {"floatOrder", floatOrders},
+            {"nodeFilter", {"Node", "1", "188", "247", "254"}},
+            {"functionFilter", filterEntries},
+        };
+        for (const auto& row : rows)
+            ExpectTextsFit(*window, row.name, row.texts);
+    }
+    {
+        CAboutDlg about;
+        ExpectTextsFit(about, "aboutName", {"Quillon, Version 1.0"});
+        ExpectTextsFit(about, "aboutLine", {Find<QLabel>(about, "aboutLine")->text()});
+        ExpectTextsFit(about, "aboutOk", {"OK"});
+    }
+    {
+        // Port Setup fits the names of the ports it finds, whatever their length.
+        PortSetup setup(
+            [](const std::string&) {
+                return std::vector<std::string>{"ttyS0", "ttyUSB10", "ttyACM3", "pts/1234"};
+            },
+            nullptr);
+        WhenModal([](QWidget* modal) {
+            ExpectTextsFit(*modal, "okButton", {"OK"});
+            ExpectTextsFit(*modal, "cancelButton", {"Cancel"});
+            ExpectTextsFit(*modal, "portCombo", {"ttyS0", "ttyUSB10", "ttyACM3", "pts/1234"});
+            ExpectTextsFit(*modal, "baudCombo",
+                           {"115200", "57600", "38400", "19200", "9600", "4800"});
+            ExpectTextsFit(*modal, "parityCombo", {"NONE", "ODD", "EVEN"});
+            ExpectTextsFit(*modal, "stopBitsCombo", {"1", "2"});
+            qobject_cast<QDialog*>(modal)->reject();
+        });
+        PortSetupTexts texts{"ttyUSB10", "115200", "NONE", "1"};
+        EXPECT_FALSE(setup.Exec(texts));
+    }
 }
 
 TEST_F(MonitorWindowTest, ButtonsReachTheirHandlers)
