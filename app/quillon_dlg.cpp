@@ -1,8 +1,12 @@
 #include "app/quillon_dlg.h"
 
+#include <array>
 #include <vector>
 
+#include <QAction>
+#include <QClipboard>
 #include <QContextMenuEvent>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -301,6 +305,15 @@ void CQuillonDlg::RouteNotifications()
     route(w.loadFile, &QPushButton::clicked, Route::LoadFile, &Monitor::OnLoadFile);
 
     connect(w.quit, &QPushButton::clicked, this, &CQuillonDlg::reject);
+
+    // Ctrl+C works wherever the focus is in the window, also in a list, which would otherwise
+    // copy only its current line.
+    m_copy = new QAction(QStringLiteral("&Copy"), this);
+    m_copy->setShortcut(QKeySequence::Copy);
+    m_copy->setShortcutContext(Qt::WindowShortcut);
+    addAction(m_copy);
+    connect(m_copy, &QAction::triggered, this,
+            [this] { CopyToClipboard(CopySource(focusWidget())); });
     connect(w.help, &QPushButton::clicked, this, [this] { ShowQuillonHelp(this); });
 }
 
@@ -349,11 +362,53 @@ void CQuillonDlg::keyPressEvent(QKeyEvent* event)
 
 void CQuillonDlg::contextMenuEvent(QContextMenuEvent* event)
 {
+    // The window's one menu: each command is one entry, in the order the user meets them.
+    const QListWidget* copySource = CopySource(childAt(event->pos()));
     QMenu menu(this);
     menu.setObjectName(QStringLiteral("systemMenu"));
-    QAction* about = menu.addAction(QStringLiteral("&About Quillon..."));
-    if (menu.exec(event->globalPos()) == about)
-        ShowAbout();
+    menu.addAction(QStringLiteral("&Copy"), QKeySequence::Copy, this,
+                   [this, copySource] { CopyToClipboard(copySource); })
+        ->setEnabled(!CopyText(copySource).isEmpty());
+    menu.addSeparator();
+    menu.addAction(QStringLiteral("&About Quillon..."), this, &CQuillonDlg::ShowAbout);
+    menu.exec(event->globalPos());
+}
+
+QListWidget* CQuillonDlg::CopySource(const QWidget* near) const
+{
+    const std::array<QListWidget*, 3> lists{m_widgets.frameList, m_widgets.filteredList,
+                                            m_widgets.detailList};
+    for (QListWidget* list : lists) {
+        if (near != nullptr && (near == list || list->isAncestorOf(near)))
+            return list;
+    }
+    for (QListWidget* list : {lists[0], lists[1]}) {
+        if (!list->selectedItems().isEmpty())
+            return list;
+    }
+    return m_widgets.detailList;
+}
+
+QString CQuillonDlg::CopyText(const QListWidget* list) const
+{
+    if (list == nullptr)
+        return {};
+    QStringList lines;
+    if (list == m_widgets.detailList) {
+        for (int i = 0; i < list->count(); ++i)
+            lines << list->item(i)->text();
+    } else {
+        for (const QListWidgetItem* item : list->selectedItems())
+            lines << item->text();
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+void CQuillonDlg::CopyToClipboard(const QListWidget* list) const
+{
+    const QString text = CopyText(list);
+    if (!text.isEmpty())
+        QGuiApplication::clipboard()->setText(text);
 }
 
 void CQuillonDlg::ShowAbout()

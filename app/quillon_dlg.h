@@ -9,7 +9,9 @@
 #include "control/monitor.h"
 #include "port/port_setup_dialog.h"
 
+class QAction;
 class QLabel;
+class QListWidget;
 
 namespace quillon {
 
@@ -110,8 +112,16 @@ private:
     void RouteNotifications();
     void Dispatch(Route route, const std::function<void()>& handler);
     void ShowAbout();
+    // The list the copy command takes its text from: the list at or holding `near`, else the
+    // Frame list's or the Filtered list's selected line, else the Detail list.
+    [[nodiscard]] QListWidget* CopySource(const QWidget* near) const;
+    // What copying from `list` puts on the clipboard: the selected line of the Frame or the
+    // Filtered list, or every line of the Detail list. Empty when there is nothing to copy.
+    [[nodiscard]] QString CopyText(const QListWidget* list) const;
+    void CopyToClipboard(const QListWidget* list) const;
 
     Widgets m_widgets;
+    QAction* m_copy = nullptr; // Ctrl+C anywhere in the window
     std::function<void(Route)> m_routeObserver;
     std::unique_ptr<Prompts> m_ownPrompts;
     PortSetup* m_portSetup = nullptr; // a child of the window, made when no opener is given

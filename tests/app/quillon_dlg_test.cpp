@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -444,10 +446,12 @@ TEST_F(MonitorWindowTest, HelpButtonF1AndTheContextMenuLeadToTheAboutBox)
     QTimer::singleShot(20, [&] {
         auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
         ASSERT_NE(menu, nullptr);
-        ASSERT_EQ(menu->actions().size(), 1);
-        EXPECT_EQ(menu->actions().front()->text(), "&About Quillon...");
+        QStringList entries;
+        for (const QAction* action : menu->actions())
+            entries << action->text();
+        EXPECT_EQ(entries, (QStringList{"&Copy", "", "&About Quillon..."}));
         WhenModal(expectAbout);
-        QTest::keyClick(menu, Qt::Key_Down);
+        menu->setActiveAction(menu->actions().back());
         QTest::keyClick(menu, Qt::Key_Return);
     });
     QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5),
@@ -456,6 +460,51 @@ TEST_F(MonitorWindowTest, HelpButtonF1AndTheContextMenuLeadToTheAboutBox)
     EXPECT_EQ(aboutBoxes, 3);
     EXPECT_TRUE(window->isVisible());
     EXPECT_TRUE(m_routes.empty());
+}
+
+TEST_F(MonitorWindowTest, CtrlCAndTheMenuCopyTheSelectedLineOrTheWholeDetailList)
+{
+    auto window = MakeWindow();
+    LoadThreeFrames(*window);
+    auto* frames = Find<QListWidget>(*window, "frameList");
+    auto* filtered = Find<QListWidget>(*window, "filteredList");
+    auto* details = Find<QListWidget>(*window, "detailList");
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    const auto copyFrom = [&](QListWidget* list) {
+        clipboard->clear();
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+        return clipboard->text();
+    };
+
+    test::ClickRow(frames, 1);
+    ASSERT_GT(details->count(), 1);
+    QStringList detailLines;
+    for (int i = 0; i < details->count(); ++i)
+        detailLines << details->item(i)->text();
+    EXPECT_EQ(copyFrom(frames), frames->item(1)->text());
+    EXPECT_EQ(copyFrom(details), detailLines.join('\n'));
+
+    window->GetMonitor().ApplyFilter(0x10, 0);
+    ASSERT_EQ(filtered->count(), 1);
+    test::ClickRow(filtered, 0);
+    EXPECT_EQ(copyFrom(filtered), frames->item(2)->text());
+
+    // The menu's Copy takes the list the pointer is on.
+    test::ClickRow(frames, 0);
+    filtered->setFocus();
+    clipboard->clear();
+    QTimer::singleShot(20, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        EXPECT_TRUE(menu->actions().front()->isEnabled());
+        menu->setActiveAction(menu->actions().front());
+        QTest::keyClick(menu, Qt::Key_Return);
+    });
+    const QPoint onFrames = frames->geometry().center();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, onFrames, window->mapToGlobal(onFrames));
+    QApplication::sendEvent(window.get(), &event);
+    EXPECT_EQ(clipboard->text(), frames->item(0)->text());
 }
 
 } // namespace
