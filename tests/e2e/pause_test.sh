@@ -27,7 +27,7 @@ press_go_and_ok 2
 # session stays below the window's 2000-line capture limit.
 polling_seconds=$((pause_seconds + 12))
 track "$work/poll.out" "$work/poll.err" "$root/tools/poll_demo.sh" "$work/bus/peer0" \
-    --rounds 80 --seconds "$polling_seconds" --units "1 2" --silent 9 --baud 38400 \
+    --rounds 95 --seconds "$polling_seconds" --units "1 2" --silent 9 --baud 38400 \
     --timeout 2 --silent-timeout 0.3
 poller=$last_pid
 
