@@ -14,6 +14,7 @@
 #include "app/about_dlg.h"
 #include "app/dialog_units.h"
 #include "app/monitor_template.h"
+#include "app/port_setup_dialog.h"
 #include "app/qt_prompts.h"
 #include "capture/capture_store.h"
 #include "capture/line_tables.h"
@@ -21,7 +22,6 @@
 #include "capture/system_clock.h"
 #include "control/filter.h"
 #include "decode/float_order.h"
-#include "port/port_setup_dialog.h"
 #include "port/qt_port_opener.h"
 #include "port/qt_timer.h"
 #include "port/reg_funcs.h"
@@ -370,8 +370,21 @@ void CQuillonDlg::contextMenuEvent(QContextMenuEvent* event)
                    [this, copySource] { CopyToClipboard(copySource); })
         ->setEnabled(!CopyText(copySource).isEmpty());
     menu.addSeparator();
+    // The frame model of the next Go or Load; the capture on show keeps its lines.
+    QAction* standard = menu.addAction(QStringLiteral("Standard Modbus Frames"), this,
+                                       [this](bool checked) { ChooseFrameModel(checked); });
+    standard->setObjectName(QStringLiteral("standardFrames"));
+    standard->setCheckable(true);
+    standard->setChecked(m_monitor->ChosenFrameModel() == FrameModelKind::Standard);
+    menu.addSeparator();
     menu.addAction(QStringLiteral("&About Quillon..."), this, &CQuillonDlg::ShowAbout);
     menu.exec(event->globalPos());
+}
+
+void CQuillonDlg::ChooseFrameModel(bool standard)
+{
+    const FrameModelKind kind = standard ? FrameModelKind::Standard : FrameModelKind::Device;
+    Dispatch(Route::FrameModel, [this, kind] { m_monitor->ChooseFrameModel(kind); });
 }
 
 QListWidget* CQuillonDlg::CopySource(const QWidget* near) const

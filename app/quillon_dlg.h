@@ -5,9 +5,9 @@
 
 #include <QDialog>
 
+#include "app/port_setup_dialog.h"
 #include "app/qt_controls.h"
 #include "control/monitor.h"
-#include "port/port_setup_dialog.h"
 
 class QAction;
 class QLabel;
@@ -31,7 +31,8 @@ enum class Route
     FilteredListSelChange,
     FloatOrderChange,
     RebuildFiltered,
-    Quit
+    Quit,
+    FrameModel, // the context menu's "Standard Modbus Frames"
 };
 
 // What the window reaches outside itself. The program leaves every entry empty and the window
@@ -112,6 +113,8 @@ private:
     void RouteNotifications();
     void Dispatch(Route route, const std::function<void()>& handler);
     void ShowAbout();
+    // The menu's "Standard Modbus Frames": the frame model of the next Go or Load.
+    void ChooseFrameModel(bool standard);
     // The list the copy command takes its text from: the list at or holding `near`, else the
     // Frame list's or the Filtered list's selected line, else the Detail list.
     [[nodiscard]] QListWidget* CopySource(const QWidget* near) const;

@@ -30,8 +30,9 @@ Monitor::Monitor(MonitorDependencies deps, MonitorOptions options)
       m_clock(deps.clock), m_settingsStore(deps.settings),
       m_lister(m_data, deps.controls, m_filter),
       m_run(deps.timer, deps.controls.go, deps.controls.pause, deps.controls.stop),
-      m_backup(options.backup), m_files(deps.prompts, deps.controls.fileName),
-      m_detail(*this, deps.controls), m_stopWhenPortLost(options.stopWhenPortLost)
+      m_backup(options.backup), m_modelKind(options.frames),
+      m_files(deps.prompts, deps.controls.fileName), m_detail(*this, deps.controls),
+      m_stopWhenPortLost(options.stopWhenPortLost)
 {
 }
 
@@ -77,7 +78,7 @@ void Monitor::LineAdded()
     const int index = LineCount() - 1;
     m_backup.LineAdded(m_data.store, LineCount());
     if (m_lineObserver)
-        m_lineObserver(index);
+        m_lineObserver(index, m_data.store.Info(index));
 }
 
 void Monitor::StartCapture()
@@ -85,6 +86,7 @@ void Monitor::StartCapture()
     m_run.Start();
     EmptyCapture();
     m_data.assembly.Clear();
+    m_lister.UseModel(m_modelKind);
 }
 
 void Monitor::RestartAfterLimit()
@@ -102,6 +104,7 @@ void Monitor::ResetForLoad()
     m_run.Stop();
     EmptyCapture();
     m_data.assembly.Clear();
+    m_lister.UseModel(m_modelKind);
 }
 
 void Monitor::EmptyCapture()
@@ -159,7 +162,7 @@ LoadOutcome Monitor::LoadFile(const std::string& path)
     ResetForLoad();
     const ReadLogResult read = ReadLogFile(file.get(), [this](const ParsedLogLine& line) {
         // The record keeps the time written in the file, not the time of loading.
-        m_data.timestamp.assign(line.timestamp);
+        m_lister.SetRecordTimestamp(line.timestamp);
         m_lister.AnalyseRecord(line.Frame());
         return !m_data.store.Full();
     });
@@ -172,6 +175,13 @@ LoadOutcome Monitor::LoadFile(const std::string& path)
 void Monitor::LoadSettings()
 {
     quillon::LoadSettings(m_settingsStore, m_settings);
+    LoadFrameModelKind(m_settingsStore, m_modelKind);
+}
+
+void Monitor::ChooseFrameModel(FrameModelKind kind)
+{
+    m_modelKind = kind;
+    SaveFrameModelKind(m_settingsStore, kind);
 }
 
 void Monitor::SaveSettings()

@@ -6,21 +6,21 @@
 #include <string>
 #include <string_view>
 
-#include "capture/clock.h"
-#include "capture/serial_line.h"
 #include "control/backup_writer.h"
-#include "control/controls.h"
+#include "control/capture_view.h"
+#include "control/detail_view.h"
 #include "control/file_chooser.h"
 #include "control/filter.h"
 #include "control/frame_lister.h"
-#include "control/port_settings.h"
-#include "control/prompts.h"
 #include "control/run_control.h"
 #include "control/run_state.h"
-#include "control/settings_store.h"
-#include "control/timer.h"
-#include "decode/capture_view.h"
-#include "decode/detail_view.h"
+#include "seams/clock.h"
+#include "seams/controls.h"
+#include "seams/port_settings.h"
+#include "seams/prompts.h"
+#include "seams/serial_line.h"
+#include "seams/settings_store.h"
+#include "seams/timer.h"
 
 namespace quillon {
 
@@ -40,6 +40,8 @@ struct MonitorOptions
 {
     // The window keeps the rolling backup; a headless run may go without one.
     BackupMode backup = BackupMode::Rolling;
+    // The frame model the capture starts with.
+    FrameModelKind frames = FrameModelKind::Device;
     // A line whose device went away stops the capture with a message; a headless run may
     // watch the line itself and end in its own words.
     bool stopWhenPortLost = true;
@@ -72,10 +74,11 @@ public:
     static constexpr unsigned kFirstPassMs = RunControl::kFirstPassMs;
     static constexpr unsigned kPassPeriodMs = RunControl::kPassPeriodMs;
 
-    // Called with the index of each new live Frame-list line once it is listed, routed to the
-    // Filtered list and counted for the backup (and before the capture-limit question). The
-    // line's text is in the Frame list and its record is Store().Record(index).
-    using LineObserver = std::function<void(int index)>;
+    // Called with the index of each new live Frame-list line and its frame's facts once it is
+    // listed, routed to the Filtered list and counted for the backup (and before the
+    // capture-limit question). The line's text is in the Frame list and its record is
+    // Store().Record(index).
+    using LineObserver = std::function<void(int index, const FrameInfo& info)>;
 
     explicit Monitor(MonitorDependencies deps, MonitorOptions options = {});
     Monitor(const Monitor&) = delete;
@@ -106,6 +109,11 @@ public:
     void UseFile(const std::string& path);
 
     void SetLineObserver(LineObserver observer) { m_lineObserver = std::move(observer); }
+
+    // The frame model of the next Go or Load; the running capture keeps the one it began with.
+    // The choice is remembered in the settings store at once.
+    void ChooseFrameModel(FrameModelKind kind);
+    [[nodiscard]] FrameModelKind ChosenFrameModel() const { return m_modelKind; }
 
     [[nodiscard]] RunState State() const override { return m_run.State(); }
     [[nodiscard]] const PortSettings& Settings() const { return m_settings; }
@@ -166,6 +174,7 @@ private:
     FrameLister m_lister;
     RunControl m_run;
     BackupWriter m_backup;
+    FrameModelKind m_modelKind;
     FileChooser m_files;
     DetailView m_detail;
     PortSettings m_settings;

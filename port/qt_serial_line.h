@@ -10,7 +10,7 @@
 
 #include <QSerialPort>
 
-#include "port/serial_device.h"
+#include "seams/serial_device.h"
 
 namespace quillon {
 

@@ -4,6 +4,8 @@
 #include <array>
 #include <cctype>
 
+#include "app/cli/options.h"
+
 namespace quillon::cli {
 
 namespace {
@@ -59,6 +61,15 @@ bool ParseSaveFile(std::string_view text, ListenOptions& options)
     return true;
 }
 
+bool ParseFrames(std::string_view text, ListenOptions& options)
+{
+    const std::optional<FrameModelKind> kind = ParseFrameModelKind(text);
+    if (!kind)
+        return false;
+    options.frames = *kind;
+    return true;
+}
+
 // An option that takes one value; `apply` stores it and tells whether it was valid.
 struct ValueOption
 {
@@ -67,7 +78,7 @@ struct ValueOption
     bool (*apply)(std::string_view, ListenOptions&);
 };
 
-constexpr std::array<ValueOption, 5> kValueOptions{{
+constexpr std::array<ValueOption, 6> kValueOptions{{
     {"--baud", "a baud rate such as 9600 or 115200",
      [](std::string_view v, ListenOptions& o) { return ParseBaud(v, o.settings); }},
     {"--parity", "N, O or E",
@@ -78,6 +89,8 @@ constexpr std::array<ValueOption, 5> kValueOptions{{
      [](std::string_view v, ListenOptions& o) { return ParseStopBits(v, o.settings); }},
     {"--save", "a file name",
      [](std::string_view v, ListenOptions& o) { return ParseSaveFile(v, o); }},
+    {"--frames", "device or standard",
+     [](std::string_view v, ListenOptions& o) { return ParseFrames(v, o); }},
 }};
 
 ParsedListen UsageError(std::string error)
@@ -140,7 +153,8 @@ ParsedListen ParseListenCommand(std::span<const std::string_view> args)
 std::string_view ListenUsageText()
 {
     return "usage: quillon-cli listen PORT [--baud B] [--parity N|O|E] [--data D] [--stop S]\n"
-           "                          [--save FILE.mlog] [--stats]\n";
+           "                          [--save FILE.mlog] [--stats]\n"
+           "                          [--frames device|standard]\n";
 }
 
 std::string_view ListenHelpText()
@@ -149,6 +163,7 @@ std::string_view ListenHelpText()
            "\n"
            "usage: quillon-cli listen PORT [--baud B] [--parity N|O|E] [--data D] [--stop S]\n"
            "                          [--save FILE.mlog] [--stats]\n"
+           "                          [--frames device|standard]\n"
            "\n"
            "Opens PORT (ttyUSB0, /dev/ttyUSB0, pts/3, or any path to a serial device) for\n"
            "itself alone, runs the monitor's analysis passes on its timer and prints each\n"
@@ -162,6 +177,11 @@ std::string_view ListenHelpText()
            "                 soon as it is listed; `quillon-cli replay FILE` shows it again\n"
            "  --stats        on exit, report on stderr the passes, the longest pass, and the\n"
            "                 lines, queries, responses, CRC errors and bytes read\n"
+           "  --frames M     how the bytes are cut into frames: device (the default), by the\n"
+           "                 frame shapes of the monitored devices; standard, as standard\n"
+           "                 Modbus RTU frames of every public function code, each taken\n"
+           "                 only when its CRC holds, bytes between them listed as a\n"
+           "                 CRC Error line\n"
            "  --help         show this text\n"
            "\n"
            "The capture has no 2000-frame ceiling: at the capture limit the lists start\n"

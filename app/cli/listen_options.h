@@ -4,7 +4,8 @@
 #include <string>
 #include <string_view>
 
-#include "control/port_settings.h"
+#include "capture/frame_model.h"
+#include "seams/port_settings.h"
 
 namespace quillon::cli {
 
@@ -15,6 +16,7 @@ struct ListenOptions
     PortSettings settings;
     std::string saveFile; // --save FILE; empty: no capture file
     bool stats = false;   // --stats: report the passes and what was listed on exit
+    FrameModelKind frames = FrameModelKind::Device; // --frames device|standard
 };
 
 struct ParsedListen

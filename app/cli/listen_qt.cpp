@@ -15,8 +15,8 @@
 #include "app/cli/signal_stop_qt.h"
 #include "capture/system_clock.h"
 #include "control/memory_controls.h"
+#include "control/mode_string.h"
 #include "control/monitor.h"
-#include "port/mode_string.h"
 #include "port/qt_serial_line.h"
 #include "port/qt_timer.h"
 
@@ -105,19 +105,16 @@ ListenSession::ListenSession(const ListenOptions& options)
     : m_options(options), m_opener(options.settings),
       m_monitor(
           MonitorDependencies{m_controls.View(), m_prompts, m_opener, m_timer, m_clock, m_settings},
-          MonitorOptions{.backup = BackupMode::None, .stopWhenPortLost = false})
+          MonitorOptions{
+              .backup = BackupMode::None, .frames = options.frames, .stopWhenPortLost = false})
 {
-    m_monitor.SetLineObserver([this](int index) { OnLine(index); });
+    m_monitor.SetLineObserver([this](int index, const FrameInfo& /*info*/) { OnLine(index); });
 }
 
 int ListenSession::Run()
 {
     if (!m_signals.Installed()) {
         PrintError("cannot catch the stop signals");
-        return kExitFailed;
-    }
-    if (!m_options.saveFile.empty() && !m_output.OpenCaptureFile(m_options.saveFile)) {
-        PrintError(m_output.Error());
         return kExitFailed;
     }
     m_monitor.Initialise();
@@ -130,6 +127,13 @@ int ListenSession::Run()
                    (exists ? ": it is busy, or not a serial port that takes " +
                                  BuildModeString(m_options.settings)
                            : ": there is no such device"));
+        return kExitFailed;
+    }
+    // The capture file is created or emptied only once the port listens, so a listen that
+    // cannot start leaves it as it was.
+    if (!m_options.saveFile.empty() && !m_output.OpenCaptureFile(m_options.saveFile)) {
+        PrintError(m_output.Error());
+        m_monitor.StopCapture();
         return kExitFailed;
     }
 

@@ -11,13 +11,14 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
 
 #include "app/about_dlg.h"
 #include "app/dialog_units.h"
+#include "app/port_setup_dialog.h"
 #include "app/quillon_dlg.h"
 #include "capture/summary_line.h"
 #include "gui_test_support.h"
-#include "port/port_setup_dialog.h"
 #include "support/fakes.h"
 
 namespace quillon {
@@ -449,7 +450,8 @@ TEST_F(MonitorWindowTest, HelpButtonF1AndTheContextMenuLeadToTheAboutBox)
         QStringList entries;
         for (const QAction* action : menu->actions())
             entries << action->text();
-        EXPECT_EQ(entries, (QStringList{"&Copy", "", "&About Quillon..."}));
+        EXPECT_EQ(entries,
+                  (QStringList{"&Copy", "", "Standard Modbus Frames", "", "&About Quillon..."}));
         WhenModal(expectAbout);
         menu->setActiveAction(menu->actions().back());
         QTest::keyClick(menu, Qt::Key_Return);
@@ -505,6 +507,47 @@ TEST_F(MonitorWindowTest, CtrlCAndTheMenuCopyTheSelectedLineOrTheWholeDetailList
     QContextMenuEvent event(QContextMenuEvent::Mouse, onFrames, window->mapToGlobal(onFrames));
     QApplication::sendEvent(window.get(), &event);
     EXPECT_EQ(clipboard->text(), frames->item(0)->text());
+}
+
+TEST_F(MonitorWindowTest, ContextMenuChoosesTheFrameModelOfTheNextLoadAndRemembersIt)
+{
+    auto window = MakeWindow();
+    LoadThreeFrames(*window);
+    auto* frameList = Find<QListWidget>(*window, "frameList");
+    const auto toggleStandardFrames = [&](bool checkedBefore) {
+        QTimer::singleShot(20, [&, checkedBefore] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            ASSERT_NE(menu, nullptr);
+            auto* standard = menu->findChild<QAction*>("standardFrames");
+            ASSERT_NE(standard, nullptr);
+            EXPECT_TRUE(standard->isCheckable());
+            EXPECT_EQ(standard->isChecked(), checkedBefore);
+            menu->setActiveAction(standard);
+            QTest::keyClick(menu, Qt::Key_Return);
+        });
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5),
+                                window->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(window.get(), &event);
+    };
+
+    toggleStandardFrames(false);
+    EXPECT_EQ(m_routes, std::vector<Route>{Route::FrameModel});
+    EXPECT_EQ(window->GetMonitor().ChosenFrameModel(), FrameModelKind::Standard);
+    EXPECT_EQ(m_settings.values["Frames"],
+              test::Bytes({'S', 't', 'a', 'n', 'd', 'a', 'r', 'd', 0, 0}));
+    // The lines on show stay; the next load cuts by the standard model (registers unhalved).
+    EXPECT_EQ(frameList->count(), 3);
+    EXPECT_TRUE(frameList->item(0)->text().endsWith("Registers 1 : Bytes = 8"));
+    LoadThreeFrames(*window);
+    EXPECT_TRUE(frameList->item(0)->text().endsWith("Registers 2 : Bytes = 8"))
+        << frameList->item(0)->text().toStdString();
+
+    // A window opened later starts with the remembered choice.
+    window.reset();
+    window = MakeWindow();
+    EXPECT_EQ(window->GetMonitor().ChosenFrameModel(), FrameModelKind::Standard);
+    toggleStandardFrames(true);
+    EXPECT_EQ(window->GetMonitor().ChosenFrameModel(), FrameModelKind::Device);
 }
 
 } // namespace

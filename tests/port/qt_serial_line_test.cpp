@@ -11,7 +11,7 @@
 
 #include <QCoreApplication>
 
-#include "port/open_port.h"
+#include "control/open_port.h"
 #include "port/qt_serial_line.h"
 #include "qt_app.h"
 #include "support/fakes.h"

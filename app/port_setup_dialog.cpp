@@ -1,4 +1,4 @@
-#include "port/port_setup_dialog.h"
+#include "app/port_setup_dialog.h"
 
 #include <utility>
 #include <vector>
@@ -10,6 +10,7 @@
 #include "app/about_dlg.h"
 #include "app/dialog_units.h"
 #include "app/qt_controls.h"
+#include "port/system_ports.h"
 
 namespace quillon {
 
