@@ -6,6 +6,9 @@
 #include <QAction>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -370,6 +373,8 @@ void CQuillonDlg::contextMenuEvent(QContextMenuEvent* event)
                    [this, copySource] { CopyToClipboard(copySource); })
         ->setEnabled(!CopyText(copySource).isEmpty());
     menu.addSeparator();
+    menu.addAction(QStringLiteral("&Export..."), this, &CQuillonDlg::ExportCapture)
+        ->setObjectName(QStringLiteral("exportCapture"));
     // The frame model of the next Go or Load; the capture on show keeps its lines.
     QAction* standard = menu.addAction(QStringLiteral("Standard Modbus Frames"), this,
                                        [this](bool checked) { ChooseFrameModel(checked); });
@@ -428,6 +433,25 @@ void CQuillonDlg::ShowAbout()
 {
     CAboutDlg about(this);
     about.exec();
+}
+
+void CQuillonDlg::ExportCapture()
+{
+    const QString pcapFilter = QStringLiteral("Wireshark capture (*.pcap)");
+    const QString csvFilter = QStringLiteral("CSV (*.csv)");
+    QFileDialog dialog(this, QStringLiteral("Export"), QString(),
+                       pcapFilter + QStringLiteral(";;") + csvFilter);
+    dialog.setObjectName(QStringLiteral("exportDialog"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    const bool csv = dialog.selectedNameFilter() == csvFilter;
+    QString path = dialog.selectedFiles().front();
+    // A name typed without a suffix takes the one of the chosen format.
+    if (QFileInfo(path).suffix().isEmpty())
+        path += csv ? QStringLiteral(".csv") : QStringLiteral(".pcap");
+    (void)m_monitor->ExportCapture(QDir::toNativeSeparators(path).toStdString(),
+                                   csv ? ExportFormat::Csv : ExportFormat::Pcap);
 }
 
 } // namespace quillon

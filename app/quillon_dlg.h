@@ -122,6 +122,9 @@ private:
     // Filtered list, or every line of the Detail list. Empty when there is nothing to copy.
     [[nodiscard]] QString CopyText(const QListWidget* list) const;
     void CopyToClipboard(const QListWidget* list) const;
+    // The context menu's Export...: the file and format chosen here, the export and its
+    // messages in the monitor.
+    void ExportCapture();
 
     Widgets m_widgets;
     QAction* m_copy = nullptr; // Ctrl+C anywhere in the window

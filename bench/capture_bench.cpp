@@ -135,7 +135,7 @@ void BM_LoadCaptureFile(benchmark::State& state)
         }
     }
     MemoryMonitorControls controls;
-    test::ScriptedPrompts prompts;
+    ScriptedPrompts prompts;
     test::ScriptedPortOpener portOpener;
     test::ManualTimer timer;
     test::ManualClock clock;

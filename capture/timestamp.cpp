@@ -103,6 +103,35 @@ std::optional<LocalTime> ParseTimestamp(std::string_view text)
     return time;
 }
 
+LocalTime LocalTimeAt(std::int64_t timeUs)
+{
+    // Floor division: a moment before the epoch keeps its milliseconds positive.
+    std::int64_t second = timeUs / 1000000;
+    std::int64_t micro = timeUs % 1000000;
+    if (micro < 0) {
+        micro += 1000000;
+        --second;
+    }
+    const auto seconds = static_cast<std::time_t>(second);
+    std::tm parts{};
+#ifdef _WIN32
+    const bool converted = localtime_s(&parts, &seconds) == 0;
+#else
+    const bool converted = localtime_r(&seconds, &parts) != nullptr;
+#endif
+    LocalTime time;
+    if (!converted || parts.tm_year + 1900 < 0 || parts.tm_year + 1900 > 9999)
+        return time;
+    time.year = parts.tm_year + 1900;
+    time.month = parts.tm_mon + 1;
+    time.day = parts.tm_mday;
+    time.hour = parts.tm_hour;
+    time.minute = parts.tm_min;
+    time.second = parts.tm_sec;
+    time.millisecond = static_cast<int>(micro / 1000);
+    return time;
+}
+
 std::optional<std::int64_t> LocalEpoch::Microseconds(const LocalTime& time)
 {
     const Minute minute{time.year, time.month, time.day, time.hour, time.minute};

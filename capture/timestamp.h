@@ -39,6 +39,10 @@ private:
 // The same text for one clock reading already taken.
 [[nodiscard]] std::string MakeTimestamp(const LocalTime& time);
 
+// The local calendar time of a moment given in microseconds since the Unix epoch (UTC), by
+// the time zone of the process; the epoch itself for a moment the calendar cannot show.
+[[nodiscard]] LocalTime LocalTimeAt(std::int64_t timeUs);
+
 // The local time a timestamp text begins with ("Feb 16 2012 13:30:42.075"), or nothing when the
 // text does not begin with a valid one.
 [[nodiscard]] std::optional<LocalTime> ParseTimestamp(std::string_view text);

@@ -279,6 +279,15 @@ bool OutputFile::Sync()
     return errno == EINVAL;
 }
 
+void OutputFile::StartWriteback()
+{
+#ifdef __linux__
+    // Offset and length 0: the whole file written so far.
+    if (IsOpen() && !m_isPipe)
+        (void)::sync_file_range(m_fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+#endif
+}
+
 bool OutputFile::Close()
 {
     if (!IsOpen())
@@ -412,6 +421,8 @@ bool OutputFile::Sync()
 {
     return IsOpen() && _commit(m_fd) == 0;
 }
+
+void OutputFile::StartWriteback() {}
 
 bool OutputFile::Close()
 {

@@ -65,6 +65,10 @@ public:
     // Flushes written data to the disk. Files that cannot be flushed (pipes, character
     // devices) count as flushed.
     [[nodiscard]] bool Sync();
+    // Starts writing what was written so far to the disk without waiting for it, so that a
+    // large file's disk writes go on while more is made and Sync has little left to wait for.
+    // Best effort: nothing where the system has no such call.
+    void StartWriteback();
     // Closes the file; false when the close reported an error. Closing a closed file is true.
     [[nodiscard]] bool Close();
     [[nodiscard]] bool IsOpen() const { return m_fd >= 0; }

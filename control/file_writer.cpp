@@ -23,6 +23,8 @@ constexpr int kTemporaryNameTries = 100;
 // it stays inside the usual 255-byte limit for one name.
 constexpr std::size_t kTemporaryStemRoom = 200;
 constexpr std::size_t kTagLength = 8;
+// Written bytes after which their disk writes are started.
+constexpr std::size_t kWritebackStep = 4 * 1024 * 1024;
 constexpr std::string_view kTagDigits = "0123456789abcdefghijklmnopqrstuvwxyz";
 constexpr std::string_view kTemporarySuffix = ".tmp";
 
@@ -204,6 +206,12 @@ bool CaptureFileWriter::Write(std::string_view bytes)
     if (!m_file.WriteAll(bytes)) {
         m_writeFailed = true;
         return false;
+    }
+    // A large file goes to the disk as it is written, not all at the final flush.
+    m_unstarted += bytes.size();
+    if (m_unstarted >= kWritebackStep) {
+        m_file.StartWriteback();
+        m_unstarted = 0;
     }
     return true;
 }

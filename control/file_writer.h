@@ -67,6 +67,7 @@ private:
     [[nodiscard]] bool NameUnnamedFile();
 
     OutputFile m_file;
+    std::size_t m_unstarted = 0; // bytes written since the disk writes were last started
     std::string m_target;
     std::string m_temporary;
     bool m_writeFailed = false;

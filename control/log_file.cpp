@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 #include <vector>
 
 #ifndef _WIN32
@@ -17,16 +18,28 @@ namespace quillon {
 
 namespace {
 
-// The value of a hexadecimal digit, either case; -1 for any other character.
+// The value of each character as a hexadecimal digit, either case; -1 for any other character.
+constexpr std::array<std::int8_t, 256> MakeHexDigits()
+{
+    std::array<std::int8_t, 256> digits{};
+    for (int c = 0; c < 256; ++c) {
+        if (c >= '0' && c <= '9')
+            digits[static_cast<std::size_t>(c)] = static_cast<std::int8_t>(c - '0');
+        else if (c >= 'A' && c <= 'F')
+            digits[static_cast<std::size_t>(c)] = static_cast<std::int8_t>(c - 'A' + 10);
+        else if (c >= 'a' && c <= 'f')
+            digits[static_cast<std::size_t>(c)] = static_cast<std::int8_t>(c - 'a' + 10);
+        else
+            digits[static_cast<std::size_t>(c)] = -1;
+    }
+    return digits;
+}
+
+constexpr std::array<std::int8_t, 256> kHexDigits = MakeHexDigits();
+
 int HexDigit(char c)
 {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
+    return kHexDigits[static_cast<unsigned char>(c)];
 }
 
 // The byte written as two digits at `at`; -1 when either is not a hexadecimal digit.
@@ -161,54 +174,97 @@ bool WriteLogLines(std::FILE* file, const CaptureStore& store, int first, int li
     return true;
 }
 
-std::optional<ParsedLogLine> ParseLogLine(std::string_view line)
+namespace {
+
+// ParseLogLine into a line kept by the caller, so that reading a file neither clears nor copies
+// a whole frame's room per line.
+bool ParseInto(std::string_view line, ParsedLogLine& parsed)
 {
     if (line.size() < 5)
-        return std::nullopt;
+        return false;
     const int high = HexByte(line, 0);
     const int low = HexByte(line, 3);
     if (high < 0 || low < 0)
-        return std::nullopt;
+        return false;
     const auto n = static_cast<std::size_t>(high * 256 + low);
     if (n == 0 || n > kMaxFrameLength || 6 + 3 * n > line.size())
-        return std::nullopt;
+        return false;
 
-    ParsedLogLine parsed;
-    parsed.length = n;
-    for (std::size_t k = 0; k < n; ++k) {
-        const int byte = HexByte(line, 6 + 3 * k);
-        if (byte < 0)
-            return std::nullopt;
-        parsed.bytes[k] = static_cast<std::uint8_t>(byte);
+    // Any digit that is not one makes `invalid` negative; checked once after the loop.
+    int invalid = 0;
+    const char* pair = line.data() + 6;
+    for (std::size_t k = 0; k < n; ++k, pair += 3) {
+        const int digitHigh = HexDigit(pair[0]);
+        const int digitLow = HexDigit(pair[1]);
+        invalid |= digitHigh | digitLow;
+        parsed.bytes[k] = static_cast<std::uint8_t>(digitHigh * 16 + digitLow);
     }
+    if (invalid < 0)
+        return false;
+    parsed.length = n;
     std::string_view timestamp = line.substr(6 + 3 * n);
     timestamp = timestamp.substr(0, timestamp.find('\0'));
     parsed.timestamp = timestamp.substr(0, kTimestampMax);
+    return true;
+}
+
+} // namespace
+
+std::optional<ParsedLogLine> ParseLogLine(std::string_view line)
+{
+    ParsedLogLine parsed;
+    if (!ParseInto(line, parsed))
+        return std::nullopt;
     return parsed;
 }
 
-ReadLogResult ReadLogFile(std::FILE* file, const std::function<bool(const ParsedLogLine&)>& sink)
+namespace {
+
+// Hands each parsed line to `sink` until `lineLimit` lines were read, the file ends or the sink
+// returns false. Counts the lines read and the damaged ones skipped.
+template <typename Count>
+void ReadLines(std::FILE* file,
+               const std::function<bool(const ParsedLogLine&)>& sink,
+               Count lineLimit,
+               Count& linesRead,
+               Count& damagedLines)
 {
-    ReadLogResult result;
     LineReader reader(file);
     std::string line;
+    ParsedLogLine parsed;
     bool overlong = false;
-    while (result.linesRead < kLoadLineLimit && reader.Next(line, overlong)) {
-        ++result.linesRead;
+    while (linesRead < lineLimit && reader.Next(line, overlong)) {
+        ++linesRead;
         if (overlong || line.size() > kLogLineMax) {
-            ++result.damagedLines;
+            ++damagedLines;
             continue;
         }
         if (line.empty())
             continue;
-        const auto parsed = ParseLogLine(line);
-        if (!parsed) {
-            ++result.damagedLines;
+        if (!ParseInto(line, parsed)) {
+            ++damagedLines;
             continue;
         }
-        if (!sink(*parsed))
+        if (!sink(parsed))
             break;
     }
+}
+
+} // namespace
+
+ReadLogResult ReadLogFile(std::FILE* file, const std::function<bool(const ParsedLogLine&)>& sink)
+{
+    ReadLogResult result;
+    ReadLines(file, sink, kLoadLineLimit, result.linesRead, result.damagedLines);
+    return result;
+}
+
+StreamLogResult StreamLogFile(std::FILE* file,
+                              const std::function<bool(const ParsedLogLine&)>& sink)
+{
+    StreamLogResult result;
+    ReadLines(file, sink, std::numeric_limits<std::uint64_t>::max(), result.linesRead,
+              result.damagedLines);
     return result;
 }
 

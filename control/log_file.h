@@ -73,4 +73,14 @@ struct ReadLogResult
 // returns false. Lines end in LF or CR LF; a last line without a line end is read too.
 ReadLogResult ReadLogFile(std::FILE* file, const std::function<bool(const ParsedLogLine&)>& sink);
 
+struct StreamLogResult
+{
+    std::uint64_t linesRead = 0;
+    std::uint64_t damagedLines = 0;
+};
+
+// ReadLogFile without the load limit: every line of a file of any size, read in flat memory.
+StreamLogResult StreamLogFile(std::FILE* file,
+                              const std::function<bool(const ParsedLogLine&)>& sink);
+
 } // namespace quillon

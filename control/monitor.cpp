@@ -2,8 +2,10 @@
 
 #include <string_view>
 
+#include "capture/timestamp.h"
 #include "control/file_paths.h"
 #include "control/log_file.h"
+#include "control/pcap_reader.h"
 #include "control/port_settings_persistence.h"
 
 namespace quillon {
@@ -170,6 +172,29 @@ LoadOutcome Monitor::LoadFile(const std::string& path)
     if (!m_data.store.Full())
         m_lister.CutLoadRemainder();
     return {true, read.damagedLines};
+}
+
+LoadOutcome Monitor::LoadPcapFile(const std::string& path, std::string& refusal)
+{
+    refusal.clear();
+    const LogFile file = OpenLogFileForReading(path);
+    if (!file)
+        return {};
+    ResetForLoad();
+    PcapReader reader(file.get());
+    PcapPacket packet;
+    while (!m_data.store.Full() && reader.Next(packet)) {
+        // The text a pass would have written at the packet's time; the frames keep the
+        // packet's own time, to the microsecond.
+        m_lister.SetRecordTimestamp(MakeTimestamp(LocalTimeAt(packet.timeUs)));
+        m_data.timeUs = packet.timeUs;
+        m_data.timeSource = TimeSource::Packet;
+        m_lister.AnalyseRecord(packet.Frame());
+    }
+    refusal = reader.Describe();
+    if (!m_data.store.Full())
+        m_lister.CutLoadRemainder();
+    return {true, 0};
 }
 
 void Monitor::LoadSettings()

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "control/backup_writer.h"
+#include "control/capture_export.h"
 #include "control/capture_view.h"
 #include "control/detail_view.h"
 #include "control/file_chooser.h"
@@ -127,6 +128,15 @@ public:
     // and re-analyses up to 2000 lines of the file. When the file cannot be opened nothing
     // changes.
     [[nodiscard]] LoadOutcome LoadFile(const std::string& path);
+    // The same over a pcap capture file, each packet one record whose timestamp text is the
+    // packet's local time. `refusal` tells why the file could not be read to its end (empty
+    // when it could); the packets before the refusal stay loaded.
+    [[nodiscard]] LoadOutcome LoadPcapFile(const std::string& path, std::string& refusal);
+
+    // The context menu's Export: writes every Frame-list line's record, with its facts and
+    // line, into `path` in the format, the way Save writes (an earlier file is replaced only by
+    // a complete one). A failure is shown as the file messages show it.
+    [[nodiscard]] FileOutcome ExportCapture(const std::string& path, ExportFormat format);
 
     // Sets both filter values and rebuilds the Filtered list from the recorded line values, as a
     // choice in either filter combo does.

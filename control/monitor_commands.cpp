@@ -121,6 +121,27 @@ SaveOutcome Monitor::Save()
     return SaveOutcome::Saved;
 }
 
+FileOutcome Monitor::ExportCapture(const std::string& path, ExportFormat format)
+{
+    if (m_backup.IsBackupPath(path)) {
+        ShowMessage(kFileOpenErrorCaption, kProtectedFile);
+        return FileOutcome::OpenFailed;
+    }
+    const FileOutcome outcome =
+        quillon::ExportCapture(path, format, m_data.store, m_controls.frameList, LineCount());
+    switch (outcome) {
+    case FileOutcome::OpenFailed:
+        ShowMessage(kFileOpenErrorCaption, kCantOpenCreateFile);
+        break;
+    case FileOutcome::WriteFailed:
+        ShowMessage(kFileWriteErrorCaption, kCantWriteFile);
+        break;
+    case FileOutcome::Ok:
+        break;
+    }
+    return outcome;
+}
+
 void Monitor::UseFile(const std::string& path)
 {
     m_files.UseFile(path);

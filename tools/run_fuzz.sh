@@ -17,10 +17,11 @@ declare -A options=(
     [log_reader]="-max_len=16384 -len_control=10 -dict=$(pwd)/tests/fuzz/log_reader.dict"
     [analysis_pass]="-max_len=8192 -len_control=10"
     [register_decode]="-max_len=2048"
+    [pcap_reader]="-max_len=8192"
 )
 
 status=0
-for target in log_reader analysis_pass register_decode; do
+for target in log_reader analysis_pass register_decode pcap_reader; do
     binary=$build/tests/fuzz/fuzz_$target
     if [ ! -x "$binary" ]; then
         echo "run_fuzz: $binary is missing (configure with -DQUILLON_FUZZ=ON and clang)" >&2

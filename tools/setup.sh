@@ -8,7 +8,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev qt6-serialport-dev libgl-dev qt6-qpa-plugins
     libmodbus-dev pkg-config mbpoll python3-pymodbus python3-serial python3-serial-asyncio socat xvfb xdotool imagemagick x11-utils
-    procps
+    procps tshark time bc
 )
 
 missing=()
@@ -22,6 +22,10 @@ done
 echo "Installing: ${missing[*]}"
 sudo_cmd=()
 [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
-export DEBIAN_FRONTEND=noninteractive
-"${sudo_cmd[@]}" apt-get update -qq
-"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+# tshark's wireshark-common asks whether non-root users may capture: answered no ahead, and the
+# front end stays non-interactive through sudo, which would otherwise drop the variable.
+echo "wireshark-common wireshark-common/install-setuid boolean false" |
+    "${sudo_cmd[@]}" debconf-set-selections
+apt=("${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get)
+"${apt[@]}" update -qq
+"${apt[@]}" install -y -qq --no-install-recommends "${missing[@]}"

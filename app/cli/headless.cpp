@@ -2,22 +2,6 @@
 
 namespace quillon::cli {
 
-void HeadlessPrompts::ShowMessage(const std::string& caption, const std::string& text)
-{
-    m_messages.push_back({caption, text});
-}
-
-Answer HeadlessPrompts::AskYesNoCancel(const std::string& caption, const std::string& text)
-{
-    m_messages.push_back({caption, text});
-    return Answer::Cancel;
-}
-
-std::optional<std::string> HeadlessPrompts::ChooseFile(const FileDialogRequest& /*request*/)
-{
-    return std::nullopt;
-}
-
 std::unique_ptr<SerialLine> NoPortOpener::OpenPort(PortSettings& /*settings*/)
 {
     return nullptr;

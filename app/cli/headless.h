@@ -8,33 +8,10 @@
 #include <vector>
 
 #include "seams/port_settings.h"
-#include "seams/prompts.h"
 #include "seams/settings_store.h"
 #include "seams/timer.h"
 
 namespace quillon::cli {
-
-// Prompts without a screen: questions are cancelled, file dialogs chose nothing, and messages
-// are kept for the caller to report.
-class HeadlessPrompts : public Prompts
-{
-public:
-    struct Message
-    {
-        std::string caption;
-        std::string text;
-    };
-
-    void ShowMessage(const std::string& caption, const std::string& text) override;
-    [[nodiscard]] Answer AskYesNoCancel(const std::string& caption,
-                                        const std::string& text) override;
-    [[nodiscard]] std::optional<std::string> ChooseFile(const FileDialogRequest& request) override;
-
-    [[nodiscard]] const std::vector<Message>& Messages() const { return m_messages; }
-
-private:
-    std::vector<Message> m_messages;
-};
 
 // Replaying a file opens no port.
 class NoPortOpener : public PortOpener

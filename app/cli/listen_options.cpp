@@ -78,7 +78,7 @@ struct ValueOption
     bool (*apply)(std::string_view, ListenOptions&);
 };
 
-constexpr std::array<ValueOption, 6> kValueOptions{{
+constexpr std::array<ValueOption, 7> kValueOptions{{
     {"--baud", "a baud rate such as 9600 or 115200",
      [](std::string_view v, ListenOptions& o) { return ParseBaud(v, o.settings); }},
     {"--parity", "N, O or E",
@@ -89,6 +89,11 @@ constexpr std::array<ValueOption, 6> kValueOptions{{
      [](std::string_view v, ListenOptions& o) { return ParseStopBits(v, o.settings); }},
     {"--save", "a file name",
      [](std::string_view v, ListenOptions& o) { return ParseSaveFile(v, o); }},
+    {"--pcap", "a file name",
+     [](std::string_view v, ListenOptions& o) {
+         o.pcapFile = std::string(v);
+         return !v.empty();
+     }},
     {"--frames", "device or standard",
      [](std::string_view v, ListenOptions& o) { return ParseFrames(v, o); }},
 }};
@@ -153,7 +158,7 @@ ParsedListen ParseListenCommand(std::span<const std::string_view> args)
 std::string_view ListenUsageText()
 {
     return "usage: quillon-cli listen PORT [--baud B] [--parity N|O|E] [--data D] [--stop S]\n"
-           "                          [--save FILE.mlog] [--stats]\n"
+           "                          [--save FILE.mlog] [--pcap FILE.pcap] [--stats]\n"
            "                          [--frames device|standard]\n";
 }
 
@@ -162,7 +167,7 @@ std::string_view ListenHelpText()
     return "quillon-cli listen: capture Modbus RTU traffic from a serial port without a window.\n"
            "\n"
            "usage: quillon-cli listen PORT [--baud B] [--parity N|O|E] [--data D] [--stop S]\n"
-           "                          [--save FILE.mlog] [--stats]\n"
+           "                          [--save FILE.mlog] [--pcap FILE.pcap] [--stats]\n"
            "                          [--frames device|standard]\n"
            "\n"
            "Opens PORT (ttyUSB0, /dev/ttyUSB0, pts/3, or any path to a serial device) for\n"
@@ -175,6 +180,9 @@ std::string_view ListenHelpText()
            "  --stop S       stop bits, 1, 1.5 or 2 (default 1)\n"
            "  --save FILE    create or empty FILE and append each frame's log line to it as\n"
            "                 soon as it is listed; `quillon-cli replay FILE` shows it again\n"
+           "  --pcap FILE    create or empty FILE once the port is open and write each listed\n"
+           "                 frame to it as a Wireshark packet (Modbus RTU, no settings\n"
+           "                 needed), flushed at once: the file reads whole at any stop\n"
            "  --stats        on exit, report on stderr the passes, the longest pass, and the\n"
            "                 lines, queries, responses, CRC errors and bytes read\n"
            "  --frames M     how the bytes are cut into frames: device (the default), by the\n"

@@ -15,6 +15,7 @@ struct ListenOptions
     // The port and its line parameters; what is not given keeps the monitor's start values.
     PortSettings settings;
     std::string saveFile; // --save FILE; empty: no capture file
+    std::string pcapFile; // --pcap FILE; empty: no live pcap file
     bool stats = false;   // --stats: report the passes and what was listed on exit
     FrameModelKind frames = FrameModelKind::Device; // --frames device|standard
 };

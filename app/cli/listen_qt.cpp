@@ -11,6 +11,7 @@
 
 #include "app/cli/headless.h"
 #include "app/cli/listen_output.h"
+#include "app/cli/listen_pcap.h"
 #include "app/cli/listen_port_qt.h"
 #include "app/cli/signal_stop_qt.h"
 #include "capture/system_clock.h"
@@ -81,7 +82,7 @@ public:
 
 private:
     void OnTick(unsigned timerId);
-    void OnLine(int index);
+    void OnLine(int index, const FrameInfo& info);
     void OnSignal();
     // Ends the capture (the first reason given stands) and leaves the event loop.
     void Finish(int status, const std::string& message);
@@ -89,6 +90,7 @@ private:
 
     const ListenOptions& m_options;
     ListenOutput m_output{stdout};
+    ListenPcapFile m_pcap;
     MemoryMonitorControls m_controls;
     ListenPrompts m_prompts;
     ListenPortOpener m_opener;
@@ -108,7 +110,7 @@ ListenSession::ListenSession(const ListenOptions& options)
           MonitorOptions{
               .backup = BackupMode::None, .frames = options.frames, .stopWhenPortLost = false})
 {
-    m_monitor.SetLineObserver([this](int index, const FrameInfo& /*info*/) { OnLine(index); });
+    m_monitor.SetLineObserver([this](int index, const FrameInfo& info) { OnLine(index, info); });
 }
 
 int ListenSession::Run()
@@ -137,12 +139,23 @@ int ListenSession::Run()
         return kExitFailed;
     }
 
+    // The pcap file is made only for a port that opened.
+    if (!m_options.pcapFile.empty() && !m_pcap.Open(m_options.pcapFile)) {
+        PrintError(m_pcap.Error());
+        m_monitor.StopCapture();
+        return kExitFailed;
+    }
+
     // Scripts wait for this line before they put traffic on the line.
     PrintError("listening on " + BuildModeString(m_options.settings));
 
     int status = QCoreApplication::exec();
     if (!m_output.Close() && status == kExitStopped) {
         PrintError(m_output.Error());
+        status = kExitFailed;
+    }
+    if (!m_pcap.Close() && status == kExitStopped) {
+        PrintError(m_pcap.Error());
         status = kExitFailed;
     }
     if (m_options.stats)
@@ -161,17 +174,21 @@ void ListenSession::OnTick(unsigned timerId)
 
     if (m_output.Failed())
         Finish(kExitFailed, m_output.Error());
+    else if (m_pcap.Failed())
+        Finish(kExitFailed, m_pcap.Error());
     else if (m_opener.Watch().vanished)
         Finish(kExitFailed, "the port " + m_options.settings.port + " went away");
 }
 
-void ListenSession::OnLine(int index)
+void ListenSession::OnLine(int index, const FrameInfo& info)
 {
     // Line i of the Frame list always shows record i.
     const CaptureRecord* record = index >= 0 && index < m_monitor.Store().Count()
                                       ? &m_monitor.Store().Record(index)
                                       : nullptr;
     (void)m_output.Write(m_controls.frameList.Text(index), record);
+    if (m_pcap.IsOpen() && record != nullptr)
+        (void)m_pcap.Write(record->Frame(), info);
 }
 
 void ListenSession::OnSignal()

@@ -5,10 +5,15 @@
 #include <string_view>
 #include <vector>
 
+#include "app/cli/export_options.h"
 #include "app/cli/headless.h"
+#include "control/scripted_prompts.h"
 #include "app/cli/listen_options.h"
 #include "app/cli/options.h"
 #include "capture/system_clock.h"
+#include "control/capture_export.h"
+#include "control/file_writer.h"
+#include "control/log_file.h"
 #include "control/memory_controls.h"
 #include "control/messages.h"
 #include "control/monitor.h"
@@ -55,7 +60,7 @@ bool SaveInto(Monitor& monitor, const std::string& path)
 int Replay(const cli::ReplayOptions& options)
 {
     MemoryMonitorControls controls;
-    cli::HeadlessPrompts prompts;
+    ScriptedPrompts prompts;
     cli::NoPortOpener portOpener;
     cli::IdleTimer timer;
     SystemClock clock;
@@ -66,9 +71,18 @@ int Replay(const cli::ReplayOptions& options)
         MonitorOptions{BackupMode::None, options.frames});
     monitor.Initialise();
 
-    const LoadOutcome load = monitor.LoadFile(options.file);
+    // A pcap file is told by its first bytes, whatever its name.
+    const LogFile sniffed = OpenLogFileForReading(options.file);
+    const bool pcap = sniffed && IsPcapFile(sniffed.get());
+    std::string refusal;
+    const LoadOutcome load =
+        pcap ? monitor.LoadPcapFile(options.file, refusal) : monitor.LoadFile(options.file);
     if (!load.opened) {
         Print(stderr, std::string(kCantOpenFile) + "\n");
+        return kExitFailed;
+    }
+    if (!refusal.empty()) {
+        Print(stderr, "quillon-cli: " + options.file + ": " + refusal + "\n");
         return kExitFailed;
     }
     if (load.damagedLines > 0)
@@ -96,6 +110,63 @@ int Replay(const cli::ReplayOptions& options)
     }
     if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
         Print(stderr, "quillon-cli: cannot write the output\n");
+        return kExitFailed;
+    }
+    return kExitDone;
+}
+
+// Analyses a whole capture file, however long, and writes every listed frame as pcap or CSV.
+// OUT is written the safe way Save writes it, or to standard output for "-".
+int Export(std::span<const std::string_view> args)
+{
+    const cli::ParsedExport parsed = cli::ParseExportCommand(args);
+    switch (parsed.kind) {
+    case cli::ParsedExport::Kind::Help:
+        Print(stdout, cli::ExportHelpText());
+        return kExitDone;
+    case cli::ParsedExport::Kind::UsageError:
+        Print(stderr, "quillon-cli: " + parsed.error + "\n");
+        Print(stderr, cli::ExportUsageText());
+        return kExitUsage;
+    case cli::ParsedExport::Kind::Export:
+        break;
+    }
+    const cli::ExportOptions& options = parsed.options;
+    const LogFile in = OpenLogFileForReading(options.input);
+    if (!in) {
+        Print(stderr, std::string(kCantOpenFile) + "\n");
+        return kExitFailed;
+    }
+    const bool toStdout = options.output == "-";
+    CaptureFileWriter file;
+    if (!toStdout && file.Open(options.output) != FileOutcome::Ok) {
+        Print(stderr, std::string(kCantOpenCreateFile) + "\n");
+        return kExitFailed;
+    }
+    FrameExportWriter writer(options.format, [&](std::string_view bytes) {
+        if (toStdout)
+            return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size();
+        return file.Write(bytes);
+    });
+    const ExportOutcome outcome = ExportCaptureFile(in.get(), options.frames, writer);
+    if (outcome.damagedLines > 0)
+        Print(stderr,
+              std::string(kDamagedLinesSkipped) + std::to_string(outcome.damagedLines) + "\n");
+    if (outcome.untimedLines > 0)
+        Print(stderr, "quillon-cli: lines whose timestamp is not a time, given the time "
+                      "before them: " +
+                          std::to_string(outcome.untimedLines) + "\n");
+    if (outcome.status == ExportOutcome::Status::ReadRefused) {
+        file.Abandon();
+        Print(stderr, "quillon-cli: " + options.input + ": " + outcome.readError + "\n");
+        return kExitFailed;
+    }
+    const bool written = outcome.status == ExportOutcome::Status::Done &&
+                         (toStdout ? std::fflush(stdout) == 0 && std::ferror(stdout) == 0
+                                   : file.Commit() == FileOutcome::Ok);
+    if (!written) {
+        file.Abandon();
+        Print(stderr, std::string(kCantWriteFile) + "\n");
         return kExitFailed;
     }
     return kExitDone;
@@ -136,6 +207,8 @@ int main(int argc, char** argv)
     const std::vector<std::string_view> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     if (!args.empty() && args[0] == "listen")
         return Listen(std::span(args).subspan(1));
+    if (!args.empty() && args[0] == "export")
+        return Export(std::span(args).subspan(1));
     const cli::ParsedCommand command = cli::ParseCommand(args);
     switch (command.kind) {
     case cli::ParsedCommand::Kind::Help:

@@ -178,6 +178,7 @@ std::string_view UsageText()
            "                          [--detail N [--order K]] [--save OUT.mlog]\n"
            "                          [--frames device|standard]\n"
            "       quillon-cli listen PORT [options]   (quillon-cli listen --help)\n"
+           "       quillon-cli export IN (--pcap OUT | --csv OUT)   (quillon-cli export --help)\n"
            "       quillon-cli --help\n";
 }
 
@@ -189,9 +190,13 @@ std::string_view HelpText()
            "                          [--detail N [--order K]] [--save OUT.mlog]\n"
            "                          [--frames device|standard]\n"
            "       quillon-cli listen PORT [options]   (see quillon-cli listen --help)\n"
+           "       quillon-cli export IN (--pcap OUT | --csv OUT)   (see quillon-cli export "
+           "--help)\n"
            "\n"
            "replay loads a capture log file as the monitor's Load File does and prints the\n"
-           "Frame-list lines, one per line.\n"
+           "Frame-list lines, one per line. A pcap capture file (link type 252 as export\n"
+           "writes it, or 147 with one frame per packet) loads the same way, each packet one\n"
+           "record; a pcap file that cannot be read whole is refused with the reason.\n"
            "\n"
            "  --function F   print the Filtered-list lines for function filter F (0 to 255)\n"
            "  --node N       print the Filtered-list lines for node filter N (0 to 255)\n"

@@ -49,7 +49,7 @@ protected:
     }
 
     test::InTemporaryFolder m_folder;
-    test::ScriptedPrompts m_prompts;
+    ScriptedPrompts m_prompts;
     test::ManualClock m_clock;
     test::FeedDeviceLayer m_devices;
     RegFuncs m_store{m_folder.FilePath("settings.ini"), QSettings::IniFormat};

@@ -4,6 +4,8 @@
 #include <vector>
 
 #include <QClipboard>
+#include <QFile>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -68,7 +70,7 @@ protected:
     }
 
     test::InTemporaryFolder m_folder;
-    test::ScriptedPrompts m_prompts;
+    ScriptedPrompts m_prompts;
     test::ScriptedPortOpener m_opener;
     test::MemorySettingsStore m_settings;
     test::ManualClock m_clock;
@@ -450,8 +452,8 @@ TEST_F(MonitorWindowTest, HelpButtonF1AndTheContextMenuLeadToTheAboutBox)
         QStringList entries;
         for (const QAction* action : menu->actions())
             entries << action->text();
-        EXPECT_EQ(entries,
-                  (QStringList{"&Copy", "", "Standard Modbus Frames", "", "&About Quillon..."}));
+        EXPECT_EQ(entries, (QStringList{"&Copy", "", "&Export...", "Standard Modbus Frames", "",
+                                        "&About Quillon..."}));
         WhenModal(expectAbout);
         menu->setActiveAction(menu->actions().back());
         QTest::keyClick(menu, Qt::Key_Return);
@@ -548,6 +550,57 @@ TEST_F(MonitorWindowTest, ContextMenuChoosesTheFrameModelOfTheNextLoadAndRemembe
     EXPECT_EQ(window->GetMonitor().ChosenFrameModel(), FrameModelKind::Standard);
     toggleStandardFrames(true);
     EXPECT_EQ(window->GetMonitor().ChosenFrameModel(), FrameModelKind::Device);
+}
+
+TEST_F(MonitorWindowTest, ContextMenuExportWritesTheCaptureInTheChosenFormat)
+{
+    auto window = MakeWindow();
+    LoadThreeFrames(*window);
+    const auto exportTo = [&](const QString& filter, const QString& path) {
+        QTimer::singleShot(20, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            ASSERT_NE(menu, nullptr);
+            WhenModal([&](QWidget* modal) {
+                auto* dialog = qobject_cast<QFileDialog*>(modal);
+                ASSERT_NE(dialog, nullptr);
+                EXPECT_EQ(dialog->nameFilters(),
+                          QStringList({"Wireshark capture (*.pcap)", "CSV (*.csv)"}));
+                dialog->selectNameFilter(filter);
+                dialog->selectFile(path);
+                static_cast<QDialog*>(dialog)->accept(); // the dialog's own accept, as OK
+            });
+            menu->setActiveAction(menu->findChild<QAction*>("exportCapture"));
+            QTest::keyClick(menu, Qt::Key_Return);
+        });
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5),
+                                window->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(window.get(), &event);
+    };
+    const auto contents = [](const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+
+    exportTo("CSV (*.csv)", m_folder.FilePath("three"));
+    const QList<QByteArray> rows = contents(m_folder.FilePath("three.csv")).split('\n');
+    ASSERT_EQ(rows.size(), 5); // the header row, three frames, nothing after the last CR LF
+    EXPECT_TRUE(rows[0].startsWith("time,tag,node,function"));
+    EXPECT_TRUE(rows[3].contains(",Q,2,16,"));
+
+    exportTo("Wireshark capture (*.pcap)", m_folder.FilePath("three"));
+    const QByteArray pcap = contents(m_folder.FilePath("three.pcap"));
+    EXPECT_TRUE(pcap.startsWith(QByteArray("\xD4\xC3\xB2\xA1", 4)));
+    EXPECT_EQ(pcap.size(), 24 + 3 * (16 + 13) + 8 + 9 + 11);
+    EXPECT_TRUE(m_prompts.messages.empty());
+
+    // A file that cannot be made is reported as Save reports it.
+    EXPECT_EQ(window->GetMonitor().ExportCapture(
+                  m_folder.FilePath("missing/three.csv").toStdString(), ExportFormat::Csv),
+              FileOutcome::OpenFailed);
+    ASSERT_EQ(m_prompts.messages.size(), 1u);
+    EXPECT_EQ(m_prompts.messages[0].caption, "File Open Error");
+    EXPECT_EQ(m_prompts.messages[0].text, "Can't Open/Create File");
+    EXPECT_TRUE(m_routes.empty());
 }
 
 } // namespace

@@ -265,5 +265,153 @@ TEST(ReplayCli, LeavesTheFolderItRunsInUntouched)
     EXPECT_TRUE(std::filesystem::is_empty(dir.File("here")));
 }
 
+// A pcap file: byte order, time unit and link type, then raw packets (data and stored length).
+std::string Pcap(bool bigEndian,
+                 bool nanoseconds,
+                 std::uint32_t linkType,
+                 const std::vector<std::pair<std::string, std::uint32_t>>& packets)
+{
+    std::string out;
+    const auto put = [&](std::uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i) {
+            const int shift = bigEndian ? 8 * (bytes - 1 - i) : 8 * i;
+            out.push_back(static_cast<char>((value >> shift) & 0xFFU));
+        }
+    };
+    put(nanoseconds ? 0xA1B23C4D : 0xA1B2C3D4, 4);
+    put(2, 2);
+    put(4, 2);
+    for (const std::uint32_t field : {0U, 0U, 65535U, linkType})
+        put(field, 4);
+    std::uint32_t second = 1330938247;
+    for (const auto& [data, stored] : packets) {
+        put(second++, 4);
+        put(nanoseconds ? 8000000 : 8000, 4);
+        put(stored, 4);
+        put(stored, 4);
+        out += data;
+    }
+    return out;
+}
+
+TEST(ExportCli, ReadsForeignPcapFilesAndRefusesBadOnesLeavingNoOutput)
+{
+    TempDir dir;
+    const std::string query("\x01\x03\x00\x00\x00\x0A\xC5\xCD", 8);
+    const std::string answer("\x01\x83\x02\xC0\xF1", 5);
+    const std::vector<std::pair<std::string, std::uint32_t>> two{{query, 8}, {answer, 5}};
+    const std::string tags = std::string("\x00\x0C\x00\x05mbrtu\x00\x00\x00\x00", 13);
+    const std::string lines =
+        "(Q) Read Holding Regs: Node = 1 : Address = 0 : Registers 5 : Bytes = 8\n"
+        "(R) Read Holding Regs: Node = 1 : Bytes = 5 (Error 2)\n";
+    const struct
+    {
+        const char* what;
+        std::string input;
+        int status;
+        std::string err; // the start of the message after the file name
+    } cases[] = {
+        {"big-endian", Pcap(true, false, 147, two), 0, ""},
+        {"nanoseconds", Pcap(false, true, 147, two), 0, ""},
+        {"exported", Pcap(false, false, 252, {{tags + query, 21}, {tags + answer, 18}}), 0, ""},
+        {"truncated", Pcap(false, false, 147, two).substr(0, 24 + 24 + 10), 1,
+         "the file ends inside packet 2"},
+        {"ethernet", Pcap(false, false, 1, two), 1, "link type 1 does not carry"},
+        {"603 bytes", Pcap(false, false, 147, {{query, 8}, {std::string(603, 'x'), 603}}), 1,
+         "packet 2 holds 603 bytes"},
+        {"zero length", Pcap(false, false, 147, {{query, 8}, {"", 0}}), 1,
+         "packet 2 holds no frame byte"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string in = dir.Write("in.pcap", c.input);
+        const std::string out = dir.Write("out.csv", "earlier\n");
+        const CliRun exported = RunCli(dir, {"export", in, "--csv", out});
+        const CliRun replayed = RunCli(dir, {"replay", in});
+        EXPECT_EQ(exported.status, c.status);
+        EXPECT_EQ(replayed.status, c.status);
+        if (c.status != 0) {
+            const std::string message = "quillon-cli: " + in + ": " + c.err;
+            EXPECT_EQ(exported.err.substr(0, message.size()), message);
+            EXPECT_EQ(replayed.err.substr(0, message.size()), message);
+            EXPECT_EQ(replayed.out, "");
+            EXPECT_EQ(ReadWholeFile(out), "earlier\n");
+        } else {
+            // Each packet's time becomes its line's timestamp text, 8 ms after its second.
+            std::string stripped;
+            for (const std::string& line : SplitLines(replayed.out))
+                stripped += line.substr(line.find(".008  ") + 6);
+            EXPECT_EQ(stripped, lines);
+            EXPECT_EQ(exported.err, "");
+            const std::vector<std::string> rows = SplitLines(ReadWholeFile(out));
+            ASSERT_EQ(rows.size(), 3u);
+            EXPECT_NE(rows[2].find(",R,1,3,Read Holding Regs,2,,,5,1,"), std::string::npos);
+        }
+        std::set<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.File("")))
+            names.insert(entry.path().filename().string());
+        EXPECT_EQ(names, (std::set<std::string>{"in.pcap", "out.csv", "stderr", "stdout"}));
+    }
+}
+
+TEST(ExportCli, WritesTheOutputWholeOrReportsWhyNot)
+{
+    TempDir dir;
+    const std::string earlier = dir.Write("earlier.pcap", "earlier");
+    const struct
+    {
+        std::vector<std::string> args;
+        std::string prefix;
+        int status;
+        std::string err;
+    } cases[] = {
+        {{"export", kSample, "--pcap", dir.File("sample.pcap")}, "", 0, ""},
+        {{"export", dir.File("missing.mlog"), "--pcap", earlier}, "", 1, "Can't Open File\n"},
+        {{"export", kSample, "--csv", dir.File("missing/out.csv")},
+         "",
+         1,
+         "Can't Open/Create File\n"},
+        {{"export", kSample, "--csv", earlier}, "ulimit -f 1; ", 1, "Can't Write File\n"},
+        {{"export", kSample}, "", 2, "quillon-cli: export needs an output"},
+        {{"export", kSample, "--pcap", "a", "--csv", "b"}, "", 2, "quillon-cli: give one output"},
+        {{"export", kSample, "--pcap", "a", "--frames", "odd"},
+         "",
+         2,
+         "quillon-cli: option --frames takes device or standard"},
+    };
+    for (const auto& c : cases) {
+        const CliRun run = RunCli(dir, c.args, c.prefix);
+        EXPECT_EQ(run.status, c.status) << c.args.back();
+        EXPECT_EQ(run.err.substr(0, c.err.size()), c.err) << c.args.back();
+    }
+    EXPECT_EQ(ReadWholeFile(earlier), "earlier");
+
+    // A line whose timestamp is not a time takes the time before it, and is counted.
+    const std::string untimed =
+        dir.Write("untimed.mlog", "00,05,01,83,02,C0,F1,Feb 16 2012 13:30:42.075  \r\n"
+                                  "00,05,01,83,02,C0,F1,noon  \r\n00,05,01,83,02,C0,F1,Feb 16 2012 "
+                                  "13:30:43.000  \r\n");
+    const CliRun csv = RunCli(dir, {"export", untimed, "--csv", "-"}, "TZ=UTC0 ");
+    EXPECT_EQ(csv.status, 0);
+    EXPECT_EQ(csv.err, "quillon-cli: lines whose timestamp is not a time, given the time before "
+                       "them: 1\n");
+    const std::vector<std::string> rows = SplitLines(csv.out);
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[2].substr(0, 30), "2012-02-16T13:30:42.075+00:00,");
+    EXPECT_EQ(rows[3].substr(0, 30), "2012-02-16T13:30:43.000+00:00,");
+    std::filesystem::remove(untimed);
+
+    // The pcap export of the sample: its header, then one packet per Frame-list line.
+    const std::string pcap = ReadWholeFile(dir.File("sample.pcap"));
+    EXPECT_EQ(pcap.substr(0, 4), "\xD4\xC3\xB2\xA1");
+    const CliRun toStdout = RunCli(dir, {"export", kSample, "--pcap", "-"});
+    EXPECT_EQ(toStdout.status, 0);
+    EXPECT_EQ(toStdout.out, pcap);
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.File("")))
+        names.insert(entry.path().filename().string());
+    EXPECT_EQ(names, (std::set<std::string>{"earlier.pcap", "sample.pcap", "stderr", "stdout"}));
+}
+
 } // namespace
 } // namespace quillon

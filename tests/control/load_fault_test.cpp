@@ -156,7 +156,7 @@ TEST(LoadFaults, StreamsWithoutEndAreNotOpened)
 
 TEST(LoadFaults, AFileGoneBetweenTheDialogAndTheOpenLeavesTheRunGoing)
 {
-    struct GoneAfterChoice : test::ScriptedPrompts
+    struct GoneAfterChoice : ScriptedPrompts
     {
         std::function<void(const std::string&)> afterChoice;
         std::optional<std::string> ChooseFile(const FileDialogRequest& request) override

@@ -1,7 +1,7 @@
+#include <gtest/gtest.h>
+
 #include "control/log_file.h"
 #include "support/capture_rig.h"
-
-#include <gtest/gtest.h>
 
 namespace quillon {
 namespace {
@@ -132,6 +132,19 @@ TEST(LogFile, ReadsAtMostTheLineLimitCountingEmptyAndDamagedLines)
     EXPECT_EQ(back.frames.size(), 2000u);
     EXPECT_EQ(back.timestamps.back(), "1999");
     EXPECT_EQ(back.linesRead, 2000);
+
+    // The streaming reader of exports has no limit: every line of the same file, damaged ones
+    // counted.
+    const LogFile file = OpenLogFileForReading(dir.Write("many.mlog", many + "bad\n" + kLine));
+    std::vector<std::string> streamed;
+    const StreamLogResult all = StreamLogFile(file.get(), [&](const ParsedLogLine& line) {
+        streamed.emplace_back(line.timestamp);
+        return true;
+    });
+    EXPECT_EQ(streamed.size(), 2501u);
+    EXPECT_EQ(streamed[2499], "2499");
+    EXPECT_EQ(all.linesRead, 2502u);
+    EXPECT_EQ(all.damagedLines, 1u);
 
     const ReadBack sparse =
         ReadContent(dir, std::string(1998, '\n') + "bad\n" + kLine + "a\n" + kLine + "b\n");

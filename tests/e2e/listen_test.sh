@@ -3,7 +3,8 @@
 # mbpoll as the master, the pymodbus slave answering units 1 and 2, exceptions and a silent
 # unit. Every query and response must be listed in order with the right tag, name, node,
 # address and byte counts, without a CRC error; the listener must have read every byte that
-# passed; the saved capture file must replay to the same lines; and no backup file is written.
+# passed; the saved capture file must replay to the same lines; the live pcap file must hold
+# every listed frame as tshark decodes it; and no backup file is written.
 #
 #   tests/e2e/listen_test.sh BUILD_FOLDER
 set -euo pipefail
@@ -14,11 +15,11 @@ rounds=${QUILLON_E2E_ROUNDS:-25}
 source "$(dirname "$0")/e2e_lib.sh"
 
 need_listen
-need_tools mbpoll timeout "$python"
+need_tools mbpoll timeout tshark "$python"
 
 # Paced like a real 38400 8N1 line: peer0 the master, peer1 the slave, peer2 the monitor.
 start_bus 3 --baud 38400 --format 8N1
-start_listener 2 --parity N --save "$work/capture.mlog" --stats
+start_listener 2 --parity N --save "$work/capture.mlog" --pcap "$work/capture.pcap" --stats
 start_slave 1 1,2
 
 "$root/tools/poll_demo.sh" "$work/bus/peer0" --rounds "$rounds" --seconds 100 --units "1 2" \
@@ -52,6 +53,15 @@ cmp -s "$work/listen.out" "$work/replayed.txt" ||
     fail "the capture file replays to other lines: $(diff "$work/listen.out" "$work/replayed.txt" | head)"
 [ ! -e "$work/listen/Backup.mlog" ] || fail "the listener wrote a backup file"
 
+# The pcap file written as the lines were listed: one packet per line, as tshark decodes it, with
+# the node, function, CRC status and time of the line's frame (told by the CSV export of the
+# saved capture, whose lines are the listed ones).
+"$cli" export "$work/capture.mlog" --csv "$work/capture.csv" 2> "$work/export.err" ||
+    fail "CSV export of the capture file: $(cat "$work/export.err")"
+"$python" "$root/tests/e2e/check_export.py" --lines "$work/listen.out" --csv "$work/capture.csv" \
+    --pcap "$work/capture.pcap" --mlog "$work/capture.mlog" > "$work/pcap.check" 2>&1 ||
+    fail "the live pcap file: $(cat "$work/pcap.check")"
+
 # The listener read every byte that the master and the slave put on the line.
 stop_process "$slave"
 stop_process "$bus" INT
@@ -64,4 +74,5 @@ carried=$((${master%% *} + ${slave_sent%% *}))
     fail "the monitor's peer sent/received/missed '$monitor', the line carried $carried"
 grep -q " $carried bytes read in " "$work/listen.err" ||
     fail "the listener read other than $carried bytes: $(tail -n 1 "$work/listen.err")"
-echo "PASS: $transactions transactions, $want lines, $carried bytes, replayed the same"
+echo "PASS: $transactions transactions, $want lines, $carried bytes, replayed the same;" \
+    "$(cat "$work/pcap.check")"

@@ -100,7 +100,7 @@ struct MonitorWorld
     }
 
     MemoryMonitorControls controls;
-    test::ScriptedPrompts prompts;
+    ScriptedPrompts prompts;
     ScriptedLineOpener opener;
     test::ManualTimer timer;
     test::ManualClock clock;

@@ -133,7 +133,7 @@ struct LoadingMonitor
     LoadingMonitor() { monitor.Initialise(); }
 
     MemoryMonitorControls controls;
-    test::ScriptedPrompts prompts;
+    ScriptedPrompts prompts;
     test::ScriptedPortOpener opener;
     test::ManualTimer timer;
     test::ManualClock clock;

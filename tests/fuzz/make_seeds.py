@@ -5,6 +5,7 @@ Run from anywhere; the files go to corpus/<target>/ beside this script. Seeds ar
 few: the fuzzer grows its own corpus from them at run time.
 """
 import pathlib
+import struct
 
 
 def crc(body: bytes) -> bytes:
@@ -60,6 +61,20 @@ def passes(*reads: bytes, cut: int = 0) -> bytes:
     return ops
 
 
+def pcap(frames, link: int = 252, big: bool = False, nano: bool = False) -> bytes:
+    """A pcap file of the frames, one per packet; link type 252 names the RTU dissector."""
+    order = ">" if big else "<"
+    magic = 0xA1B23C4D if nano else 0xA1B2C3D4
+    out = struct.pack(order + "IHHiIII", magic, 2, 4, 0, 0, 65535, link)
+    for i, frame in enumerate(frames):
+        data = frame
+        if link == 252:
+            data = struct.pack(">HH", 12, 5) + b"mbrtu" + struct.pack(">HH", 0, 0) + frame
+        fraction = i * (1000000 if nano else 1000)
+        out += struct.pack(order + "IIII", 1330938247, fraction, len(data), len(data)) + data
+    return out
+
+
 def main() -> None:
     root = pathlib.Path(__file__).resolve().parent / "corpus"
     f = FRAMES
@@ -95,6 +110,13 @@ def main() -> None:
             + passes(f["read_holding_response"]) + bytes([7, 0]) + passes(f["exception"]),
             "damaged_then_good": passes(f["damaged_crc"] + f["read_holding_query"])
             + bytes([4]) + passes(f["report_slave_id"]),
+        },
+        "pcap_reader": {
+            "exported": pcap([f["read_holding_query"], f["read_holding_response"],
+                              f["damaged_crc"], f["exception"]]),
+            "user0_big_endian_nano": pcap([f["node3_query"], f["node3_response"]], link=147,
+                                          big=True, nano=True),
+            "cut_short": pcap([f["two_floats"], f["ram_dump"]])[:-3],
         },
         "register_decode": {name: bytes([i % 16]) + frame
                             for i, (name, frame) in enumerate(f.items())},

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "control/scripted_prompts.h"
 #include "seams/clock.h"
 #include "seams/serial_line.h"
 #include "seams/port_settings.h"
@@ -126,48 +127,6 @@ public:
             return nullptr;
         feed->closed = false;
         return std::make_unique<MemorySerialLine>(feed);
-    }
-};
-
-// Answers questions and file dialogs from queues, and records every message shown.
-class ScriptedPrompts : public Prompts
-{
-public:
-    struct Message
-    {
-        std::string caption;
-        std::string text;
-    };
-    std::vector<Message> messages;
-    std::vector<Message> questions;
-    std::deque<Answer> answers;                   // empty: Cancel
-    std::deque<std::optional<std::string>> files; // empty: the dialog is cancelled
-    std::vector<FileDialogRequest> fileRequests;
-    std::function<void()> onQuestion; // called as a question is shown, before it is answered
-
-    void ShowMessage(const std::string& caption, const std::string& text) override
-    {
-        messages.push_back({caption, text});
-    }
-    Answer AskYesNoCancel(const std::string& caption, const std::string& text) override
-    {
-        questions.push_back({caption, text});
-        if (onQuestion)
-            onQuestion();
-        if (answers.empty())
-            return Answer::Cancel;
-        const Answer a = answers.front();
-        answers.pop_front();
-        return a;
-    }
-    std::optional<std::string> ChooseFile(const FileDialogRequest& request) override
-    {
-        fileRequests.push_back(request);
-        if (files.empty())
-            return std::nullopt;
-        auto f = files.front();
-        files.pop_front();
-        return f;
     }
 };
 

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+
+#include "capture/frame_info.h"
+#include "control/capture_export.h"
+#include "control/log_file.h"
+
+namespace quillon::cli {
+
+// The live pcap file of `listen --pcap`: its header is written when it is opened, and every
+// listed frame is one packet, flushed at once, so the file reads whole whenever the capture
+// stops. After the first failure nothing more is written.
+class ListenPcapFile
+{
+public:
+    // Creates or empties the file and writes its header. False, with the reason in Error().
+    [[nodiscard]] bool Open(const std::string& path);
+    [[nodiscard]] bool IsOpen() const { return m_file != nullptr; }
+    // One listed frame as a packet, at the frame's time.
+    [[nodiscard]] bool Write(std::span<const std::uint8_t> frame, const FrameInfo& info);
+    // Closes the file; false, with the reason in Error(), when it failed.
+    [[nodiscard]] bool Close();
+
+    [[nodiscard]] bool Failed() const { return !m_error.empty(); }
+    [[nodiscard]] const std::string& Error() const { return m_error; }
+
+private:
+    void Fail();
+
+    LogFile m_file;
+    std::string m_path;
+    std::unique_ptr<FrameExportWriter> m_writer;
+    std::string m_error;
+};
+
+} // namespace quillon::cli
