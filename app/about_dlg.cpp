@@ -21,6 +21,8 @@ namespace {
 
 constexpr std::array kIconSizes{16, 24, 32, 48, 64, 128, 256};
 constexpr int kAboutIconPixels = 32;
+constexpr int kTextWidth = 114;
+constexpr int kOkWidth = 50;
 
 const char* const kHelpText =
     "Quillon listens to a Modbus RTU line and never transmits.\n\n"
@@ -51,29 +53,34 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
-    const DialogUnits units = DialogUnits::FromFont(font());
-
     auto* icon = new QLabel(this);
     icon->setObjectName(QStringLiteral("aboutIcon"));
     icon->setPixmap(QuillonIcon().pixmap(kAboutIconPixels, kAboutIconPixels));
-    icon->setGeometry(
-        QRect(units.Rect(14, 14, 0, 0).topLeft(), QSize(kAboutIconPixels, kAboutIconPixels)));
 
     auto* name = new QLabel(QStringLiteral("Quillon, Version 1.0"), this);
     name->setObjectName(QStringLiteral("aboutName"));
-    name->setGeometry(units.Rect(42, 14, 114, 8));
 
     auto* line = new QLabel(QStringLiteral("Passive Modbus RTU bus monitor"), this);
     line->setObjectName(QStringLiteral("aboutLine"));
-    line->setGeometry(units.Rect(42, 26, 114, 8));
 
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QStringLiteral("aboutOk"));
-    ok->setGeometry(units.Rect(113, 41, 50, 14));
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 
-    setFixedSize(units.Size(170, 62));
+    const auto place = [=, this](const DialogUnits& units) {
+        icon->setGeometry(
+            QRect(units.Rect(14, 14, 0, 0).topLeft(), QSize(kAboutIconPixels, kAboutIconPixels)));
+        name->setGeometry(units.Rect(42, 14, kTextWidth, 8));
+        line->setGeometry(units.Rect(42, 26, kTextWidth, 8));
+        ok->setGeometry(units.Rect(113, 41, kOkWidth, 14));
+        setFixedSize(units.Size(170, 62));
+    };
+    const FittedText texts[] = {{name, kTextWidth, name->text()},
+                                {line, kTextWidth, line->text()},
+                                {ok, kOkWidth, ok->text()}};
+    const DialogUnits units = PlaceFitting(DialogUnits::FromFont(font()), place, texts);
+    setProperty("dialogUnitsXBase", units.XBase());
 }
 
 void ShowQuillonHelp(QWidget* parent)

@@ -1,11 +1,15 @@
 #include "app/port_setup_dialog.h"
 
+#include <utility>
+#include <vector>
+
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QPushButton>
 
 #include "app/about_dlg.h"
 #include "app/dialog_units.h"
+#include "app/qt_controls.h"
 #include "port/system_ports.h"
 
 namespace quillon {
@@ -14,6 +18,8 @@ namespace {
 
 constexpr int kSetupWidth = 186;
 constexpr int kSetupHeight = 114;
+constexpr int kButtonX = 129;
+constexpr int kButtonWidth = 50;
 
 struct ComboPlace
 {
@@ -30,27 +36,25 @@ constexpr ComboPlace kBaudCombo{1018, "baudCombo", 7, 39, 60};
 constexpr ComboPlace kParityCombo{1019, "parityCombo", 7, 63, 59};
 constexpr ComboPlace kStopBitsCombo{1020, "stopBitsCombo", 99, 64, 67};
 
-QComboBox* MakeCombo(QWidget* parent, const DialogUnits& units, const ComboPlace& place)
+QComboBox* MakeCombo(QWidget* parent, const ComboPlace& place)
 {
-    auto* combo = new QComboBox(parent);
+    auto* combo = new WholeEntriesComboBox(parent);
     combo->setObjectName(QString::fromLatin1(place.objectName));
     combo->setProperty("controlId", place.id);
-    const QRect rect = units.Rect(place.x, place.y, place.width, 0);
-    combo->setGeometry(rect.x(), rect.y(), rect.width(), combo->sizeHint().height());
     return combo;
 }
 
-QPushButton* MakeButton(QWidget* parent,
-                        const DialogUnits& units,
-                        int id,
-                        const char* objectName,
-                        const char* text,
-                        int y)
+void Place(QComboBox& combo, const DialogUnits& units, const ComboPlace& place)
+{
+    const QRect rect = units.Rect(place.x, place.y, place.width, 0);
+    combo.setGeometry(rect.x(), rect.y(), rect.width(), combo.sizeHint().height());
+}
+
+QPushButton* MakeButton(QWidget* parent, int id, const char* objectName, const char* text)
 {
     auto* button = new QPushButton(QString::fromLatin1(text), parent);
     button->setObjectName(QString::fromLatin1(objectName));
     button->setProperty("controlId", id);
-    button->setGeometry(units.Rect(129, y, 50, 14));
     return button;
 }
 
@@ -96,13 +100,12 @@ PortSetup::PortSetup(PortProbe probe, QWidget* parent) : QDialog(parent), m_prob
 
 void PortSetup::BuildControls()
 {
-    const DialogUnits units = DialogUnits::FromFont(font());
-    m_ok = MakeButton(this, units, 1, "okButton", "OK", 7);
-    m_cancel = MakeButton(this, units, 2, "cancelButton", "Cancel", 22);
-    m_port = MakeCombo(this, units, kPortCombo);
-    m_baud = MakeCombo(this, units, kBaudCombo);
-    m_parity = MakeCombo(this, units, kParityCombo);
-    m_stopBits = MakeCombo(this, units, kStopBitsCombo);
+    m_ok = MakeButton(this, 1, "okButton", "OK");
+    m_cancel = MakeButton(this, 2, "cancelButton", "Cancel");
+    m_port = MakeCombo(this, kPortCombo);
+    m_baud = MakeCombo(this, kBaudCombo);
+    m_parity = MakeCombo(this, kParityCombo);
+    m_stopBits = MakeCombo(this, kStopBitsCombo);
 
     // Neither button is the default one; the dialog decides what Enter does.
     m_ok->setAutoDefault(false);
@@ -115,7 +118,33 @@ void PortSetup::BuildControls()
 
     connect(m_ok, &QPushButton::clicked, this, &QDialog::accept);
     connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
-    setFixedSize(units.Size(kSetupWidth, kSetupHeight));
+    PlaceToFit();
+}
+
+void PortSetup::PlaceToFit()
+{
+    const auto place = [this](const DialogUnits& units) {
+        m_ok->setGeometry(units.Rect(kButtonX, 7, kButtonWidth, 14));
+        m_cancel->setGeometry(units.Rect(kButtonX, 22, kButtonWidth, 14));
+        Place(*m_port, units, kPortCombo);
+        Place(*m_baud, units, kBaudCombo);
+        Place(*m_parity, units, kParityCombo);
+        Place(*m_stopBits, units, kStopBitsCombo);
+        setFixedSize(units.Size(kSetupWidth, kSetupHeight));
+    };
+    // The buttons' captions and every entry of the combos, as they are filled now.
+    std::vector<FittedText> texts{{m_ok, kButtonWidth, m_ok->text()},
+                                  {m_cancel, kButtonWidth, m_cancel->text()}};
+    const std::pair<QComboBox*, int> combos[] = {{m_port, kPortCombo.width},
+                                                 {m_baud, kBaudCombo.width},
+                                                 {m_parity, kParityCombo.width},
+                                                 {m_stopBits, kStopBitsCombo.width}};
+    for (const auto& [combo, width] : combos) {
+        for (int i = 0; i < combo->count(); ++i)
+            texts.push_back(FittedText{combo, width, combo->itemText(i)});
+    }
+    const DialogUnits units = PlaceFitting(DialogUnits::FromFont(font()), place, texts);
+    setProperty("dialogUnitsXBase", units.XBase());
 }
 
 void PortSetup::Load(const PortSetupChoices& choices)
@@ -134,6 +163,8 @@ PortSetupChoices PortSetup::Current() const
 bool PortSetup::Exec(PortSetupTexts& texts)
 {
     Load(PreparePortSetup(texts, m_probe(texts.port)));
+    // The ports present now may have longer names than the template's width was made for.
+    PlaceToFit();
     m_ok->setFocus();
     if (exec() != QDialog::Accepted)
         return false;

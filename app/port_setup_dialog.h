@@ -37,6 +37,9 @@ protected:
 
 private:
     void BuildControls();
+    // Places the controls at the template's dialog units, widened where a caption or an entry
+    // would not fit.
+    void PlaceToFit();
     void Load(const PortSetupChoices& choices);
     [[nodiscard]] PortSetupChoices Current() const;
 

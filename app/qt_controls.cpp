@@ -1,9 +1,11 @@
 #include "app/qt_controls.h"
 
+#include <QAbstractItemView>
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QString>
+#include <QStyle>
 
 namespace quillon {
 
@@ -55,10 +57,25 @@ void MakeEditable(QComboBox& combo)
                      [&combo] { ShowTextFromStart(combo); });
 }
 
+void FitPopupToEntries(QComboBox& combo)
+{
+    QAbstractItemView* view = combo.view();
+    int width = view->sizeHintForColumn(0) + 2 * view->frameWidth();
+    if (combo.count() > combo.maxVisibleItems())
+        width += view->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, view);
+    view->setMinimumWidth(width);
+}
+
+void WholeEntriesComboBox::showPopup()
+{
+    FitPopupToEntries(*this);
+    QComboBox::showPopup();
+}
+
 void CloseUpComboBox::showPopup()
 {
     m_popupShown = true;
-    QComboBox::showPopup();
+    WholeEntriesComboBox::showPopup();
 }
 
 void CloseUpComboBox::hidePopup()
@@ -79,7 +96,12 @@ void QtListBox::Clear()
 int QtListBox::Add(const std::string& text)
 {
     const QSignalBlocker blocker(m_widget);
+    const QScrollBar* bar = m_widget.verticalScrollBar();
+    const bool follow = m_follow == FollowNewest::UnlessUserMovedIt &&
+                        m_widget.selectedItems().isEmpty() && bar->value() >= bar->maximum();
     m_widget.addItem(ToQt(text));
+    if (follow)
+        m_widget.scrollToBottom();
     return m_widget.count() - 1;
 }
 

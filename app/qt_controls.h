@@ -23,12 +23,25 @@ protected:
     void updateGeometries() override;
 };
 
-// A combo box that reports the closing of its drop-down list, whether or not the user chose.
-class CloseUpComboBox : public QComboBox
+// Makes the drop-down list of a combo box wide enough for each of its entries, also when the
+// box itself is narrower.
+void FitPopupToEntries(QComboBox& combo);
+
+// A combo box whose drop-down list shows every entry whole.
+class WholeEntriesComboBox : public QComboBox
 {
     Q_OBJECT
 public:
     using QComboBox::QComboBox;
+    void showPopup() override;
+};
+
+// A combo box that reports the closing of its drop-down list, whether or not the user chose.
+class CloseUpComboBox : public WholeEntriesComboBox
+{
+    Q_OBJECT
+public:
+    using WholeEntriesComboBox::WholeEntriesComboBox;
     void showPopup() override;
     void hidePopup() override;
 
@@ -57,11 +70,22 @@ protected:
 // Gives a combo box an edit field that never adds what is typed to its list.
 void MakeEditable(QComboBox& combo);
 
+// Whether a list scrolls to each line added at its end.
+enum class FollowNewest
+{
+    No,
+    // Unless the user has scrolled it away from its end or selected a line in it.
+    UnlessUserMovedIt
+};
+
 // The monitor's list box on a QListWidget. Changes made through it never notify the window.
 class QtListBox : public ListBox
 {
 public:
-    explicit QtListBox(QListWidget& widget) : m_widget(widget) {}
+    explicit QtListBox(QListWidget& widget, FollowNewest follow = FollowNewest::No)
+        : m_widget(widget), m_follow(follow)
+    {
+    }
     void Clear() override;
     int Add(const std::string& text) override;
     [[nodiscard]] int Count() const override;
@@ -71,6 +95,7 @@ public:
 
 private:
     QListWidget& m_widget;
+    FollowNewest m_follow;
 };
 
 // The monitor's combo box on a QComboBox. Adding an entry never changes the selection, and

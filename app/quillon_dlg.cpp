@@ -1,9 +1,15 @@
 #include "app/quillon_dlg.h"
 
+#include <array>
+#include <vector>
+
+#include <QAction>
+#include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -11,9 +17,14 @@
 #include "app/about_dlg.h"
 #include "app/dialog_units.h"
 #include "app/monitor_template.h"
-#include "app/qt_prompts.h"
-#include "capture/system_clock.h"
 #include "app/port_setup_dialog.h"
+#include "app/qt_prompts.h"
+#include "capture/capture_store.h"
+#include "capture/line_tables.h"
+#include "capture/summary_line.h"
+#include "capture/system_clock.h"
+#include "control/filter.h"
+#include "decode/float_order.h"
 #include "port/qt_port_opener.h"
 #include "port/qt_timer.h"
 #include "port/reg_funcs.h"
@@ -27,14 +38,80 @@ QString ToQt(std::string_view text)
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+// The widest of `texts` in the control's font.
+QString Widest(const QWidget& control, const QStringList& texts)
+{
+    QString widest;
+    int widestWidth = -1;
+    for (const QString& text : texts) {
+        const int width = TextWidth(control, text);
+        if (width > widestWidth) {
+            widest = text;
+            widestWidth = width;
+        }
+    }
+    return widest;
+}
+
+// Every text a control of the window shows that must be seen whole: its fixed texts and the
+// longest values the monitor puts into it. The lists and the file name are cut at the right
+// edge by design.
+QStringList LongestTexts(const ControlTemplate& control, const QWidget& widget)
+{
+    QStringList texts;
+    if (!control.text.empty())
+        texts << ToQt(control.text);
+    switch (control.id) {
+    case kIdPause:
+        texts << QStringLiteral("Continue");
+        break;
+    case kIdSamples:
+        texts << QStringLiteral("Samples = %1").arg(kCaptureLimit);
+        break;
+    case kIdFloatOrder:
+        for (const std::string_view entry : kFloatOrderTexts)
+            texts << ToQt(entry);
+        break;
+    case kIdFunctionFilter: {
+        texts << ToQt(kNoFunctionFilterEntry);
+        // An entry names its code and, for an exception, the exception code; the name does not
+        // depend on the exception code, so the widest exception number stands for all.
+        QStringList exceptions;
+        for (int code = 1; code <= 0xFF; ++code)
+            exceptions << QString::number(code);
+        const int widestException = Widest(widget, exceptions).toInt();
+        std::string entry;
+        for (int code = 0; code <= 0xFF; ++code) {
+            for (const int exception : {0, widestException}) {
+                BuildComboText(static_cast<std::uint8_t>(code),
+                               static_cast<std::uint8_t>(exception), entry);
+                texts << QString::fromStdString(entry);
+            }
+        }
+        break;
+    }
+    case kIdNodeFilter:
+        texts << ToQt(kNoNodeFilterEntry);
+        for (int node = 0; node < kNoValue; ++node)
+            texts << QString::number(node);
+        break;
+    default:
+        break;
+    }
+    if (texts.isEmpty())
+        return texts;
+    return QStringList{Widest(widget, texts)};
+}
+
 } // namespace
 
 CQuillonDlg::Adapters::Adapters(const Widgets& widgets)
     : frameList(*widgets.frameList), functionFilter(*widgets.functionFilter),
       nodeFilter(*widgets.nodeFilter), file(*widgets.file), fileName(*widgets.fileName),
-      filteredList(*widgets.filteredList), detailList(*widgets.detailList), go(*widgets.go),
-      pause(*widgets.pause), stop(*widgets.stop), samples(*widgets.samples),
-      floatOrder(*widgets.floatOrder), saveFile(*widgets.saveFile), loadFile(*widgets.loadFile)
+      filteredList(*widgets.filteredList, FollowNewest::UnlessUserMovedIt),
+      detailList(*widgets.detailList), go(*widgets.go), pause(*widgets.pause), stop(*widgets.stop),
+      samples(*widgets.samples), floatOrder(*widgets.floatOrder), saveFile(*widgets.saveFile),
+      loadFile(*widgets.loadFile)
 {
 }
 
@@ -109,10 +186,9 @@ CQuillonDlg::~CQuillonDlg()
 
 void CQuillonDlg::BuildControls()
 {
-    const DialogUnits units = DialogUnits::FromFont(font());
     QWidget* previous = nullptr;
+    std::vector<QWidget*> built;
     for (const ControlTemplate& control : kMonitorTemplate) {
-        const QRect place = units.Rect(control.x, control.y, control.width, control.height);
         QWidget* widget = nullptr;
         switch (control.kind) {
         case ControlKind::PushButton: {
@@ -127,8 +203,8 @@ void CQuillonDlg::BuildControls()
             break;
         case ControlKind::DropDownList:
         case ControlKind::DropDownCombo: {
-            QComboBox* combo =
-                control.id == kIdFloatOrder ? new CloseUpComboBox(this) : new QComboBox(this);
+            QComboBox* combo = control.id == kIdFloatOrder ? new CloseUpComboBox(this)
+                                                           : new WholeEntriesComboBox(this);
             if (control.kind == ControlKind::DropDownCombo)
                 MakeEditable(*combo);
             widget = combo;
@@ -147,19 +223,36 @@ void CQuillonDlg::BuildControls()
         }
         widget->setObjectName(ToQt(control.objectName));
         widget->setProperty("controlId", control.id);
-        if (qobject_cast<QComboBox*>(widget) != nullptr) {
-            // The template height of a combo box is that of its open list; closed, it is as
-            // high as its font needs.
-            widget->setGeometry(place.x(), place.y(), place.width(), widget->sizeHint().height());
-        } else {
-            widget->setGeometry(place);
-        }
+        built.push_back(widget);
         if (widget->focusPolicy() != Qt::NoFocus) {
             if (previous != nullptr)
                 setTabOrder(previous, widget);
             previous = widget;
         }
     }
+
+    const auto place = [this, &built](const DialogUnits& units) {
+        for (std::size_t i = 0; i < built.size(); ++i) {
+            const ControlTemplate& control = kMonitorTemplate[i];
+            const QRect rect = units.Rect(control.x, control.y, control.width, control.height);
+            QWidget* widget = built[i];
+            if (qobject_cast<QComboBox*>(widget) != nullptr) {
+                // The template height of a combo box is that of its open list; closed, it is as
+                // high as its font needs.
+                widget->setGeometry(rect.x(), rect.y(), rect.width(), widget->sizeHint().height());
+            } else {
+                widget->setGeometry(rect);
+            }
+        }
+        setFixedSize(units.Size(kMonitorWidth, kMonitorHeight));
+    };
+    std::vector<FittedText> texts;
+    for (std::size_t i = 0; i < built.size(); ++i) {
+        for (const QString& text : LongestTexts(kMonitorTemplate[i], *built[i]))
+            texts.push_back(FittedText{built[i], kMonitorTemplate[i].width, text});
+    }
+    const DialogUnits units = PlaceFitting(DialogUnits::FromFont(font()), place, texts);
+    setProperty("dialogUnitsXBase", units.XBase());
 
     const auto find = [this](int id) -> QObject* {
         for (QObject* child : children()) {
@@ -184,8 +277,6 @@ void CQuillonDlg::BuildControls()
     m_widgets.floatOrder = qobject_cast<CloseUpComboBox*>(find(kIdFloatOrder));
     m_widgets.saveFile = qobject_cast<QPushButton*>(find(kIdSaveFile));
     m_widgets.loadFile = qobject_cast<QPushButton*>(find(kIdLoadFile));
-
-    setFixedSize(units.Size(kMonitorWidth, kMonitorHeight));
 }
 
 void CQuillonDlg::RouteNotifications()
@@ -217,6 +308,15 @@ void CQuillonDlg::RouteNotifications()
     route(w.loadFile, &QPushButton::clicked, Route::LoadFile, &Monitor::OnLoadFile);
 
     connect(w.quit, &QPushButton::clicked, this, &CQuillonDlg::reject);
+
+    // Ctrl+C works wherever the focus is in the window, also in a list, which would otherwise
+    // copy only its current line.
+    m_copy = new QAction(QStringLiteral("&Copy"), this);
+    m_copy->setShortcut(QKeySequence::Copy);
+    m_copy->setShortcutContext(Qt::WindowShortcut);
+    addAction(m_copy);
+    connect(m_copy, &QAction::triggered, this,
+            [this] { CopyToClipboard(CopySource(focusWidget())); });
     connect(w.help, &QPushButton::clicked, this, [this] { ShowQuillonHelp(this); });
 }
 
@@ -265,26 +365,68 @@ void CQuillonDlg::keyPressEvent(QKeyEvent* event)
 
 void CQuillonDlg::contextMenuEvent(QContextMenuEvent* event)
 {
+    // The window's one menu: each command is one entry, in the order the user meets them.
+    const QListWidget* copySource = CopySource(childAt(event->pos()));
     QMenu menu(this);
     menu.setObjectName(QStringLiteral("systemMenu"));
-    QAction* about = menu.addAction(QStringLiteral("&About Quillon..."));
-    QAction* exportAction = menu.addAction(QStringLiteral("&Export..."));
-    exportAction->setObjectName(QStringLiteral("exportCapture"));
+    menu.addAction(QStringLiteral("&Copy"), QKeySequence::Copy, this,
+                   [this, copySource] { CopyToClipboard(copySource); })
+        ->setEnabled(!CopyText(copySource).isEmpty());
+    menu.addSeparator();
+    menu.addAction(QStringLiteral("&Export..."), this, &CQuillonDlg::ExportCapture)
+        ->setObjectName(QStringLiteral("exportCapture"));
     // The frame model of the next Go or Load; the capture on show keeps its lines.
-    QAction* standard = menu.addAction(QStringLiteral("Standard Modbus Frames"));
+    QAction* standard = menu.addAction(QStringLiteral("Standard Modbus Frames"), this,
+                                       [this](bool checked) { ChooseFrameModel(checked); });
     standard->setObjectName(QStringLiteral("standardFrames"));
     standard->setCheckable(true);
     standard->setChecked(m_monitor->ChosenFrameModel() == FrameModelKind::Standard);
-    QAction* chosen = menu.exec(event->globalPos());
-    if (chosen == about) {
-        ShowAbout();
-    } else if (chosen == exportAction) {
-        ExportCapture();
-    } else if (chosen == standard) {
-        const FrameModelKind kind =
-            standard->isChecked() ? FrameModelKind::Standard : FrameModelKind::Device;
-        Dispatch(Route::FrameModel, [this, kind] { m_monitor->ChooseFrameModel(kind); });
+    menu.addSeparator();
+    menu.addAction(QStringLiteral("&About Quillon..."), this, &CQuillonDlg::ShowAbout);
+    menu.exec(event->globalPos());
+}
+
+void CQuillonDlg::ChooseFrameModel(bool standard)
+{
+    const FrameModelKind kind = standard ? FrameModelKind::Standard : FrameModelKind::Device;
+    Dispatch(Route::FrameModel, [this, kind] { m_monitor->ChooseFrameModel(kind); });
+}
+
+QListWidget* CQuillonDlg::CopySource(const QWidget* near) const
+{
+    const std::array<QListWidget*, 3> lists{m_widgets.frameList, m_widgets.filteredList,
+                                            m_widgets.detailList};
+    for (QListWidget* list : lists) {
+        if (near != nullptr && (near == list || list->isAncestorOf(near)))
+            return list;
     }
+    for (QListWidget* list : {lists[0], lists[1]}) {
+        if (!list->selectedItems().isEmpty())
+            return list;
+    }
+    return m_widgets.detailList;
+}
+
+QString CQuillonDlg::CopyText(const QListWidget* list) const
+{
+    if (list == nullptr)
+        return {};
+    QStringList lines;
+    if (list == m_widgets.detailList) {
+        for (int i = 0; i < list->count(); ++i)
+            lines << list->item(i)->text();
+    } else {
+        for (const QListWidgetItem* item : list->selectedItems())
+            lines << item->text();
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+void CQuillonDlg::CopyToClipboard(const QListWidget* list) const
+{
+    const QString text = CopyText(list);
+    if (!text.isEmpty())
+        QGuiApplication::clipboard()->setText(text);
 }
 
 void CQuillonDlg::ShowAbout()

@@ -5,11 +5,13 @@
 
 #include <QDialog>
 
+#include "app/port_setup_dialog.h"
 #include "app/qt_controls.h"
 #include "control/monitor.h"
-#include "app/port_setup_dialog.h"
 
+class QAction;
 class QLabel;
+class QListWidget;
 
 namespace quillon {
 
@@ -111,11 +113,21 @@ private:
     void RouteNotifications();
     void Dispatch(Route route, const std::function<void()>& handler);
     void ShowAbout();
+    // The menu's "Standard Modbus Frames": the frame model of the next Go or Load.
+    void ChooseFrameModel(bool standard);
+    // The list the copy command takes its text from: the list at or holding `near`, else the
+    // Frame list's or the Filtered list's selected line, else the Detail list.
+    [[nodiscard]] QListWidget* CopySource(const QWidget* near) const;
+    // What copying from `list` puts on the clipboard: the selected line of the Frame or the
+    // Filtered list, or every line of the Detail list. Empty when there is nothing to copy.
+    [[nodiscard]] QString CopyText(const QListWidget* list) const;
+    void CopyToClipboard(const QListWidget* list) const;
     // The context menu's Export...: the file and format chosen here, the export and its
     // messages in the monitor.
     void ExportCapture();
 
     Widgets m_widgets;
+    QAction* m_copy = nullptr; // Ctrl+C anywhere in the window
     std::function<void(Route)> m_routeObserver;
     std::unique_ptr<Prompts> m_ownPrompts;
     PortSetup* m_portSetup = nullptr; // a child of the window, made when no opener is given

@@ -21,6 +21,9 @@ inline constexpr std::string_view kFileReadErrorCaption = "File Read Error";
 // Followed by the number of damaged lines in decimal.
 inline constexpr std::string_view kDamagedLinesSkipped = "Damaged lines skipped: ";
 
+inline constexpr std::string_view kPortErrorCaption = "Port Error";
+inline constexpr std::string_view kPortLost = "Port Lost - capture stopped";
+
 inline constexpr std::string_view kSaveDataCaption = "Save Data";
 inline constexpr std::string_view kSaveDataQuestion = "Save current data to file?";
 

@@ -33,7 +33,8 @@ Monitor::Monitor(MonitorDependencies deps, MonitorOptions options)
       m_lister(m_data, deps.controls, m_filter),
       m_run(deps.timer, deps.controls.go, deps.controls.pause, deps.controls.stop),
       m_backup(options.backup), m_modelKind(options.frames),
-      m_files(deps.prompts, deps.controls.fileName), m_detail(*this, deps.controls)
+      m_files(deps.prompts, deps.controls.fileName), m_detail(*this, deps.controls),
+      m_stopWhenPortLost(options.stopWhenPortLost)
 {
 }
 
@@ -66,6 +67,7 @@ void Monitor::OnTimer(unsigned timerId)
         return;
     AnalyseTick();
     m_run.EndPass();
+    StopIfPortLost();
 }
 
 void Monitor::AnalyseTick()

@@ -6,22 +6,22 @@
 #include <string>
 #include <string_view>
 
-#include "seams/clock.h"
-#include "seams/serial_line.h"
 #include "control/backup_writer.h"
 #include "control/capture_export.h"
-#include "seams/controls.h"
+#include "control/capture_view.h"
+#include "control/detail_view.h"
 #include "control/file_chooser.h"
 #include "control/filter.h"
 #include "control/frame_lister.h"
-#include "seams/port_settings.h"
-#include "seams/prompts.h"
 #include "control/run_control.h"
 #include "control/run_state.h"
+#include "seams/clock.h"
+#include "seams/controls.h"
+#include "seams/port_settings.h"
+#include "seams/prompts.h"
+#include "seams/serial_line.h"
 #include "seams/settings_store.h"
 #include "seams/timer.h"
-#include "control/capture_view.h"
-#include "control/detail_view.h"
 
 namespace quillon {
 
@@ -43,6 +43,9 @@ struct MonitorOptions
     BackupMode backup = BackupMode::Rolling;
     // The frame model the capture starts with.
     FrameModelKind frames = FrameModelKind::Device;
+    // A line whose device went away stops the capture with a message; a headless run may
+    // watch the line itself and end in its own words.
+    bool stopWhenPortLost = true;
 };
 
 // What a load from a path did.
@@ -153,6 +156,8 @@ public:
 private:
     // One analysis pass over the bytes that arrived since the last one.
     void AnalyseTick();
+    // After a pass: a line whose device went away ends the run as Stop does, and says so.
+    void StopIfPortLost();
     void LineAdded() override;           // a live line was added: the backup counts it
     void CaptureLimitReached() override; // the "Maximum Data" question
     void AnswerCaptureLimit(Answer answer);
@@ -184,6 +189,7 @@ private:
     DetailView m_detail;
     PortSettings m_settings;
     LineObserver m_lineObserver;
+    bool m_stopWhenPortLost;
 };
 
 } // namespace quillon

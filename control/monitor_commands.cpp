@@ -50,6 +50,16 @@ void Monitor::StopCapture()
         m_backup.CatchUp(m_data.store, LineCount());
 }
 
+void Monitor::StopIfPortLost()
+{
+    // The pass has read everything the device delivered; an answer to the capture-limit
+    // question may already have ended the run.
+    if (!m_stopWhenPortLost || !m_run.PortOpen() || !m_run.Line().Lost())
+        return;
+    StopCapture();
+    ShowMessage(kPortErrorCaption, kPortLost);
+}
+
 void Monitor::CaptureLimitReached()
 {
     AnswerCaptureLimit(

@@ -1,5 +1,10 @@
 #include "port/qt_serial_line.h"
 
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <utility>
+
 #include <QMetaObject>
 #include <QString>
 
@@ -71,6 +76,12 @@ StopBits FromQt(QSerialPort::StopBits stopBits)
     }
 }
 
+template <typename Clock> std::int64_t MicrosecondsNow()
+{
+    return std::chrono::duration_cast<std::chrono::microseconds>(Clock::now().time_since_epoch())
+        .count();
+}
+
 } // namespace
 
 std::string DeviceLocation(const std::string& name)
@@ -92,17 +103,22 @@ std::unique_ptr<QtSerialLine> QtSerialLine::Open(const std::string& name)
     line->m_port.setPortName(QString::fromStdString(DeviceLocation(name)));
     if (!line->m_port.open(QIODevice::ReadWrite))
         return nullptr;
-    // Between reads the event loop keeps moving received bytes into the port's buffer; when the
-    // device hangs up there, it would report the failed read on every pass of the loop, so the
-    // port is closed as soon as control is back in the loop.
+    QtSerialLine* self = line.get();
     QSerialPort* port = &line->m_port;
+    // Bytes are taken as soon as they are ready, so the driver's small buffer never overflows
+    // while nobody reads (Pause, a question waiting for its answer).
+    QObject::connect(port, &QSerialPort::readyRead, port, [self] { self->Drain(); });
+    // When the device hangs up, the port would report the failed read on every pass of the
+    // event loop, so it is closed as soon as control is back in the loop.
     QObject::connect(port, &QSerialPort::errorOccurred, port,
-                     [port](QSerialPort::SerialPortError error) {
+                     [self, port](QSerialPort::SerialPortError error) {
                          if (!MeansVanished(error))
                              return;
+                         self->m_lost = true;
                          QMetaObject::invokeMethod(
                              port,
-                             [port] {
+                             [self, port] {
+                                 self->Drain();
                                  if (port->isOpen())
                                      port->close();
                              },
@@ -120,24 +136,109 @@ QtSerialLine::~QtSerialLine()
 
 std::size_t QtSerialLine::Read(std::span<std::uint8_t> buffer)
 {
-    if (buffer.empty() || !m_port.isOpen())
+    m_lastArrivals.clear();
+    if (buffer.empty())
         return 0;
-    TakeError();
-    if (m_errorHeld || !m_port.isOpen())
-        return 0;
-    // Pull in what the driver holds, without waiting, when the port's buffer cannot fill the
-    // request by itself. Finding nothing is reported as a time-out, which is no line error.
-    if (m_port.bytesAvailable() < static_cast<qint64>(buffer.size())) {
-        (void)m_port.waitForReadyRead(0);
-        if (m_port.error() == QSerialPort::TimeoutError)
-            m_port.clearError();
+    if (m_port.isOpen()) {
         TakeError();
-        if (m_errorHeld || !m_port.isOpen())
+        if (m_errorHeld)
             return 0;
+        // Pull in what the driver holds, without waiting, when the queue cannot fill the
+        // request by itself. Finding nothing is reported as a time-out, which is no line error.
+        if (m_port.isOpen() && m_queued < buffer.size()) {
+            (void)m_port.waitForReadyRead(0);
+            if (m_port.error() == QSerialPort::TimeoutError)
+                m_port.clearError();
+            Drain();
+            TakeError();
+            if (m_errorHeld)
+                return 0;
+        }
     }
-    const qint64 count =
-        m_port.read(reinterpret_cast<char*>(buffer.data()), static_cast<qint64>(buffer.size()));
-    return count > 0 ? static_cast<std::size_t>(count) : 0;
+
+    std::size_t copied = 0;
+    std::int64_t previousArrival = 0;
+    while (copied < buffer.size() && !m_chunks.empty()) {
+        Chunk& front = m_chunks.front();
+        // A read ends where the line fell silent between frames, so that bytes that waited in
+        // the queue (a Pause, an open question) are cut as the frames they arrived as, not as
+        // one run.
+        if (copied > 0 && SilenceBefore(front, previousArrival) >= InterFrameSilenceUs())
+            break;
+        previousArrival = front.steadyUs;
+        const std::size_t count =
+            std::min(front.bytes.size() - m_frontTaken, buffer.size() - copied);
+        m_lastArrivals.push_back(ChunkArrival{copied, front.steadyUs, front.wallUs});
+        std::memcpy(buffer.data() + copied, front.bytes.data() + m_frontTaken, count);
+        copied += count;
+        m_frontTaken += count;
+        m_queued -= count;
+        if (m_frontTaken == front.bytes.size()) {
+            m_chunks.pop_front();
+            m_frontTaken = 0;
+        }
+    }
+    return copied;
+}
+
+std::int64_t QtSerialLine::InterFrameSilenceUs() const
+{
+    // Modbus RTU separates frames by 3.5 character times, and by 1.75 ms at any rate above
+    // 19200 baud; a character is 11 bits on the line.
+    constexpr std::uint32_t kFixedAbove = 19200;
+    constexpr std::int64_t kFixedSilenceUs = 1750;
+    if (m_baud == 0 || m_baud > kFixedAbove)
+        return kFixedSilenceUs;
+    return 35 * 1'000'000 / static_cast<std::int64_t>(m_baud);
+}
+
+std::int64_t QtSerialLine::SilenceBefore(const Chunk& chunk, std::int64_t previousArrival) const
+{
+    // A chunk is stamped when its last byte was taken: its own bytes took their character
+    // times before that.
+    const std::int64_t characterUs =
+        m_baud > 0 ? 11'000'000 / static_cast<std::int64_t>(m_baud) : 0;
+    const auto sending = static_cast<std::int64_t>(chunk.bytes.size() - m_frontTaken) * characterUs;
+    return chunk.steadyUs - previousArrival - sending;
+}
+
+bool QtSerialLine::Lost() const
+{
+    // Bytes that arrived before the device went are still read.
+    return m_lost && m_queued == 0;
+}
+
+void QtSerialLine::Drain()
+{
+    if (!m_port.isOpen())
+        return;
+    const qint64 available = m_port.bytesAvailable();
+    if (available <= 0)
+        return;
+    Chunk chunk;
+    chunk.steadyUs = MicrosecondsNow<std::chrono::steady_clock>();
+    chunk.wallUs = MicrosecondsNow<std::chrono::system_clock>();
+    chunk.bytes.resize(static_cast<std::size_t>(available));
+    const qint64 count = m_port.read(reinterpret_cast<char*>(chunk.bytes.data()), available);
+    if (count <= 0)
+        return;
+    chunk.bytes.resize(static_cast<std::size_t>(count));
+    Enqueue(std::move(chunk));
+}
+
+void QtSerialLine::Enqueue(Chunk chunk)
+{
+    // A full queue gives up its oldest whole chunks, counted, never part of one.
+    while (!m_chunks.empty() && m_queued + chunk.bytes.size() > kReceiveQueueBound) {
+        const std::size_t left = m_chunks.front().bytes.size() - m_frontTaken;
+        m_queued -= left;
+        ++m_droppedChunks;
+        m_droppedBytes += left;
+        m_chunks.pop_front();
+        m_frontTaken = 0;
+    }
+    m_queued += chunk.bytes.size();
+    m_chunks.push_back(std::move(chunk));
 }
 
 void QtSerialLine::ClearError()
@@ -180,6 +281,7 @@ bool QtSerialLine::WriteState(const LineState& state)
     // RS-485 adapters drive the bus while RTS is active.
     ok = m_port.setRequestToSend(state.rts == RtsControl::Active) && ok;
     m_holdErrors = state.abortOnError;
+    m_baud = state.baud;
     // What a device cannot take is reported here, not as a line error of later reads.
     m_port.clearError();
     return ok;
@@ -207,7 +309,12 @@ void QtSerialLine::TakeError()
 
 void QtSerialLine::CloseIfVanished(QSerialPort::SerialPortError error)
 {
-    if (MeansVanished(error) && m_port.isOpen())
+    if (!MeansVanished(error))
+        return;
+    m_lost = true;
+    // What the port received before the hang-up is kept for the reader.
+    Drain();
+    if (m_port.isOpen())
         m_port.close();
 }
 

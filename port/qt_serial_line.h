@@ -1,13 +1,16 @@
 #pragma once
 
-#include "seams/serial_device.h"
-
-#include <QSerialPort>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
+
+#include <QSerialPort>
+
+#include "seams/serial_device.h"
 
 namespace quillon {
 
@@ -15,12 +18,19 @@ namespace quillon {
 // full paths as they are.
 [[nodiscard]] std::string DeviceLocation(const std::string& name);
 
+// The most received bytes the line keeps for its reader. Far beyond any pause a person makes:
+// at 115200 baud it fills in about 25 minutes.
+constexpr std::size_t kReceiveQueueBound = 16 * 1024 * 1024;
+
 // A serial device on QSerialPort, opened for reading and writing but never written to.
-// Reads take what has arrived without waiting. A device that vanishes (adapter pulled, other
-// end of a pseudo-terminal closed) is closed at once and reads 0 from then on.
+// Whenever the event loop runs (between passes, during Pause, while a box waits), the bytes the
+// port has received are taken into the line's own queue, chunk by chunk, each chunk stamped
+// with its arrival time; Read hands them out in order without waiting. A device that vanishes
+// (adapter pulled, other end of a pseudo-terminal closed) is closed at once and counts as lost;
+// what it delivered before is still read.
 class QtSerialLine : public SerialDevice
 {
-  public:
+public:
     // Opens the device exclusively (QSerialPort's lock file and exclusive terminal mode);
     // nothing when it is absent, busy, or the name is empty.
     [[nodiscard]] static std::unique_ptr<QtSerialLine> Open(const std::string& name);
@@ -28,6 +38,12 @@ class QtSerialLine : public SerialDevice
 
     [[nodiscard]] std::size_t Read(std::span<std::uint8_t> buffer) override;
     void ClearError() override;
+    [[nodiscard]] std::span<const ChunkArrival> LastReadArrivals() const override
+    {
+        return m_lastArrivals;
+    }
+    // The device has gone and every byte it delivered has been read.
+    [[nodiscard]] bool Lost() const override;
 
     [[nodiscard]] bool SetQueueSizes(std::size_t input, std::size_t output) override;
     [[nodiscard]] LineState ReadState() override;
@@ -36,9 +52,30 @@ class QtSerialLine : public SerialDevice
 
     // False once the device has vanished.
     [[nodiscard]] bool IsOpen() const { return m_port.isOpen(); }
+    // Received bytes waiting in the queue for Read.
+    [[nodiscard]] std::size_t Queued() const { return m_queued; }
+    // Whole chunks, and their bytes, dropped from the front of a full queue.
+    [[nodiscard]] std::uint64_t DroppedChunks() const { return m_droppedChunks; }
+    [[nodiscard]] std::uint64_t DroppedBytes() const { return m_droppedBytes; }
 
-  private:
+private:
+    // Bytes that came in one go from the port, with their arrival time.
+    struct Chunk
+    {
+        std::vector<std::uint8_t> bytes;
+        std::int64_t steadyUs = 0;
+        std::int64_t wallUs = 0;
+    };
+
     QtSerialLine() = default;
+    // Moves what the port has received into the queue as one stamped chunk.
+    void Drain();
+    void Enqueue(Chunk chunk);
+    // The silence that separates two frames on the line at its baud rate, and the silence on
+    // the line before `chunk` began, given when the chunk before it arrived.
+    [[nodiscard]] std::int64_t InterFrameSilenceUs() const;
+    [[nodiscard]] std::int64_t SilenceBefore(const Chunk& chunk,
+                                             std::int64_t previousArrival) const;
     // Looks at the error QSerialPort reports: a vanished device closes the port, any other
     // error is held until ClearError when errors are held.
     void TakeError();
@@ -47,11 +84,19 @@ class QtSerialLine : public SerialDevice
     QSerialPort m_port;
     bool m_holdErrors = false;
     bool m_errorHeld = false;
+    bool m_lost = false;
+    std::uint32_t m_baud = 0;
+    std::deque<Chunk> m_chunks;
+    std::size_t m_frontTaken = 0; // bytes of the front chunk already handed out
+    std::size_t m_queued = 0;     // bytes in the queue not yet handed out
+    std::uint64_t m_droppedChunks = 0;
+    std::uint64_t m_droppedBytes = 0;
+    std::vector<ChunkArrival> m_lastArrivals;
 };
 
 class QtSerialDeviceLayer : public SerialDeviceLayer
 {
-  public:
+public:
     [[nodiscard]] std::unique_ptr<SerialDevice> OpenExclusive(const std::string& name) override;
 };
 

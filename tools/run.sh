@@ -16,7 +16,9 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 bash tools/setup.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
-cmake --build build -j "$(nproc)"
+# Only what this script runs: the window, the headless companion and the virtual line. The
+# test command (tools/test.sh) builds everything else.
+cmake --build build -j "$(nproc)" --target quillon quillon-cli quillon-vbus
 
 have_display=0
 [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -x build/quillon ] && have_display=1

@@ -23,10 +23,15 @@ public:
     {
         const std::size_t count = m_line->Read(buffer);
         m_watch->bytesRead += count;
-        m_watch->vanished = !m_line->IsOpen();
+        m_watch->vanished = m_line->Lost();
         return count;
     }
     void ClearError() override { m_line->ClearError(); }
+    [[nodiscard]] std::span<const ChunkArrival> LastReadArrivals() const override
+    {
+        return m_line->LastReadArrivals();
+    }
+    [[nodiscard]] bool Lost() const override { return m_line->Lost(); }
     [[nodiscard]] bool SetQueueSizes(std::size_t input, std::size_t output) override
     {
         return m_line->SetQueueSizes(input, output);

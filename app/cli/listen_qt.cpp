@@ -16,8 +16,8 @@
 #include "app/cli/signal_stop_qt.h"
 #include "capture/system_clock.h"
 #include "control/memory_controls.h"
-#include "control/monitor.h"
 #include "control/mode_string.h"
+#include "control/monitor.h"
 #include "port/qt_serial_line.h"
 #include "port/qt_timer.h"
 
@@ -107,7 +107,8 @@ ListenSession::ListenSession(const ListenOptions& options)
     : m_options(options), m_opener(options.settings),
       m_monitor(
           MonitorDependencies{m_controls.View(), m_prompts, m_opener, m_timer, m_clock, m_settings},
-          MonitorOptions{BackupMode::None, options.frames})
+          MonitorOptions{
+              .backup = BackupMode::None, .frames = options.frames, .stopWhenPortLost = false})
 {
     m_monitor.SetLineObserver([this](int index, const FrameInfo& info) { OnLine(index, info); });
 }

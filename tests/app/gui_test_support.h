@@ -1,5 +1,11 @@
 #pragma once
 
+#include <cmath>
+#include <functional>
+#include <gtest/gtest.h>
+#include <memory>
+#include <vector>
+
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
@@ -12,11 +18,6 @@
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
-#include <cmath>
-#include <functional>
-#include <gtest/gtest.h>
-#include <memory>
-#include <vector>
 
 namespace quillon::test {
 
@@ -95,25 +96,31 @@ inline void ClickRow(QAbstractItemView* view, int row)
 }
 
 // Where a template in dialog units puts a control, measured independently of the window code:
-// a unit is a quarter of the font's average letter width across and an eighth of its height.
+// a unit is an eighth of the font's height down, and across a quarter of the font's average
+// letter width or, where the dialog widened it for its texts, of the width it reports.
 struct TemplateGeometry
 {
-    explicit TemplateGeometry(const QFont& font)
+    explicit TemplateGeometry(const QWidget& dialog)
     {
-        const QFontMetrics metrics(font);
-        avgWidth = static_cast<int>(std::lround(
+        const QFontMetrics metrics(dialog.font());
+        fontAvgWidth = static_cast<int>(std::lround(
             metrics.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") /
             52.0));
+        xBase = fontAvgWidth * 16;
+        const QVariant widened = dialog.property("dialogUnitsXBase");
+        if (widened.isValid())
+            xBase = widened.toInt();
         charHeight = metrics.height();
     }
-    [[nodiscard]] int X(int x) const { return x * avgWidth / 4; }
+    [[nodiscard]] int X(int x) const { return x * xBase / 64; }
     [[nodiscard]] int Y(int y) const { return y * charHeight / 8; }
     [[nodiscard]] QSize Size(int w, int h) const { return QSize(X(w), Y(h)); }
     [[nodiscard]] QRect Rect(int x, int y, int w, int h) const
     {
         return QRect(QPoint(X(x), Y(y)), QPoint(X(x + w) - 1, Y(y + h) - 1));
     }
-    int avgWidth = 1;
+    int fontAvgWidth = 1;
+    int xBase = 16; // four units across, in sixteenths of a pixel
     int charHeight = 1;
 };
 
@@ -121,7 +128,7 @@ struct TemplateGeometry
 // its backup file there.
 class InTemporaryFolder
 {
-  public:
+public:
     InTemporaryFolder() : m_previous(QDir::currentPath())
     {
         EXPECT_TRUE(m_folder.isValid());
@@ -133,7 +140,7 @@ class InTemporaryFolder
         return m_folder.filePath(QString::fromLatin1(name));
     }
 
-  private:
+private:
     QString m_previous;
     QTemporaryDir m_folder;
 };

@@ -136,7 +136,8 @@ TEST(PortSetup, FollowsItsTemplate)
 {
     ProbedSetup setup({"COM1"});
     WhenModal([](QWidget* modal) {
-        const test::TemplateGeometry units(modal->font());
+        const test::TemplateGeometry units(*modal);
+        EXPECT_GE(units.xBase, units.fontAvgWidth * 16);
         EXPECT_EQ(modal->windowTitle(), "Port Setup (F1 for help)");
         EXPECT_EQ(modal->minimumSize(), units.Size(186, 114));
         EXPECT_EQ(modal->maximumSize(), units.Size(186, 114));

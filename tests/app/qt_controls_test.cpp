@@ -72,6 +72,54 @@ TEST(QtListBox, CutsLongLinesAtTheRightEdgeInsteadOfScrolling)
     EXPECT_FALSE(widget.isSortingEnabled());
 }
 
+TEST(QtListBox, AFollowingListShowsItsNewestLineUntilTheUserMovesIt)
+{
+    ClippedListWidget widget;
+    widget.resize(200, 100);
+    widget.show();
+    QtListBox list(widget, FollowNewest::UnlessUserMovedIt);
+    QScrollBar* bar = widget.verticalScrollBar();
+    const auto addLines = [&list](int count) {
+        for (int i = 0; i < count; ++i)
+            list.Add("line " + std::to_string(list.Count()));
+        QApplication::processEvents();
+    };
+    const auto shows = [&widget](int row) {
+        return widget.viewport()->rect().intersects(widget.visualItemRect(widget.item(row)));
+    };
+
+    addLines(40);
+    EXPECT_TRUE(shows(39));
+    EXPECT_EQ(bar->value(), bar->maximum());
+
+    // Scrolled away from the end: new lines come in below, the view stays.
+    bar->setValue(0);
+    addLines(10);
+    EXPECT_EQ(bar->value(), 0);
+    EXPECT_FALSE(shows(49));
+
+    // Back at the end it follows again; a selected line holds it wherever it is.
+    bar->setValue(bar->maximum());
+    addLines(1);
+    EXPECT_TRUE(shows(50));
+    QTest::mouseClick(widget.viewport(), Qt::LeftButton, {},
+                      widget.visualItemRect(widget.item(50)).center());
+    ASSERT_EQ(list.Selection(), 50);
+    addLines(10);
+    EXPECT_TRUE(shows(50));
+    EXPECT_FALSE(shows(60));
+
+    // A list without following stays at its top.
+    ClippedListWidget still;
+    still.resize(200, 100);
+    still.show();
+    QtListBox plain(still);
+    for (int i = 0; i < 40; ++i)
+        plain.Add("line");
+    QApplication::processEvents();
+    EXPECT_EQ(still.verticalScrollBar()->value(), 0);
+}
+
 TEST(QtComboBox, AddingNeverSelectsAndProgrammaticChangesNeverNotify)
 {
     for (const bool editable : {false, true}) {

@@ -3,8 +3,10 @@
 #include <string>
 #include <vector>
 
+#include <QClipboard>
 #include <QFile>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -13,7 +15,11 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "app/about_dlg.h"
+#include "app/dialog_units.h"
+#include "app/port_setup_dialog.h"
 #include "app/quillon_dlg.h"
+#include "capture/summary_line.h"
 #include "gui_test_support.h"
 #include "support/fakes.h"
 
@@ -103,7 +109,8 @@ const ExpectedControl kExpectedControls[] = {
 TEST_F(MonitorWindowTest, BuildsEveryControlOfTheTemplateInPlace)
 {
     auto window = MakeWindow();
-    const test::TemplateGeometry units(window->font());
+    const test::TemplateGeometry units(*window);
+    EXPECT_GE(units.xBase, units.fontAvgWidth * 16); // widened for its texts, never narrowed
     EXPECT_EQ(window->windowTitle(), "Orvane V2 (Modbus Monitor)");
     EXPECT_EQ(window->minimumSize(), units.Size(461, 326));
     EXPECT_EQ(window->maximumSize(), units.Size(461, 326));
@@ -173,6 +180,99 @@ TEST_F(MonitorWindowTest, BuildsEveryControlOfTheTemplateInPlace)
             expected << c.name;
     }
     EXPECT_EQ(order, expected);
+}
+
+// Each text must show whole in its control, measured with the control's own font; a combo box's
+// entries also in its open list.
+void ExpectTextsFit(QWidget& dialog, const char* name, const QStringList& texts)
+{
+    SCOPED_TRACE(name);
+    auto* control = Find<QWidget>(dialog, name);
+    ASSERT_NE(control, nullptr);
+    for (const QString& text : texts) {
+        EXPECT_LE(TextWidth(*control, text), TextRoom(*control))
+            << text.toStdString() << " in " << control->width() << " pixels";
+    }
+    auto* combo = qobject_cast<QComboBox*>(control);
+    if (combo == nullptr)
+        return;
+    combo->clear();
+    combo->addItems(texts);
+    combo->showPopup();
+    QAbstractItemView* view = combo->view();
+    ASSERT_TRUE(view->isVisible());
+    for (int i = 0; i < combo->count(); ++i) {
+        const QModelIndex index = view->model()->index(i, 0);
+        EXPECT_LE(view->sizeHintForIndex(index).width(), view->viewport()->width())
+            << "open list: " << combo->itemText(i).toStdString();
+    }
+    combo->hidePopup();
+}
+
+TEST_F(MonitorWindowTest, EveryTextFitsItsControlAtThePlatformFont)
+{
+    QStringList buttons;
+    QStringList filterEntries{"Select Filter"};
+    std::string entry;
+    for (int code = 0; code <= 0xFF; ++code) {
+        for (const int exception : {0, 1, 88, 188, 255}) {
+            BuildComboText(static_cast<std::uint8_t>(code), static_cast<std::uint8_t>(exception),
+                           entry);
+            filterEntries << QString::fromStdString(entry);
+        }
+    }
+    const QStringList floatOrders{"Float = Big Endian (Motorola)", "Float = Little Endian (Intel)",
+                                  "Float = Big Endian (Word Swap)",
+                                  "Float = Little Endian (Word Swap)"};
+    {
+        auto window = MakeWindow();
+        const struct
+        {
+            const char* name;
+            QStringList texts;
+        } rows[] = {
+            {"quitButton", {"Quit"}},
+            {"helpButton", {"&Help"}},
+            {"fileButton", {"File"}},
+            {"goButton", {"Go"}},
+            {"pauseButton", {"Pause", "Continue"}},
+            {"stopButton", {"Stop"}},
+            {"saveFileButton", {"Save File"}},
+            {"loadFileButton", {"Load File"}},
+            {"samples", {"Samples = 0", "Samples = 999", "Samples = 2000"}},
+            {"floatOrder", floatOrders},
+            {"nodeFilter", {"Node", "1", "188", "247", "254"}},
+            {"functionFilter", filterEntries},
+        };
+        for (const auto& row : rows)
+            ExpectTextsFit(*window, row.name, row.texts);
+    }
+    {
+        CAboutDlg about;
+        ExpectTextsFit(about, "aboutName", {"Quillon, Version 1.0"});
+        ExpectTextsFit(about, "aboutLine", {Find<QLabel>(about, "aboutLine")->text()});
+        ExpectTextsFit(about, "aboutOk", {"OK"});
+    }
+    {
+        // Port Setup fits the names of the ports it finds, whatever their length.
+        PortSetup setup(
+            [](const std::string&) {
+                return std::vector<std::string>{"ttyS0", "ttyUSB10", "ttyACM3", "pts/1234"};
+            },
+            nullptr);
+        WhenModal([](QWidget* modal) {
+            ExpectTextsFit(*modal, "okButton", {"OK"});
+            ExpectTextsFit(*modal, "cancelButton", {"Cancel"});
+            ExpectTextsFit(*modal, "portCombo", {"ttyS0", "ttyUSB10", "ttyACM3", "pts/1234"});
+            ExpectTextsFit(*modal, "baudCombo",
+                           {"115200", "57600", "38400", "19200", "9600", "4800"});
+            ExpectTextsFit(*modal, "parityCombo", {"NONE", "ODD", "EVEN"});
+            ExpectTextsFit(*modal, "stopBitsCombo", {"1", "2"});
+            qobject_cast<QDialog*>(modal)->reject();
+        });
+        PortSetupTexts texts{"ttyUSB10", "115200", "NONE", "1"};
+        EXPECT_FALSE(setup.Exec(texts));
+    }
 }
 
 TEST_F(MonitorWindowTest, ButtonsReachTheirHandlers)
@@ -349,12 +449,13 @@ TEST_F(MonitorWindowTest, HelpButtonF1AndTheContextMenuLeadToTheAboutBox)
     QTimer::singleShot(20, [&] {
         auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
         ASSERT_NE(menu, nullptr);
-        ASSERT_EQ(menu->actions().size(), 3);
-        EXPECT_EQ(menu->actions().front()->text(), "&About Quillon...");
-        EXPECT_EQ(menu->actions()[1]->text(), "&Export...");
-        EXPECT_EQ(menu->actions().back()->text(), "Standard Modbus Frames");
+        QStringList entries;
+        for (const QAction* action : menu->actions())
+            entries << action->text();
+        EXPECT_EQ(entries, (QStringList{"&Copy", "", "&Export...", "Standard Modbus Frames", "",
+                                        "&About Quillon..."}));
         WhenModal(expectAbout);
-        QTest::keyClick(menu, Qt::Key_Down);
+        menu->setActiveAction(menu->actions().back());
         QTest::keyClick(menu, Qt::Key_Return);
     });
     QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5),
@@ -363,6 +464,51 @@ TEST_F(MonitorWindowTest, HelpButtonF1AndTheContextMenuLeadToTheAboutBox)
     EXPECT_EQ(aboutBoxes, 3);
     EXPECT_TRUE(window->isVisible());
     EXPECT_TRUE(m_routes.empty());
+}
+
+TEST_F(MonitorWindowTest, CtrlCAndTheMenuCopyTheSelectedLineOrTheWholeDetailList)
+{
+    auto window = MakeWindow();
+    LoadThreeFrames(*window);
+    auto* frames = Find<QListWidget>(*window, "frameList");
+    auto* filtered = Find<QListWidget>(*window, "filteredList");
+    auto* details = Find<QListWidget>(*window, "detailList");
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    const auto copyFrom = [&](QListWidget* list) {
+        clipboard->clear();
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+        return clipboard->text();
+    };
+
+    test::ClickRow(frames, 1);
+    ASSERT_GT(details->count(), 1);
+    QStringList detailLines;
+    for (int i = 0; i < details->count(); ++i)
+        detailLines << details->item(i)->text();
+    EXPECT_EQ(copyFrom(frames), frames->item(1)->text());
+    EXPECT_EQ(copyFrom(details), detailLines.join('\n'));
+
+    window->GetMonitor().ApplyFilter(0x10, 0);
+    ASSERT_EQ(filtered->count(), 1);
+    test::ClickRow(filtered, 0);
+    EXPECT_EQ(copyFrom(filtered), frames->item(2)->text());
+
+    // The menu's Copy takes the list the pointer is on.
+    test::ClickRow(frames, 0);
+    filtered->setFocus();
+    clipboard->clear();
+    QTimer::singleShot(20, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        EXPECT_TRUE(menu->actions().front()->isEnabled());
+        menu->setActiveAction(menu->actions().front());
+        QTest::keyClick(menu, Qt::Key_Return);
+    });
+    const QPoint onFrames = frames->geometry().center();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, onFrames, window->mapToGlobal(onFrames));
+    QApplication::sendEvent(window.get(), &event);
+    EXPECT_EQ(clipboard->text(), frames->item(0)->text());
 }
 
 TEST_F(MonitorWindowTest, ContextMenuChoosesTheFrameModelOfTheNextLoadAndRemembersIt)

@@ -43,6 +43,7 @@ public:
         return m_line->Read(buffer);
     }
     void ClearError() override { m_line->ClearError(); }
+    bool Lost() const override { return m_line->Lost(); }
 
 private:
     std::unique_ptr<SerialLine> m_line;
@@ -72,7 +73,7 @@ private:
     QtSerialDeviceLayer m_devices;
 };
 
-TEST(LineFaults, ALineThatVanishesMidCaptureLeavesTheCaptureToStopAndSave)
+TEST(LineFaults, ALineThatVanishesMidCaptureStopsTheCaptureWithAMessageAndItSaves)
 {
     EnsureCoreApplication();
     int bus = -1;
@@ -113,23 +114,28 @@ TEST(LineFaults, ALineThatVanishesMidCaptureLeavesTheCaptureToStopAndSave)
     ASSERT_EQ(::write(bus, partial.data(), partial.size()), 3);
     ::close(bus);
 
-    // Every later pass reads once, finds nothing and ends; the event loop closes the device.
-    for (int i = 0; i < 20; ++i) {
+    // The pass after the hang-up takes the last bytes, finds the device gone and ends the run
+    // as Stop does: port closed, Go offered, the backup caught up, and the user told.
+    for (int i = 0; i < 20 && monitor.PortOpen(); ++i) {
         const int readsBefore = watch.reads;
         pass();
         EXPECT_LE(watch.reads - readsBefore, 2) << "reads in one pass after the line vanished";
         QCoreApplication::processEvents();
     }
-    ASSERT_FALSE(watch.closed);
-    EXPECT_FALSE(watch.device->IsOpen());
-    EXPECT_EQ(monitor.LineCount(), 2);
-    EXPECT_EQ(monitor.State(), RunState::Running);
-
-    monitor.StopCapture();
     EXPECT_EQ(monitor.State(), RunState::Stopped);
     EXPECT_FALSE(monitor.PortOpen());
     EXPECT_TRUE(watch.closed);
     EXPECT_TRUE(controls.go.IsEnabled());
+    EXPECT_FALSE(controls.pause.IsEnabled());
+    EXPECT_FALSE(controls.stop.IsEnabled());
+    EXPECT_FALSE(timer.running.has_value());
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].caption, "Port Error");
+    EXPECT_EQ(prompts.messages[0].text, "Port Lost - capture stopped");
+    // The frame cut short by the hang-up waits undecided and is not listed.
+    EXPECT_EQ(monitor.LineCount(), 2);
+    EXPECT_EQ(MonitorRig::FileLines(dir.File("Backup.mlog")), 2);
+    prompts.messages.clear();
 
     // The capture stays: it saves, and the saved file loads back as it was listed.
     const std::vector<std::string> listed = controls.frameList.Lines();

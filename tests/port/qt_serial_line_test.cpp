@@ -1,9 +1,3 @@
-#include "control/open_port.h"
-#include "port/qt_serial_line.h"
-#include "qt_app.h"
-#include "support/fakes.h"
-
-#include <QCoreApplication>
 #include <array>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -15,6 +9,13 @@
 #include <unistd.h>
 #include <vector>
 
+#include <QCoreApplication>
+
+#include "control/open_port.h"
+#include "port/qt_serial_line.h"
+#include "qt_app.h"
+#include "support/fakes.h"
+
 namespace quillon::test {
 namespace {
 
@@ -25,7 +26,7 @@ constexpr int kWaitMs = 5000; // only reached when the data never comes
 // settings and to wait for data without taking it.
 class PseudoTerminal : public ::testing::Test
 {
-  protected:
+protected:
     void SetUp() override
     {
         EnsureCoreApplication();
@@ -113,6 +114,67 @@ TEST_F(PseudoTerminal, ReadsWhatArrivedWithoutWaiting)
     EXPECT_EQ(Collect(*line, burst.size()), burst);
 }
 
+TEST_F(PseudoTerminal, KeepsWhatArrivesWhileNobodyReadsWithItsArrivalTimes)
+{
+    QtSerialDeviceLayer devices;
+    std::unique_ptr<SerialLine> line =
+        OpenConfiguredPort(PortSettings{m_name, "38400", "N", "8", "1"}, devices);
+    ASSERT_NE(line, nullptr);
+    // Far more than the port's 1000-byte queue and the terminal's own buffer hold, sent while
+    // only the event loop runs, as during Pause or while a question waits. A line that stopped
+    // taking bytes would leave the sender stuck with a full terminal.
+    constexpr int kBursts = 70;
+    const int master = m_master;
+    ASSERT_EQ(::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK), 0);
+    const auto sendWhileTheLoopRuns = [master](const Bytes& bytes) {
+        std::size_t put = 0;
+        for (int spin = 0; spin < 300 && put < bytes.size(); ++spin) {
+            const ssize_t n = ::write(master, bytes.data() + put, bytes.size() - put);
+            if (n > 0)
+                put += static_cast<std::size_t>(n);
+            QCoreApplication::processEvents();
+            if (n <= 0)
+                (void)::poll(nullptr, 0, 10);
+        }
+        return put;
+    };
+    Bytes sent;
+    for (int burst = 0; burst < kBursts; ++burst) {
+        Bytes bytes(3000);
+        for (std::size_t i = 0; i < bytes.size(); ++i)
+            bytes[i] = static_cast<std::uint8_t>(i * 7 + static_cast<std::size_t>(burst));
+        ASSERT_EQ(sendWhileTheLoopRuns(bytes), bytes.size()) << "burst " << burst;
+        sent.insert(sent.end(), bytes.begin(), bytes.end());
+    }
+
+    // Read hands the bytes out intact, in order; each read says which chunk each byte came in,
+    // chunks in arrival order.
+    Bytes got;
+    std::array<std::uint8_t, 512> buffer{};
+    std::int64_t lastSteady = 0;
+    std::size_t chunks = 0;
+    while (const std::size_t n = line->Read(buffer)) {
+        const std::span<const ChunkArrival> arrivals = line->LastReadArrivals();
+        ASSERT_FALSE(arrivals.empty());
+        EXPECT_EQ(arrivals.front().offset, 0u);
+        for (std::size_t i = 0; i < arrivals.size(); ++i) {
+            EXPECT_LT(arrivals[i].offset, n);
+            if (i > 0) {
+                EXPECT_GT(arrivals[i].offset, arrivals[i - 1].offset);
+            }
+            EXPECT_GE(arrivals[i].steadyUs, lastSteady);
+            EXPECT_GT(arrivals[i].wallUs, 1'600'000'000'000'000); // after September 2020
+            lastSteady = arrivals[i].steadyUs;
+        }
+        chunks += arrivals.size();
+        got.insert(got.end(), buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(n));
+    }
+    EXPECT_EQ(got, sent);
+    EXPECT_GE(chunks, static_cast<std::size_t>(kBursts));
+    EXPECT_TRUE(line->LastReadArrivals().empty());
+    EXPECT_FALSE(line->Lost());
+}
+
 TEST_F(PseudoTerminal, ConfiguresTheTerminalFromTheSettings)
 {
     // A pseudo-terminal always keeps 8 data bits without a parity bit, so only the speed, the
@@ -168,17 +230,26 @@ TEST_F(PseudoTerminal, VanishedDeviceReadsNothingAndIsClosed)
     auto* line = dynamic_cast<QtSerialLine*>(device.get());
     ASSERT_NE(line, nullptr);
 
+    // The event loop takes the start of a frame; then the other end goes away (its hang-up
+    // empties the terminal's own buffer, so only what was taken survives).
     Send(Hex("01 03"));
     WaitForSlave();
-    CloseMaster(); // the other end goes away in the middle of a frame
+    for (int pass = 0; pass < 100 && line->Queued() < 2; ++pass)
+        QCoreApplication::processEvents();
+    CloseMaster();
     WaitForSlave();
 
+    // What came before the hang-up is still read; then the line is lost.
     std::array<std::uint8_t, 512> buffer{};
+    Bytes got;
     for (int i = 0; i < 5; ++i) {
-        (void)line->Read(buffer);
+        const std::size_t n = line->Read(buffer);
+        got.insert(got.end(), buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(n));
         line->ClearError();
     }
+    EXPECT_EQ(got, Hex("01 03"));
     EXPECT_FALSE(line->IsOpen());
+    EXPECT_TRUE(line->Lost());
     EXPECT_EQ(line->Read(buffer), 0u);
 }
 
@@ -193,9 +264,11 @@ TEST_F(PseudoTerminal, VanishedDeviceIsClosedByTheEventLoopBetweenReads)
     CloseMaster();
     WaitForSlave();
     // A hung-up terminal stays readable; left open, every pass of the loop would fail a read.
+    EXPECT_FALSE(line->Lost());
     for (int pass = 0; pass < 100 && line->IsOpen(); ++pass)
         QCoreApplication::processEvents();
     EXPECT_FALSE(line->IsOpen());
+    EXPECT_TRUE(line->Lost());
     std::array<std::uint8_t, 512> buffer{};
     EXPECT_EQ(line->Read(buffer), 0u);
 }
