@@ -157,15 +157,8 @@ std::size_t QtSerialLine::Read(std::span<std::uint8_t> buffer)
     }
 
     std::size_t copied = 0;
-    std::int64_t previousArrival = 0;
     while (copied < buffer.size() && !m_chunks.empty()) {
         Chunk& front = m_chunks.front();
-        // A read ends where the line fell silent between frames, so that bytes that waited in
-        // the queue (a Pause, an open question) are cut as the frames they arrived as, not as
-        // one run.
-        if (copied > 0 && SilenceBefore(front, previousArrival) >= InterFrameSilenceUs())
-            break;
-        previousArrival = front.steadyUs;
         const std::size_t count =
             std::min(front.bytes.size() - m_frontTaken, buffer.size() - copied);
         m_lastArrivals.push_back(ChunkArrival{copied, front.steadyUs, front.wallUs});
@@ -179,27 +172,6 @@ std::size_t QtSerialLine::Read(std::span<std::uint8_t> buffer)
         }
     }
     return copied;
-}
-
-std::int64_t QtSerialLine::InterFrameSilenceUs() const
-{
-    // Modbus RTU separates frames by 3.5 character times, and by 1.75 ms at any rate above
-    // 19200 baud; a character is 11 bits on the line.
-    constexpr std::uint32_t kFixedAbove = 19200;
-    constexpr std::int64_t kFixedSilenceUs = 1750;
-    if (m_baud == 0 || m_baud > kFixedAbove)
-        return kFixedSilenceUs;
-    return 35 * 1'000'000 / static_cast<std::int64_t>(m_baud);
-}
-
-std::int64_t QtSerialLine::SilenceBefore(const Chunk& chunk, std::int64_t previousArrival) const
-{
-    // A chunk is stamped when its last byte was taken: its own bytes took their character
-    // times before that.
-    const std::int64_t characterUs =
-        m_baud > 0 ? 11'000'000 / static_cast<std::int64_t>(m_baud) : 0;
-    const auto sending = static_cast<std::int64_t>(chunk.bytes.size() - m_frontTaken) * characterUs;
-    return chunk.steadyUs - previousArrival - sending;
 }
 
 bool QtSerialLine::Lost() const
@@ -281,7 +253,6 @@ bool QtSerialLine::WriteState(const LineState& state)
     // RS-485 adapters drive the bus while RTS is active.
     ok = m_port.setRequestToSend(state.rts == RtsControl::Active) && ok;
     m_holdErrors = state.abortOnError;
-    m_baud = state.baud;
     // What a device cannot take is reported here, not as a line error of later reads.
     m_port.clearError();
     return ok;

@@ -71,11 +71,6 @@ private:
     // Moves what the port has received into the queue as one stamped chunk.
     void Drain();
     void Enqueue(Chunk chunk);
-    // The silence that separates two frames on the line at its baud rate, and the silence on
-    // the line before `chunk` began, given when the chunk before it arrived.
-    [[nodiscard]] std::int64_t InterFrameSilenceUs() const;
-    [[nodiscard]] std::int64_t SilenceBefore(const Chunk& chunk,
-                                             std::int64_t previousArrival) const;
     // Looks at the error QSerialPort reports: a vanished device closes the port, any other
     // error is held until ClearError when errors are held.
     void TakeError();
@@ -85,7 +80,6 @@ private:
     bool m_holdErrors = false;
     bool m_errorHeld = false;
     bool m_lost = false;
-    std::uint32_t m_baud = 0;
     std::deque<Chunk> m_chunks;
     std::size_t m_frontTaken = 0; // bytes of the front chunk already handed out
     std::size_t m_queued = 0;     // bytes in the queue not yet handed out
