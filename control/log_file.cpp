@@ -153,13 +153,15 @@ std::optional<ParsedLogLine> ParseLogLine(std::string_view line)
     return parsed;
 }
 
-ReadLogResult ReadLogFile(std::FILE* file, const std::function<bool(const ParsedLogLine&)>& sink)
+ReadLogResult ReadLogFile(std::FILE* file,
+                          const std::function<bool(const ParsedLogLine&)>& sink,
+                          std::int64_t lineLimit)
 {
     ReadLogResult result;
     LineReader reader(file);
     std::string line;
     bool overlong = false;
-    while (result.linesRead < kLoadLineLimit && reader.Next(line, overlong)) {
+    while (result.linesRead < lineLimit && reader.Next(line, overlong)) {
         ++result.linesRead;
         if (overlong || line.size() > kLogLineMax) {
             ++result.damagedLines;

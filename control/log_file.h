@@ -64,13 +64,16 @@ struct ParsedLogLine
 
 struct ReadLogResult
 {
-    int linesRead = 0;    // lines taken toward the load limit
-    int damagedLines = 0; // lines skipped as damaged
+    std::int64_t linesRead = 0;    // lines taken toward the line limit
+    std::int64_t damagedLines = 0; // lines skipped as damaged
 };
 
-// Reads up to kLoadLineLimit lines from the file's start and hands each parsed line to `sink`;
-// empty lines are skipped, damaged ones skipped and counted. Reading stops early when the sink
-// returns false. Lines end in LF or CR LF; a last line without a line end is read too.
-ReadLogResult ReadLogFile(std::FILE* file, const std::function<bool(const ParsedLogLine&)>& sink);
+// Reads up to `lineLimit` lines (a load reads kLoadLineLimit) from the file's start and hands
+// each parsed line to `sink`; empty lines are skipped, damaged ones skipped and counted. Reading
+// stops early when the sink returns false. Lines end in LF or CR LF; a last line without a line
+// end is read too.
+ReadLogResult ReadLogFile(std::FILE* file,
+                          const std::function<bool(const ParsedLogLine&)>& sink,
+                          std::int64_t lineLimit = kLoadLineLimit);
 
 } // namespace quillon

@@ -165,7 +165,7 @@ LoadOutcome Monitor::LoadFile(const std::string& path)
     // Every loaded byte is listed: what the last records left undecided is one last frame.
     if (!m_data.store.Full())
         m_lister.CutLoadRemainder();
-    return {true, read.damagedLines};
+    return {true, static_cast<int>(read.damagedLines)};
 }
 
 void Monitor::LoadSettings()
