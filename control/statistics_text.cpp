@@ -101,6 +101,24 @@ std::string ExceptionCodesText(const StatsRow& row)
     return text;
 }
 
+std::string TotalsText(const LineTotals& totals)
+{
+    std::string text;
+    AppendFormatted(text, "Line: %llu frames, %llu bytes",
+                    static_cast<unsigned long long>(totals.frames),
+                    static_cast<unsigned long long>(totals.bytes));
+    if (totals.spanUs >= 0)
+        AppendFormatted(text, " in %.3f s", static_cast<double>(totals.spanUs) / 1e6);
+    if (totals.framesPerSecond >= 0)
+        AppendFormatted(text, ", %.1f frames/s", totals.framesPerSecond);
+    if (totals.busLoadPercent >= 0)
+        AppendFormatted(text, ", bus load %.1f %%", totals.busLoadPercent);
+    AppendFormatted(text, ", CRC errors %llu (%.2f %%), timeouts %llu",
+                    static_cast<unsigned long long>(totals.crcErrors), totals.crcErrorPercent,
+                    static_cast<unsigned long long>(totals.timeouts));
+    return text;
+}
+
 std::string StatisticsTable(const LineStatistics& statistics, const LineTotals& totals)
 {
     std::string text = kTableHeader;
@@ -115,18 +133,8 @@ std::string StatisticsTable(const LineStatistics& statistics, const LineTotals& 
             AppendTableRow(text, std::to_string(row.node), "all", statistics.NodeSummary(row.node));
     }
 
-    AppendFormatted(text, "Line: %llu frames, %llu bytes",
-                    static_cast<unsigned long long>(totals.frames),
-                    static_cast<unsigned long long>(totals.bytes));
-    if (totals.spanUs >= 0)
-        AppendFormatted(text, " in %.3f s", static_cast<double>(totals.spanUs) / 1e6);
-    if (totals.framesPerSecond >= 0)
-        AppendFormatted(text, ", %.1f frames/s", totals.framesPerSecond);
-    if (totals.busLoadPercent >= 0)
-        AppendFormatted(text, ", bus load %.1f %%", totals.busLoadPercent);
-    AppendFormatted(text, ", CRC errors %llu (%.2f %%), timeouts %llu\n",
-                    static_cast<unsigned long long>(totals.crcErrors), totals.crcErrorPercent,
-                    static_cast<unsigned long long>(totals.timeouts));
+    text += TotalsText(totals);
+    text += '\n';
     return text;
 }
 
