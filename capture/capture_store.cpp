@@ -29,10 +29,14 @@ bool CaptureRecord::Write(std::span<const std::uint8_t> frame, std::string_view 
     return true;
 }
 
-bool CaptureStore::StoreRecord(std::span<const std::uint8_t> frame, std::string_view timestamp)
+bool CaptureStore::StoreRecord(std::span<const std::uint8_t> frame,
+                               std::string_view timestamp,
+                               const FrameInfo& info)
 {
-    if (Full() || !m_records[static_cast<std::size_t>(m_count)].Write(frame, timestamp))
+    const auto index = static_cast<std::size_t>(m_count);
+    if (Full() || !m_records[index].Write(frame, timestamp))
         return false;
+    m_infos[index] = info;
     ++m_count;
     return true;
 }

@@ -1,13 +1,14 @@
 #pragma once
 
-#include "capture/assembly_buffer.h"
-
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string_view>
 #include <vector>
+
+#include "capture/assembly_buffer.h"
+#include "capture/frame_info.h"
 
 namespace quillon {
 
@@ -25,7 +26,7 @@ constexpr std::size_t kRecordSize = 2 + kMaxFrameLength + kTimestampMax + 1;
 // carry no meaning.
 class CaptureRecord
 {
-  public:
+public:
     [[nodiscard]] std::size_t FrameLength() const
     {
         return static_cast<std::size_t>(m_area[0]) * 256U + m_area[1];
@@ -43,15 +44,15 @@ class CaptureRecord
     // Writes the record; false, leaving it as it was, for an empty or too long frame.
     [[nodiscard]] bool Write(std::span<const std::uint8_t> frame, std::string_view timestamp);
 
-  private:
+private:
     std::array<std::uint8_t, kRecordSize> m_area{};
 };
 
 // Up to kCaptureLimit records in capture order.
 class CaptureStore
 {
-  public:
-    CaptureStore() : m_records(kCaptureLimit) {}
+public:
+    CaptureStore() : m_records(kCaptureLimit), m_infos(kCaptureLimit) {}
     [[nodiscard]] int Count() const { return m_count; }
     [[nodiscard]] bool Full() const { return m_count >= kCaptureLimit; }
     // Record `index`; the caller keeps index below Count().
@@ -59,13 +60,22 @@ class CaptureStore
     {
         return m_records[static_cast<std::size_t>(index)];
     }
-    // Stores the frame at index Count() with the current timestamp text. False, storing nothing,
-    // when the store is full or the frame cannot be a record.
-    [[nodiscard]] bool StoreRecord(std::span<const std::uint8_t> frame, std::string_view timestamp);
+    // The facts worked out for record `index` when it was stored; the caller keeps index below
+    // Count().
+    [[nodiscard]] const FrameInfo& Info(int index) const
+    {
+        return m_infos[static_cast<std::size_t>(index)];
+    }
+    // Stores the frame at index Count() with the current timestamp text and its facts. False,
+    // storing nothing, when the store is full or the frame cannot be a record.
+    [[nodiscard]] bool StoreRecord(std::span<const std::uint8_t> frame,
+                                   std::string_view timestamp,
+                                   const FrameInfo& info = {});
     void Reset() { m_count = 0; }
 
-  private:
+private:
     std::vector<CaptureRecord> m_records;
+    std::vector<FrameInfo> m_infos;
     int m_count = 0;
 };
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 namespace quillon {
 
@@ -30,20 +31,21 @@ constexpr std::uint16_t kNoField = 0xFFFF;
 struct FrameInfo
 {
     std::uint8_t node = 0;
-    std::uint8_t functionByte = 0;   // byte 1 as received, bit 7 included
-    std::uint8_t functionCode = 0;   // bit 7 cleared for an exception frame
-    std::uint8_t exceptionCode = 0;  // byte 2 of an exception frame, else 0
+    std::uint8_t functionByte = 0;    // byte 1 as received, bit 7 included
+    std::uint8_t functionCode = 0;    // bit 7 cleared for an exception frame
+    std::uint8_t exceptionCode = 0;   // byte 2 of an exception frame, else 0
     FrameTag tag = FrameTag::Unknown; // as the Frame list shows it
-    bool query = true;               // the model's direction decision
+    bool query = true;                // the model's direction decision
     bool exception = false;
-    bool recognised = false;         // the model names this code
+    bool recognised = false; // the model names this code
     bool crcCorrect = false;
-    bool damaged = false;            // cut as bytes no frame could be made of
-    bool hasRegisters = false;       // the line shows the query's address and registers
+    bool damaged = false;      // cut as bytes no frame could be made of
+    bool hasRegisters = false; // the line shows the query's address and registers
     std::uint16_t registerAddress = kNoField;
     std::uint16_t quantityField = kNoField;  // the quantity as the query carries it
     std::uint16_t registersShown = kNoField; // the Registers value the line shows
     std::uint16_t length = 0;                // frame bytes, CRC included
+    std::string_view name;                   // the model's name of a recognised code
 
     // Wall-clock time of the frame, microseconds since the Unix epoch (UTC).
     std::int64_t timeUs = 0;
@@ -52,5 +54,19 @@ struct FrameInfo
     std::int64_t firstByteUs = -1;
     std::int64_t lastByteUs = -1;
 };
+
+// A frame is listed as a CRC error when its CRC fails or no frame could be made of its bytes.
+[[nodiscard]] constexpr bool ListedAsCrcError(const FrameInfo& info)
+{
+    return !info.crcCorrect || info.damaged;
+}
+
+// The tag the Frame list shows for the frame.
+[[nodiscard]] constexpr FrameTag TagOf(const FrameInfo& info)
+{
+    if (ListedAsCrcError(info) || !info.recognised)
+        return FrameTag::Unknown;
+    return info.query ? FrameTag::Query : FrameTag::Response;
+}
 
 } // namespace quillon

@@ -1,21 +1,15 @@
 #include "capture/frame_model.h"
 
-#include "capture/cmodbus.h"
-#include "capture/function_names.h"
-
 #include <algorithm>
 #include <array>
 #include <cstdio>
 
+#include "capture/cmodbus.h"
+#include "capture/function_names.h"
+
 namespace quillon {
 
 namespace {
-
-// The two functions whose query carries an address and a quantity field the line shows.
-bool ShowsRegisters(std::uint8_t functionCode)
-{
-    return functionCode == 1 || functionCode == 3 || functionCode == 4 || functionCode == 16;
-}
 
 // Byte i of a frame; a byte that the frame does not have reads as 0.
 std::uint8_t FrameByte(std::span<const std::uint8_t> frame, std::size_t i)
@@ -23,19 +17,27 @@ std::uint8_t FrameByte(std::span<const std::uint8_t> frame, std::size_t i)
     return i < frame.size() ? frame[i] : std::uint8_t{0};
 }
 
-void SetNameText(AnalysePackets& packets, std::uint8_t functionByte)
+// The device model's whole decision for the first frame: the exception rule, the shape row, or
+// every byte for a code without a shape.
+FrameDecision DecideDevice(std::span<const std::uint8_t> bytes)
 {
-    const auto code = static_cast<std::uint8_t>(functionByte & 0x7FU);
-    if (IsRecognised(code)) {
-        packets.nameText.assign(CodeName(code));
-        packets.recognisedFlag = 1;
-        return;
-    }
-    std::array<char, 16> number{};
-    std::snprintf(number.data(), number.size(), "[%d] ", functionByte);
-    packets.nameText.assign(number.data());
-    packets.nameText.append("Code Unknown");
-    packets.recognisedFlag = 0;
+    // With fewer than two bytes not even the function code has arrived.
+    if (bytes.size() < 2)
+        return {};
+    const std::uint8_t functionByte = bytes[1];
+    // A Modbus exception is always a response: node, code with bit 7 set, exception code, CRC.
+    if ((functionByte & 0x80U) != 0)
+        return {5, false, false};
+    Modelgeneric model;
+    ModelFrame(bytes, functionByte, model);
+    return {model.frameLength, model.queryFlag == 1, false};
+}
+
+// Whether the bytes behind a short form already hold a complete frame whose CRC is correct.
+bool CompleteFrameFollows(std::span<const std::uint8_t> rest)
+{
+    const std::size_t length = DecideDevice(rest).length;
+    return length > 0 && length <= rest.size() && CrcCorrect(rest.first(length));
 }
 
 } // namespace
@@ -88,8 +90,19 @@ std::uint16_t MeasureFrame(std::span<const std::uint8_t> bytes, const FrameShape
 
     // More bytes than the short form: look where a next frame would start.
     const auto countedLength = static_cast<std::uint16_t>(shape.base + bytes[shape.countPosition]);
-    if (bytes[p] != bytes[0])
+    if (bytes[p] != bytes[0]) {
+        // Another node follows. The form with a byte count is taken unless the short form is a
+        // valid frame and the counted form is not: its CRC fails, or it has not arrived while a
+        // complete next frame already stands behind the short form. Without this, an 8-byte
+        // write response followed by another node's frame would swallow the frames behind it.
+        if (CrcCorrect(bytes.first(p))) {
+            const bool countedFails = countedLength <= a ? !CrcCorrect(bytes.first(countedLength))
+                                                         : CompleteFrameFollows(bytes.subspan(p));
+            if (countedFails)
+                return shape.shortLength;
+        }
         return countedLength;
+    }
     if (a == p + 1)
         return 0; // the byte that tells the next frame's function code has not arrived
     if (bytes[p + 1] == bytes[1])
@@ -113,20 +126,57 @@ void ModelFrame(std::span<const std::uint8_t> bytes,
     result.queryFlag = QueryFlagFor(*shape, result.frameLength);
 }
 
+FrameDecision DeviceFrameModel::Decide(std::span<const std::uint8_t> bytes, bool /*idle*/)
+{
+    return DecideDevice(bytes);
+}
+
+bool DeviceFrameModel::QueryWhenWhole(std::span<const std::uint8_t> bytes) const
+{
+    const std::uint8_t functionByte = FrameByte(bytes, 1);
+    if ((functionByte & 0x80U) != 0)
+        return false;
+    const auto shape = ShapeOf(functionByte);
+    return shape ? QueryFlagFor(*shape, bytes.size()) == 1 : true;
+}
+
+bool DeviceFrameModel::Recognises(std::uint8_t code) const
+{
+    return IsRecognised(code);
+}
+
+std::string_view DeviceFrameModel::Name(std::uint8_t code) const
+{
+    return CodeName(code);
+}
+
+bool DeviceFrameModel::ShowsRegisters(std::uint8_t code) const
+{
+    return code == 1 || code == 3 || code == 4 || code == 16;
+}
+
+std::uint16_t DeviceFrameModel::RegistersShown(std::uint16_t quantityField) const
+{
+    // The devices count registers in pairs: a quantity field of 10 shows as 5.
+    return static_cast<std::uint16_t>(quantityField / 2);
+}
+
+std::unique_ptr<FrameModel> MakeFrameModel(FrameModelKind kind)
+{
+    switch (kind) {
+    case FrameModelKind::Device:
+    case FrameModelKind::Standard:
+        break;
+    }
+    return std::make_unique<DeviceFrameModel>();
+}
+
 void AnalysePackets::Reset(std::size_t totalBytes)
 {
-    functionCode = 255;
-    registerAddress = 0xFFFF;
-    registerQuantity = 0xFFFF;
-    registersTaken = false;
-    exceptionCode = 0;
-    node = 0;
     total = totalBytes;
     frameLength = 0;
-    nameText.clear();
-    queryFlag = 1;
-    recognisedFlag = 0;
     takenLength = 0;
+    info = FrameInfo{};
 }
 
 void AnalysePackets::TakeFrame()
@@ -147,7 +197,9 @@ std::size_t CutFrontFrame(std::span<std::uint8_t> buffer,
                           std::size_t& count,
                           std::span<std::uint8_t> frame,
                           AnalysePackets& packets,
-                          WhenUndecided rule)
+                          FrameModel& model,
+                          WhenUndecided rule,
+                          bool idle)
 {
     const std::size_t a = std::min(count, buffer.size());
     packets.source = buffer;
@@ -157,49 +209,40 @@ std::size_t CutFrontFrame(std::span<std::uint8_t> buffer,
         return 0;
 
     const std::span<const std::uint8_t> d = buffer.first(a);
-    packets.node = d[0];
-    const std::uint8_t functionByte = FrameByte(d, 1);
-    packets.functionCode = functionByte;
-    SetNameText(packets, functionByte);
-
-    // A Modbus exception is always a response: node, code with bit 7 set, exception code, CRC.
-    const bool exception = (functionByte & 0x80U) != 0;
-    if (exception) {
-        packets.exceptionCode = FrameByte(d, 2);
-        packets.functionCode = static_cast<std::uint8_t>(functionByte & 0x7FU);
-        packets.queryFlag = 0;
-    }
-    const auto shape = exception ? std::nullopt : ShapeOf(functionByte);
-
-    // With fewer than two bytes not even the function code has arrived.
-    if (rule != WhenUndecided::AlwaysWhole && a >= 2) {
-        if (exception) {
-            packets.frameLength = 5;
-        } else {
-            Modelgeneric model;
-            ModelFrame(d, functionByte, model);
-            packets.frameLength = model.frameLength;
-            packets.queryFlag = model.queryFlag;
-        }
+    FrameDecision decision;
+    if (rule != WhenUndecided::AlwaysWhole) {
+        decision = model.Decide(d, idle);
+        packets.frameLength = decision.length;
         packets.TakeFrame();
     }
     if (packets.frameLength == 0 && rule != WhenUndecided::Wait) {
+        decision = {a, model.QueryWhenWhole(d), false};
         packets.frameLength = a;
-        if (shape)
-            packets.queryFlag = QueryFlagFor(*shape, a);
         packets.TakeFrame();
     }
     count = packets.total;
-
     const std::size_t length = packets.frameLength;
-    if (length > 0 && !exception && packets.queryFlag == 1 &&
-        ShowsRegisters(packets.functionCode)) {
-        const auto cut = std::span<const std::uint8_t>(frame).first(length);
-        packets.registerAddress =
+    if (length == 0)
+        return 0;
+
+    const auto cut = std::span<const std::uint8_t>(frame).first(length);
+    FrameInfo& info = packets.info;
+    info.length = static_cast<std::uint16_t>(length);
+    info.node = cut[0];
+    info.functionByte = FrameByte(cut, 1);
+    info.exception = (info.functionByte & 0x80U) != 0;
+    info.functionCode = static_cast<std::uint8_t>(info.functionByte & 0x7FU);
+    info.exceptionCode = info.exception ? FrameByte(cut, 2) : std::uint8_t{0};
+    info.query = decision.query;
+    info.damaged = decision.damaged;
+    info.recognised = model.Recognises(info.functionCode);
+    info.name = info.recognised ? model.Name(info.functionCode) : std::string_view();
+    if (!info.exception && info.query && model.ShowsRegisters(info.functionCode)) {
+        info.hasRegisters = true;
+        info.registerAddress =
             static_cast<std::uint16_t>(FrameByte(cut, 2) << 8 | FrameByte(cut, 3));
-        packets.registerQuantity =
-            static_cast<std::uint16_t>((FrameByte(cut, 4) << 8 | FrameByte(cut, 5)) / 2);
-        packets.registersTaken = true;
+        info.quantityField = static_cast<std::uint16_t>(FrameByte(cut, 4) << 8 | FrameByte(cut, 5));
+        info.registersShown = model.RegistersShown(info.quantityField);
     }
     return length;
 }

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "capture/frame_info.h"
-
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -9,6 +7,8 @@
 #include <span>
 #include <string>
 #include <string_view>
+
+#include "capture/frame_info.h"
 
 namespace quillon {
 
@@ -34,7 +34,7 @@ struct FrameShape
 // The length and query decision for the first frame of the assembly buffer.
 class Modelgeneric
 {
-  public:
+public:
     virtual ~Modelgeneric() = default;
     std::uint16_t frameLength = 0; // 0: not decided yet
     std::uint8_t queryFlag = 1;    // 1: query "(Q) ", 0: response "(R) "
@@ -70,7 +70,7 @@ enum class FrameModelKind
 // summary line names it. The lister is handed one and holds no framing rule of its own.
 class FrameModel
 {
-  public:
+public:
     virtual ~FrameModel() = default;
     // Forgets what it tracked across frames: a new capture or load begins.
     virtual void Reset() {}
@@ -78,6 +78,9 @@ class FrameModel
     // before the next decision (a pass whose first read brought nothing, the end of a loaded
     // record). Reads no byte past bytes.size().
     [[nodiscard]] virtual FrameDecision Decide(std::span<const std::uint8_t> bytes, bool idle) = 0;
+    // Whether its decisions depend on idleness: such a model is asked again in a quiet pass, and
+    // what a load leaves undecided is cut frame by frame rather than as one frame.
+    [[nodiscard]] virtual bool UsesIdle() const { return false; }
     // The direction of every byte of `bytes` taken as one frame, when a load cuts what the
     // model left undecided.
     [[nodiscard]] virtual bool QueryWhenWhole(std::span<const std::uint8_t> bytes) const = 0;
@@ -99,10 +102,24 @@ class FrameModel
 // A new model of the kind.
 [[nodiscard]] std::unique_ptr<FrameModel> MakeFrameModel(FrameModelKind kind);
 
+// The model of the monitored devices: the exception rule, the frame-shape table with the byte
+// at the boundary and the CRC as tie-breakers, and every byte of the buffer for a code without a
+// shape. It ignores idleness: its decision rests on the bytes alone.
+class DeviceFrameModel : public FrameModel
+{
+public:
+    [[nodiscard]] FrameDecision Decide(std::span<const std::uint8_t> bytes, bool idle) override;
+    [[nodiscard]] bool QueryWhenWhole(std::span<const std::uint8_t> bytes) const override;
+    [[nodiscard]] bool Recognises(std::uint8_t code) const override;
+    [[nodiscard]] std::string_view Name(std::uint8_t code) const override;
+    [[nodiscard]] bool ShowsRegisters(std::uint8_t code) const override;
+    [[nodiscard]] std::uint16_t RegistersShown(std::uint16_t quantityField) const override;
+};
+
 // The analysis record of one frame; one object serves a pass, its fields set afresh per frame.
 class AnalysePackets
 {
-  public:
+public:
     virtual ~AnalysePackets() = default;
 
     // Starting values for the next frame over `total` bytes of the source.
@@ -113,18 +130,10 @@ class AnalysePackets
 
     std::span<std::uint8_t> source;      // the assembly buffer
     std::span<std::uint8_t> destination; // the frame buffer
-    std::uint8_t functionCode = 255;     // bit 7 cleared for an exception frame
-    std::uint16_t registerAddress = 0xFFFF;
-    std::uint16_t registerQuantity = 0xFFFF;
-    bool registersTaken = false; // address and quantity were read from a query
-    std::uint8_t exceptionCode = 0;
-    std::uint8_t node = 0;
     std::size_t total = 0;
     std::size_t frameLength = 0;
-    std::string nameText;
-    std::uint8_t queryFlag = 1;
-    std::uint8_t recognisedFlag = 0;
     std::size_t takenLength = 0;
+    FrameInfo info; // the facts of the frame cut; CRC and time are the lister's to add
 };
 
 // What happens to a front frame that the model cannot decide.
@@ -135,13 +144,15 @@ enum class WhenUndecided
     AlwaysWhole, // the model is not asked: every byte is one frame
 };
 
-// Decides the first frame of the buffer's `count` bytes, names its code, reads the register
-// address and quantity of a query, and cuts it into `frame` (the buffer's count is lowered by
-// the frame length). Returns the frame length; 0 when nothing was cut.
+// Decides the first frame of the buffer's `count` bytes by the model, names its code, reads the
+// register address and quantity of a query, and cuts it into `frame` (the buffer's count is
+// lowered by the frame length). Returns the frame length; 0 when nothing was cut.
 std::size_t CutFrontFrame(std::span<std::uint8_t> buffer,
                           std::size_t& count,
                           std::span<std::uint8_t> frame,
                           AnalysePackets& packets,
-                          WhenUndecided rule);
+                          FrameModel& model,
+                          WhenUndecided rule,
+                          bool idle = false);
 
 } // namespace quillon

@@ -1,8 +1,8 @@
 #include "capture/summary_line.h"
 
-#include "capture/function_names.h"
-
 #include <array>
+
+#include "capture/function_names.h"
 
 namespace quillon {
 
@@ -34,34 +34,44 @@ void AppendDecimal(std::string& text, unsigned value)
         text.push_back(digits[--n]);
 }
 
-void BuildSummaryLine(const AnalysePackets& frame,
-                      bool crcCorrect,
-                      std::string_view timestamp,
-                      std::string& line)
+void BuildSummaryLine(const FrameInfo& frame, std::string_view timestamp, std::string& line)
 {
     line.assign(timestamp);
-    const auto bytes = static_cast<unsigned>(frame.frameLength);
-    if (!crcCorrect) {
+    const unsigned bytes = frame.length;
+    if (ListedAsCrcError(frame)) {
         // A damaged frame is not named; only an unknown code shows its length.
         line.append("(U)  CRC Error ");
-        if (frame.recognisedFlag == 0) {
+        if (!frame.recognised) {
             line.append(": Bytes = ");
             AppendDecimal(line, bytes);
         }
         return;
     }
-    if (frame.recognisedFlag == 0)
+    switch (TagOf(frame)) {
+    case FrameTag::Query:
+        line.append("(Q) ");
+        break;
+    case FrameTag::Response:
+        line.append("(R) ");
+        break;
+    case FrameTag::Unknown:
         line.append("(U) ");
-    else
-        line.append(frame.queryFlag == 1 ? "(Q) " : "(R) ");
-    line.append(frame.nameText);
+        break;
+    }
+    if (frame.recognised) {
+        line.append(frame.name);
+    } else {
+        line.push_back('[');
+        AppendDecimal(line, frame.functionByte);
+        line.append("] Code Unknown");
+    }
     line.append(": Node = ");
     AppendDecimal(line, frame.node);
-    if (frame.registersTaken) {
+    if (frame.hasRegisters) {
         line.append(" : Address = ");
         AppendDecimal(line, frame.registerAddress);
         line.append(" : Registers ");
-        AppendDecimal(line, frame.registerQuantity);
+        AppendDecimal(line, frame.registersShown);
     }
     line.append(" : Bytes = ");
     AppendDecimal(line, bytes);

@@ -1,15 +1,29 @@
 #include "control/frame_lister.h"
 
-#include "capture/summary_line.h"
-#include "capture/timestamp.h"
-
 #include <algorithm>
+
+#include "capture/summary_line.h"
 
 namespace quillon {
 
 FrameLister::FrameLister(CaptureData& data, MonitorControls controls, const Filter& filter)
-    : m_data(data), m_controls(controls), m_filter(filter)
+    : m_data(data), m_controls(controls), m_filter(filter), m_model(MakeFrameModel(m_modelKind))
 {
+}
+
+void FrameLister::UseModel(FrameModelKind kind)
+{
+    m_modelKind = kind;
+    m_model = MakeFrameModel(kind);
+}
+
+void FrameLister::SetRecordTimestamp(std::string_view text)
+{
+    m_data.timestamp.assign(text);
+    const auto time = ParseTimestamp(text);
+    const auto us = time ? m_epoch.Microseconds(*time) : std::nullopt;
+    m_data.timeUs = us.value_or(0);
+    m_data.timeSource = us ? TimeSource::File : TimeSource::None;
 }
 
 void FrameLister::AnalyseTick(SerialLine& line, Clock& clock, PassListener& listener)
@@ -17,30 +31,50 @@ void FrameLister::AnalyseTick(SerialLine& line, Clock& clock, PassListener& list
     Cmodbus modbus;
     AnalysePackets packets;
     // Every pass renews the timestamp, whether or not bytes arrive; all its frames share it.
-    m_data.timestamp = MakeTimestamp(clock);
+    const LocalTime now = clock.Now();
+    m_data.timestamp = MakeTimestamp(now);
+    const auto us = m_epoch.Microseconds(now);
+    m_data.timeUs = us.value_or(0);
+    m_data.timeSource = us ? TimeSource::Pass : TimeSource::None;
     m_controls.saveFile.Enable(m_data.lines.Count() > 0);
 
     // Reads are sized to the free room of the assembly buffer, and the frames are cut after each
     // read, so a busy line is drained without dropping a byte.
+    bool firstRead = true;
     while (!m_data.store.Full()) {
         const std::size_t request = std::min(kReadRequestMax, m_data.assembly.FreeRoom());
         if (request == 0)
             return;
         const std::size_t received = modbus.ReadPort(line, request);
-        if (received == 0)
+        if (received == 0) {
+            // A quiet line: a model that decides by idleness may now cut what it held back.
+            if (firstRead && m_model->UsesIdle() && m_data.assembly.Count() > 0)
+                (void)ListLiveFrames(true, modbus, packets, listener);
             return;
+        }
+        firstRead = false;
         if (!m_data.assembly.Append(modbus.Bytes()))
             return;
-        while (m_data.assembly.Count() > 0) {
-            if (ListFrontFrame(WhenUndecided::Wait, Routing::Live, modbus, packets) == 0)
-                break;
-            listener.LineAdded();
-            if (m_data.store.Full()) {
-                listener.CaptureLimitReached();
-                return;
-            }
+        if (!ListLiveFrames(false, modbus, packets, listener))
+            return;
+    }
+}
+
+bool FrameLister::ListLiveFrames(bool idle,
+                                 Cmodbus& frameBuffer,
+                                 AnalysePackets& packets,
+                                 PassListener& listener)
+{
+    while (m_data.assembly.Count() > 0) {
+        if (ListFrontFrame(WhenUndecided::Wait, Routing::Live, idle, frameBuffer, packets) == 0)
+            break;
+        listener.LineAdded();
+        if (m_data.store.Full()) {
+            listener.CaptureLimitReached();
+            return false;
         }
     }
+    return true;
 }
 
 std::size_t FrameLister::AnalyseRecord(std::span<const std::uint8_t> bytes)
@@ -49,10 +83,12 @@ std::size_t FrameLister::AnalyseRecord(std::span<const std::uint8_t> bytes)
         return 0;
     Cmodbus modbus;
     AnalysePackets packets;
+    // Every record ends where the file's line ends: the model may take that as a quiet line.
+    constexpr bool kIdle = true;
     // Make room first: cut the front frame (or, undecided, everything in front) until the
     // record's bytes fit behind what is left.
     while (m_data.assembly.Count() + bytes.size() > kAssemblyRoom) {
-        if (ListFrontFrame(WhenUndecided::CutWhole, Routing::Load, modbus, packets) == 0)
+        if (ListFrontFrame(WhenUndecided::CutWhole, Routing::Load, kIdle, modbus, packets) == 0)
             return 0;
     }
     // A record that stands alone keeps its saved boundary when the model cannot decide it;
@@ -61,43 +97,52 @@ std::size_t FrameLister::AnalyseRecord(std::span<const std::uint8_t> bytes)
     if (!m_data.assembly.Append(bytes))
         return 0;
     return ListFrontFrame(leftovers ? WhenUndecided::Wait : WhenUndecided::CutWhole, Routing::Load,
-                          modbus, packets);
+                          kIdle, modbus, packets);
 }
 
 void FrameLister::CutLoadRemainder()
 {
-    if (m_data.assembly.Count() == 0)
-        return;
     Cmodbus modbus;
     AnalysePackets packets;
-    ListFrontFrame(WhenUndecided::AlwaysWhole, Routing::Load, modbus, packets);
+    if (!m_model->UsesIdle()) {
+        if (m_data.assembly.Count() > 0)
+            ListFrontFrame(WhenUndecided::AlwaysWhole, Routing::Load, true, modbus, packets);
+        return;
+    }
+    while (m_data.assembly.Count() > 0) {
+        if (ListFrontFrame(WhenUndecided::CutWhole, Routing::Load, true, modbus, packets) == 0)
+            return;
+    }
 }
 
-std::size_t FrameLister::ListFrontFrame(WhenUndecided rule,
-                                        Routing routing,
-                                        Cmodbus& frameBuffer,
-                                        AnalysePackets& packets)
+std::size_t FrameLister::ListFrontFrame(
+    WhenUndecided rule, Routing routing, bool idle, Cmodbus& frameBuffer, AnalysePackets& packets)
 {
     if (m_data.store.Full())
         return 0;
     std::size_t count = m_data.assembly.Count();
-    const std::size_t length =
-        CutFrontFrame(m_data.assembly.Storage(), count, frameBuffer.Data(), packets, rule);
+    const std::size_t length = CutFrontFrame(m_data.assembly.Storage(), count, frameBuffer.Data(),
+                                             packets, *m_model, rule, idle);
     m_data.assembly.SetCount(count);
     frameBuffer.SetByteCount(length);
     if (length == 0)
         return 0;
 
-    if (!m_data.store.StoreRecord(frameBuffer.Bytes(), m_data.timestamp))
-        return 0;
+    FrameInfo& info = packets.info;
     frameBuffer.CheckCRC();
-    const bool crcCorrect = !frameBuffer.ErrorFlag();
-    BuildSummaryLine(packets, crcCorrect, m_data.timestamp, m_line);
-    if (crcCorrect) {
-        AddFrameLine(m_line, packets.functionCode, packets.node, packets.exceptionCode);
+    info.crcCorrect = !frameBuffer.ErrorFlag();
+    info.tag = TagOf(info);
+    info.timeUs = m_data.timeUs;
+    info.timeSource = m_data.timeSource;
+    if (!m_data.store.StoreRecord(frameBuffer.Bytes(), m_data.timestamp, info))
+        return 0;
+    m_model->FrameCut(frameBuffer.Bytes(), info);
+    BuildSummaryLine(info, m_data.timestamp, m_line);
+    if (!ListedAsCrcError(info)) {
+        AddFrameLine(m_line, info.functionCode, info.node, info.exceptionCode);
     } else {
-        const std::uint8_t node = packets.recognisedFlag != 0 ? packets.node : kNoValue;
-        AddFrameLine(m_line, kNoValue, node, packets.exceptionCode);
+        const std::uint8_t node = info.recognised ? info.node : kNoValue;
+        AddFrameLine(m_line, kNoValue, node, info.exceptionCode);
     }
 
     if (routing == Routing::Live) {

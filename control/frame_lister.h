@@ -1,5 +1,12 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+
 #include "capture/assembly_buffer.h"
 #include "capture/capture_store.h"
 #include "capture/clock.h"
@@ -7,13 +14,9 @@
 #include "capture/frame_model.h"
 #include "capture/line_tables.h"
 #include "capture/serial_line.h"
+#include "capture/timestamp.h"
 #include "control/controls.h"
 #include "control/filter.h"
-
-#include <cstddef>
-#include <cstdint>
-#include <span>
-#include <string>
 
 namespace quillon {
 
@@ -24,12 +27,15 @@ struct CaptureData
     LineTables lines;
     AssemblyBuffer assembly;
     std::string timestamp; // the text of the current pass, or of the file line being loaded
+    // The same time as a number, for the frames' facts.
+    std::int64_t timeUs = 0;
+    TimeSource timeSource = TimeSource::None;
 };
 
 // What a live pass reports to the monitor as it goes.
 class PassListener
 {
-  public:
+public:
     virtual ~PassListener() = default;
     // A new Frame-list line was added (and routed to the Filtered list when it passes).
     virtual void LineAdded() = 0;
@@ -41,8 +47,16 @@ class PassListener
 // pass and for a loaded file alike.
 class FrameLister
 {
-  public:
+public:
     FrameLister(CaptureData& data, MonitorControls controls, const Filter& filter);
+
+    // Cuts frames by a new model of the kind from now on; it starts with nothing tracked.
+    void UseModel(FrameModelKind kind);
+    [[nodiscard]] FrameModelKind ModelKind() const { return m_modelKind; }
+
+    // Places the timestamp text of the loaded record analysed next, and its time where the text
+    // holds a valid one.
+    void SetRecordTimestamp(std::string_view text);
 
     // One analysis pass: drains the line, cutting the frames after each read, until a read
     // yields nothing, the front frame is undecided or the capture limit is reached.
@@ -52,7 +66,8 @@ class FrameLister
     // of the frame cut for it, or 0 when its bytes wait for the next record.
     std::size_t AnalyseRecord(std::span<const std::uint8_t> bytes);
 
-    // At the end of a load, cuts whatever is left in the assembly buffer as one last frame.
+    // At the end of a load, cuts whatever is left in the assembly buffer: as one last frame, or
+    // frame by frame for a model that decides by idleness.
     void CutLoadRemainder();
 
     // Appends a line to the Frame list, records its code and node, and adds the filter combo
@@ -62,7 +77,7 @@ class FrameLister
                       std::uint8_t node,
                       std::uint8_t exceptionCode);
 
-  private:
+private:
     enum class Routing
     {
         Live, // lines that pass the filter are copied to the Filtered list
@@ -73,13 +88,23 @@ class FrameLister
     // was cut (undecided, or the store is full).
     std::size_t ListFrontFrame(WhenUndecided rule,
                                Routing routing,
+                               bool idle,
                                Cmodbus& frameBuffer,
                                AnalysePackets& packets);
+    // Cuts and lists live frames until the front one is undecided or the store is full.
+    // False when the capture limit ended the pass.
+    [[nodiscard]] bool ListLiveFrames(bool idle,
+                                      Cmodbus& frameBuffer,
+                                      AnalysePackets& packets,
+                                      PassListener& listener);
     void AddComboEntry(ComboBox& combo, const std::string& text);
 
     CaptureData& m_data;
     MonitorControls m_controls;
     const Filter& m_filter;
+    FrameModelKind m_modelKind = FrameModelKind::Device;
+    std::unique_ptr<FrameModel> m_model;
+    LocalEpoch m_epoch;
     // Working texts, kept so that their room is reused from frame to frame.
     std::string m_line;
     std::string m_comboText;

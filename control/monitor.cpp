@@ -30,7 +30,7 @@ Monitor::Monitor(MonitorDependencies deps, MonitorOptions options)
       m_clock(deps.clock), m_settingsStore(deps.settings),
       m_lister(m_data, deps.controls, m_filter),
       m_run(deps.timer, deps.controls.go, deps.controls.pause, deps.controls.stop),
-      m_backup(options.backup), m_files(deps.prompts, deps.controls.fileName),
+      m_backup(options.backup), m_modelKind(options.frames), m_files(deps.prompts, deps.controls.fileName),
       m_detail(*this, deps.controls)
 {
 }
@@ -76,7 +76,7 @@ void Monitor::LineAdded()
     const int index = LineCount() - 1;
     m_backup.LineAdded(m_data.store, LineCount());
     if (m_lineObserver)
-        m_lineObserver(index);
+        m_lineObserver(index, m_data.store.Info(index));
 }
 
 void Monitor::StartCapture()
@@ -84,6 +84,7 @@ void Monitor::StartCapture()
     m_run.Start();
     EmptyCapture();
     m_data.assembly.Clear();
+    m_lister.UseModel(m_modelKind);
 }
 
 void Monitor::RestartAfterLimit()
@@ -101,6 +102,7 @@ void Monitor::ResetForLoad()
     m_run.Stop();
     EmptyCapture();
     m_data.assembly.Clear();
+    m_lister.UseModel(m_modelKind);
 }
 
 void Monitor::EmptyCapture()
@@ -158,7 +160,7 @@ LoadOutcome Monitor::LoadFile(const std::string& path)
     ResetForLoad();
     const ReadLogResult read = ReadLogFile(file.get(), [this](const ParsedLogLine& line) {
         // The record keeps the time written in the file, not the time of loading.
-        m_data.timestamp.assign(line.timestamp);
+        m_lister.SetRecordTimestamp(line.timestamp);
         m_lister.AnalyseRecord(line.Frame());
         return !m_data.store.Full();
     });

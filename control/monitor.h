@@ -40,6 +40,8 @@ struct MonitorOptions
 {
     // The window keeps the rolling backup; a headless run may go without one.
     BackupMode backup = BackupMode::Rolling;
+    // The frame model the capture starts with.
+    FrameModelKind frames = FrameModelKind::Device;
 };
 
 // What a load from a path did.
@@ -69,10 +71,11 @@ public:
     static constexpr unsigned kFirstPassMs = RunControl::kFirstPassMs;
     static constexpr unsigned kPassPeriodMs = RunControl::kPassPeriodMs;
 
-    // Called with the index of each new live Frame-list line once it is listed, routed to the
-    // Filtered list and counted for the backup (and before the capture-limit question). The
-    // line's text is in the Frame list and its record is Store().Record(index).
-    using LineObserver = std::function<void(int index)>;
+    // Called with the index of each new live Frame-list line and its frame's facts once it is
+    // listed, routed to the Filtered list and counted for the backup (and before the
+    // capture-limit question). The line's text is in the Frame list and its record is
+    // Store().Record(index).
+    using LineObserver = std::function<void(int index, const FrameInfo& info)>;
 
     explicit Monitor(MonitorDependencies deps, MonitorOptions options = {});
     Monitor(const Monitor&) = delete;
@@ -103,6 +106,10 @@ public:
     void UseFile(const std::string& path);
 
     void SetLineObserver(LineObserver observer) { m_lineObserver = std::move(observer); }
+
+    // The frame model of the next Go or Load; the running capture keeps the one it began with.
+    void ChooseFrameModel(FrameModelKind kind) { m_modelKind = kind; }
+    [[nodiscard]] FrameModelKind ChosenFrameModel() const { return m_modelKind; }
 
     [[nodiscard]] RunState State() const override { return m_run.State(); }
     [[nodiscard]] const PortSettings& Settings() const { return m_settings; }
@@ -161,6 +168,7 @@ private:
     FrameLister m_lister;
     RunControl m_run;
     BackupWriter m_backup;
+    FrameModelKind m_modelKind;
     FileChooser m_files;
     DetailView m_detail;
     PortSettings m_settings;

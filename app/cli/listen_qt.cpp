@@ -107,7 +107,7 @@ ListenSession::ListenSession(const ListenOptions& options)
           MonitorDependencies{m_controls.View(), m_prompts, m_opener, m_timer, m_clock, m_settings},
           MonitorOptions{BackupMode::None})
 {
-    m_monitor.SetLineObserver([this](int index) { OnLine(index); });
+    m_monitor.SetLineObserver([this](int index, const FrameInfo& /*info*/) { OnLine(index); });
 }
 
 int ListenSession::Run()

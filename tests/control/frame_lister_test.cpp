@@ -1,6 +1,7 @@
-#include "support/capture_rig.h"
-
 #include <gtest/gtest.h>
+
+#include "capture/summary_line.h"
+#include "support/capture_rig.h"
 
 namespace quillon {
 namespace {
@@ -75,6 +76,26 @@ TEST(SummaryLine, ShowsTagNameAndDetailOfEveryKindOfFrame)
         {"damaged unknown code",
          Hex("01 05 00 00 FF 00 8C 3B"),
          {{"(U)  CRC Error : Bytes = 8", 255, 255}}},
+        {"code-1 one-byte response",
+         WithCrc(Hex("02 01 01 05")),
+         {{"(R) Read Coil Status: Node = 2 : Bytes = 6", 1, 2}}},
+        {"code-35 query and response",
+         Cat({WithCrc(Hex("03 23 00 10 00 02")), WithCrc(Hex("03 23 00 10 00 02 02 AA BB"))}),
+         {{"(Q) Read CT Delays: Node = 3 : Bytes = 8", 35, 3},
+          {"(R) Read CT Delays: Node = 3 : Bytes = 11", 35, 3}}},
+        {"code-103 response",
+         WithCrc(Hex("04 67 00 01 00 02")),
+         {{"(R) Write Relay Structs: Node = 4 : Bytes = 8", 103, 4}}},
+        // A write response whose byte-count position reads 0x21, followed by another node's
+        // write: the short form holds and the counted form has not arrived.
+        {"write response, another node's write follows",
+         Cat({Hex("01 10 00 1E 00 02 21 CE"), WithCrc(Hex("02 10 00 1E 00 02 04 00 01 00 02"))}),
+         {{"(R) Preset Multiple Regs: Node = 1 : Bytes = 8", 16, 1},
+          {"(Q) Preset Multiple Regs: Node = 2 : Address = 30 : Registers 1 : Bytes = 13", 16, 2}}},
+        {"read query, another node's query follows",
+         Cat({Hex("01 03 00 00 00 0A C5 CD"), WithCrc(Hex("02 04 00 00 00 01"))}),
+         {{"(Q) Read Holding Regs: Node = 1 : Address = 0 : Registers 5 : Bytes = 8", 3, 1},
+          {"(Q) Read Input Regs: Node = 2 : Address = 0 : Registers 0 : Bytes = 8", 4, 2}}},
     };
     for (const auto& c : cases) {
         CaptureRig rig;
@@ -85,6 +106,12 @@ TEST(SummaryLine, ShowsTagNameAndDetailOfEveryKindOfFrame)
             EXPECT_EQ(rig.Lines()[i], kTs + c.lines[i].line) << c.what;
             EXPECT_EQ(rig.data.lines.Code(index), c.lines[i].code) << c.what;
             EXPECT_EQ(rig.data.lines.Node(index), c.lines[i].node) << c.what;
+            // The facts kept with the record build the very same line.
+            std::string rebuilt;
+            BuildSummaryLine(rig.data.store.Info(index), kTs, rebuilt);
+            EXPECT_EQ(rebuilt, rig.Lines()[i]) << c.what;
+            EXPECT_EQ(rig.data.store.Info(index).length, rig.data.store.Record(index).FrameLength())
+                << c.what;
         }
         EXPECT_EQ(rig.data.store.Count(), static_cast<int>(c.lines.size())) << c.what;
         EXPECT_EQ(rig.data.assembly.Count(), 0u) << c.what;

@@ -2,6 +2,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 
+#include "capture/summary_line.h"
 #include "control/log_file.h"
 #include "support/monitor_rig.h"
 
@@ -339,15 +340,25 @@ TEST(RunStates, EveryLiveLineIsAnnouncedWithItsRecordBeforeTheLimitQuestion)
 {
     MonitorRig rig;
     std::vector<std::string> announced;
-    rig.monitor.SetLineObserver([&](int index) {
+    int factsMismatched = 0;
+    rig.monitor.SetLineObserver([&](int index, const FrameInfo& info) {
         announced.push_back(rig.controls.frameList.Text(index) + "|" +
                             FormatLogLine(rig.monitor.Store().Record(index)));
+        // The facts handed on are those of the record just listed, and build its line.
+        const auto frame = rig.monitor.Store().Record(index).Frame();
+        std::string line;
+        BuildSummaryLine(info, rig.monitor.Store().Record(index).Timestamp(), line);
+        if (&info != &rig.monitor.Store().Info(index) || info.length != frame.size() ||
+            info.node != frame[0] || line != rig.controls.frameList.Text(index) ||
+            info.timeSource != TimeSource::Pass)
+            ++factsMismatched;
     });
     std::size_t announcedAtQuestion = 0;
     rig.prompts.onQuestion = [&] { announcedAtQuestion = announced.size(); };
     rig.prompts.answers = {Answer::No};
     RunToTheLimit(rig);
     EXPECT_EQ(announcedAtQuestion, 2000u);
+    EXPECT_EQ(factsMismatched, 0);
     EXPECT_EQ(announced.back(),
               "Feb 16 2012 13:30:42.075  (Q) Read Holding Regs: Node = 1 : Address = 0 : "
               "Registers 5 : Bytes = 8|00,08,01,03,00,00,00,0A,C5,CD,Feb 16 2012 13:30:42.075  "
