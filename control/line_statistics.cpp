@@ -1,6 +1,7 @@
 #include "control/line_statistics.h"
 
 #include <algorithm>
+#include <string>
 
 namespace quillon {
 
@@ -38,6 +39,20 @@ void StatsRow::Merge(const StatsRow& other)
         CountException(*this, code, count);
     times.Merge(other.times);
     lastSeenUs = std::max(lastSeenUs, other.lastSeenUs);
+}
+
+LineFormat LineFormatOf(const PortSettings& settings)
+{
+    LineFormat format;
+    format.baud = settings.baud.find_first_not_of("0123456789") == std::string::npos &&
+                          !settings.baud.empty() && settings.baud.size() <= 9
+                      ? std::stoi(settings.baud)
+                      : 0;
+    const int dataBits = settings.dataLength.size() == 1 ? settings.dataLength[0] - '0' : 8;
+    format.dataBits = dataBits >= 5 && dataBits <= 8 ? dataBits : 8;
+    format.parity = settings.parity != "N";
+    format.stopBits = settings.stopBits == "1.5" ? 1.5 : (settings.stopBits == "2" ? 2 : 1);
+    return format;
 }
 
 StatsRow& LineStatistics::RowFor(std::uint8_t node, std::uint8_t function)

@@ -7,6 +7,7 @@
 
 #include "capture/frame_info.h"
 #include "control/frame_pairing.h"
+#include "control/port_settings.h"
 #include "control/response_times.h"
 
 namespace quillon {
@@ -25,6 +26,10 @@ struct LineFormat
         return 1 + dataBits + (parity ? 1 : 0) + stopBits;
     }
 };
+
+// The character format the port settings describe; an unreadable baud rate leaves the line's
+// capacity unknown.
+[[nodiscard]] LineFormat LineFormatOf(const PortSettings& settings);
 
 // The function value of a row that counts CRC-error frames whose code is not known.
 constexpr std::uint8_t kNoFunction = 0xFF;

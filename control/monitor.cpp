@@ -30,8 +30,8 @@ Monitor::Monitor(MonitorDependencies deps, MonitorOptions options)
       m_clock(deps.clock), m_settingsStore(deps.settings),
       m_lister(m_data, deps.controls, m_filter),
       m_run(deps.timer, deps.controls.go, deps.controls.pause, deps.controls.stop),
-      m_backup(options.backup), m_modelKind(options.frames), m_files(deps.prompts, deps.controls.fileName),
-      m_detail(*this, deps.controls)
+      m_backup(options.backup), m_modelKind(options.frames),
+      m_files(deps.prompts, deps.controls.fileName), m_detail(*this, deps.controls)
 {
 }
 
@@ -75,6 +75,7 @@ void Monitor::LineAdded()
 {
     const int index = LineCount() - 1;
     m_backup.LineAdded(m_data.store, LineCount());
+    m_statistics.Add(m_data.store.Info(index));
     if (m_lineObserver)
         m_lineObserver(index, m_data.store.Info(index));
 }
@@ -85,6 +86,11 @@ void Monitor::StartCapture()
     EmptyCapture();
     m_data.assembly.Clear();
     m_lister.UseModel(m_modelKind);
+    // Bytes of a chunk are dated back a character time each from the chunk's arrival.
+    const LineFormat format = LineFormatOf(m_settings);
+    m_statistics.SetLineFormat(format);
+    m_data.assembly.SetCharacterUs(format.baud > 0 ? format.BitsPerCharacter() * 1e6 / format.baud
+                                                   : 0);
 }
 
 void Monitor::RestartAfterLimit()
@@ -117,6 +123,7 @@ void Monitor::EmptyCapture()
     m_data.store.Reset();
     m_data.lines.Reset();
     m_backup.Rewind();
+    m_statistics.Clear();
 }
 
 void Monitor::RebuildFiltered()
@@ -167,6 +174,8 @@ LoadOutcome Monitor::LoadFile(const std::string& path)
     // Every loaded byte is listed: what the last records left undecided is one last frame.
     if (!m_data.store.Full())
         m_lister.CutLoadRemainder();
+    for (int i = 0; i < m_data.store.Count(); ++i)
+        m_statistics.Add(m_data.store.Info(i));
     return {true, static_cast<int>(read.damagedLines)};
 }
 

@@ -13,6 +13,7 @@
 #include "control/file_chooser.h"
 #include "control/filter.h"
 #include "control/frame_lister.h"
+#include "control/line_statistics.h"
 #include "control/port_settings.h"
 #include "control/prompts.h"
 #include "control/run_control.h"
@@ -138,6 +139,9 @@ public:
     [[nodiscard]] const std::string& WorkingDirectory() const { return m_files.WorkingDirectory(); }
     [[nodiscard]] const std::string& CurrentFileName() const { return m_files.CurrentFileName(); }
     [[nodiscard]] const BackupWriter& Backup() const { return m_backup; }
+    // Pairing and statistics of the listed frames: emptied with the lists, counted again from
+    // the records after a load.
+    [[nodiscard]] const LineStatistics& Statistics() const { return m_statistics; }
 
 private:
     // One analysis pass over the bytes that arrived since the last one.
@@ -166,6 +170,7 @@ private:
     CaptureData m_data;
     Filter m_filter;
     FrameLister m_lister;
+    LineStatistics m_statistics;
     RunControl m_run;
     BackupWriter m_backup;
     FrameModelKind m_modelKind;
