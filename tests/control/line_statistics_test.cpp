@@ -7,6 +7,7 @@
 
 #include "control/line_statistics.h"
 #include "control/statistics_text.h"
+#include "support/monitor_rig.h"
 
 namespace quillon {
 namespace {
@@ -175,6 +176,41 @@ TEST(ResponseTimes, PercentilesStayWithinTheStatedBound)
                 << c.what << " q " << q;
         }
     }
+}
+
+// A live pass reads three chunks at once: each frame's bytes are dated by their chunk, back a
+// character time (11 bits at 38400 baud) for every byte behind them in it, and the monitor's
+// statistics time the answer from those dates. Go empties them with the lists.
+TEST(MonitorStatistics, TimesAnswersByTheArrivalOfTheirBytes)
+{
+    test::MonitorRig rig;
+    rig.monitor.OnGo();
+    ASSERT_TRUE(rig.monitor.PortOpen());
+    rig.portOpener.feed->Push(test::Query(1), 100'000);
+    rig.portOpener.feed->Push(test::WithCrc(test::Hex("01 03 04 00 01 00 02")), 110'000);
+    rig.portOpener.feed->Push(test::Query(2), 200'000);
+    rig.Pass();
+    ASSERT_EQ(rig.monitor.Store().Count(), 3);
+    EXPECT_EQ(rig.monitor.Store().Info(0).lastByteUs, 100'000);
+    EXPECT_EQ(rig.monitor.Store().Info(1).firstByteUs, 110'000 - 2'292); // 8 x 286.458 us
+    EXPECT_EQ(rig.monitor.Store().Info(2).firstByteUs, 200'000 - 2'005); // 7 x 286.458 us
+
+    const auto rows = rig.monitor.Statistics().SortedRows();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0]->node, 1);
+    EXPECT_EQ(rows[0]->responses, 1u);
+    EXPECT_EQ(rows[0]->times.Min(), 10'000 - 2'292);
+    EXPECT_EQ(rows[1]->node, 2);
+    EXPECT_EQ(rows[1]->queries, 1u);
+    // A pass a second later: 33 bytes of 11 bits in a second of a 38400-baud line.
+    rig.clock.now.second += 1;
+    rig.Pass(test::Query(3));
+    EXPECT_NEAR(rig.monitor.Statistics().Totals().busLoadPercent, 100.0 * 33 * 11 / 38400, 1e-9);
+
+    rig.monitor.StopCapture();
+    rig.monitor.OnGo();
+    EXPECT_TRUE(rig.monitor.Statistics().Rows().empty());
+    EXPECT_EQ(rig.monitor.Statistics().Totals().frames, 0u);
 }
 
 } // namespace
