@@ -9,6 +9,7 @@
 #include "app/dialog_units.h"
 #include "app/monitor_template.h"
 #include "app/qt_prompts.h"
+#include "app/statistics_window.h"
 #include "capture/system_clock.h"
 #include "port/port_setup_dialog.h"
 #include "port/qt_port_opener.h"
@@ -224,6 +225,25 @@ void CQuillonDlg::Dispatch(Route route, const std::function<void()>& handler)
     if (m_routeObserver)
         m_routeObserver(route);
     handler();
+    // Every pass, Go, Load and capture-limit answer may change the statistics.
+    RefreshStatistics();
+}
+
+void CQuillonDlg::RefreshStatistics()
+{
+    if (m_statistics != nullptr && m_statistics->isVisible())
+        m_statistics->Refresh();
+}
+
+StatisticsWindow& CQuillonDlg::ShowStatistics()
+{
+    if (m_statistics == nullptr)
+        m_statistics = new StatisticsWindow(m_monitor->Statistics(), this);
+    m_statistics->Refresh();
+    m_statistics->show();
+    m_statistics->raise();
+    m_statistics->activateWindow();
+    return *m_statistics;
 }
 
 void CQuillonDlg::reject()
@@ -265,7 +285,11 @@ void CQuillonDlg::contextMenuEvent(QContextMenuEvent* event)
     QMenu menu(this);
     menu.setObjectName(QStringLiteral("systemMenu"));
     QAction* about = menu.addAction(QStringLiteral("&About Quillon..."));
-    if (menu.exec(event->globalPos()) == about)
+    QAction* statistics = menu.addAction(QStringLiteral("&Statistics..."));
+    QAction* chosen = menu.exec(event->globalPos());
+    if (chosen == statistics)
+        ShowStatistics();
+    else if (chosen == about)
         ShowAbout();
 }
 

@@ -14,6 +14,7 @@ class QLabel;
 namespace quillon {
 
 class QtTimer;
+class StatisticsWindow;
 
 // The handlers the window's controls and timer reach in the monitor.
 enum class Route
@@ -56,6 +57,8 @@ public:
     ~CQuillonDlg() override;
 
     [[nodiscard]] Monitor& GetMonitor() { return *m_monitor; }
+    // The Statistics window of the context menu: made on first use, then shown and raised.
+    StatisticsWindow& ShowStatistics();
 
     // Quit, Escape and the close box: the monitor quits, then the window closes.
     void reject() override;
@@ -110,6 +113,8 @@ private:
     void RouteNotifications();
     void Dispatch(Route route, const std::function<void()>& handler);
     void ShowAbout();
+    // Brings an open Statistics window up to date with the monitor.
+    void RefreshStatistics();
 
     Widgets m_widgets;
     std::function<void(Route)> m_routeObserver;
@@ -121,7 +126,8 @@ private:
     std::unique_ptr<Clock> m_ownClock;
     std::unique_ptr<QtTimer> m_timer;
     std::unique_ptr<Adapters> m_adapters;
-    std::unique_ptr<Monitor> m_monitor; // last: it goes first, while all it uses still exists
+    StatisticsWindow* m_statistics = nullptr; // a child window, made on first use
+    std::unique_ptr<Monitor> m_monitor;       // last: it goes first, while all it uses still exists
     bool m_quitting = false;
 };
 

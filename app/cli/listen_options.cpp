@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <string>
 
 namespace quillon::cli {
 
@@ -59,6 +60,20 @@ bool ParseSaveFile(std::string_view text, ListenOptions& options)
     return true;
 }
 
+// A snapshot period in seconds: a decimal number above 0, at most a day.
+bool ParseStatsEvery(std::string_view text, ListenOptions& options)
+{
+    if (text.empty() || text.size() > 12 ||
+        text.find_first_not_of("0123456789.") != std::string_view::npos ||
+        std::count(text.begin(), text.end(), '.') > 1 || text == ".")
+        return false;
+    const double seconds = std::stod(std::string(text));
+    if (seconds <= 0 || seconds > 86400)
+        return false;
+    options.statsEverySeconds = seconds;
+    return true;
+}
+
 // An option that takes one value; `apply` stores it and tells whether it was valid.
 struct ValueOption
 {
@@ -67,7 +82,7 @@ struct ValueOption
     bool (*apply)(std::string_view, ListenOptions&);
 };
 
-constexpr std::array<ValueOption, 5> kValueOptions{{
+constexpr std::array<ValueOption, 6> kValueOptions{{
     {"--baud", "a baud rate such as 9600 or 115200",
      [](std::string_view v, ListenOptions& o) { return ParseBaud(v, o.settings); }},
     {"--parity", "N, O or E",
@@ -78,6 +93,8 @@ constexpr std::array<ValueOption, 5> kValueOptions{{
      [](std::string_view v, ListenOptions& o) { return ParseStopBits(v, o.settings); }},
     {"--save", "a file name",
      [](std::string_view v, ListenOptions& o) { return ParseSaveFile(v, o); }},
+    {"--stats-every", "a number of seconds above 0",
+     [](std::string_view v, ListenOptions& o) { return ParseStatsEvery(v, o); }},
 }};
 
 ParsedListen UsageError(std::string error)
@@ -101,6 +118,10 @@ ParsedListen ParseListenCommand(std::span<const std::string_view> args)
             return ParsedListen{ParsedListen::Kind::Help, {}, {}};
         if (arg == "--stats") {
             parsed.options.stats = true;
+            continue;
+        }
+        if (arg == "--json") {
+            parsed.options.json = true;
             continue;
         }
         if (arg.size() > 1 && arg.front() == '-') {
@@ -140,7 +161,8 @@ ParsedListen ParseListenCommand(std::span<const std::string_view> args)
 std::string_view ListenUsageText()
 {
     return "usage: quillon-cli listen PORT [--baud B] [--parity N|O|E] [--data D] [--stop S]\n"
-           "                          [--save FILE.mlog] [--stats]\n";
+           "                          [--save FILE.mlog] [--stats] [--stats-every SECONDS] "
+           "[--json]\n";
 }
 
 std::string_view ListenHelpText()
@@ -148,7 +170,8 @@ std::string_view ListenHelpText()
     return "quillon-cli listen: capture Modbus RTU traffic from a serial port without a window.\n"
            "\n"
            "usage: quillon-cli listen PORT [--baud B] [--parity N|O|E] [--data D] [--stop S]\n"
-           "                          [--save FILE.mlog] [--stats]\n"
+           "                          [--save FILE.mlog] [--stats] [--stats-every SECONDS] "
+           "[--json]\n"
            "\n"
            "Opens PORT (ttyUSB0, /dev/ttyUSB0, pts/3, or any path to a serial device) for\n"
            "itself alone, runs the monitor's analysis passes on its timer and prints each\n"
@@ -161,7 +184,14 @@ std::string_view ListenHelpText()
            "  --save FILE    create or empty FILE and append each frame's log line to it as\n"
            "                 soon as it is listed; `quillon-cli replay FILE` shows it again\n"
            "  --stats        on exit, report on stderr the passes, the longest pass, and the\n"
-           "                 lines, queries, responses, CRC errors and bytes read\n"
+           "                 lines, queries, responses, CRC errors and bytes read, then the\n"
+           "                 statistics table: per node and function the queries, responses,\n"
+           "                 exceptions, timeouts, CRC errors and response times, and the\n"
+           "                 line's frames, bytes, frames/s, bus load and CRC error rate\n"
+           "  --stats-every SECONDS\n"
+           "                 print the statistics on stderr every SECONDS while listening\n"
+           "  --json         statistics as JSON lines: one object per node and function, then\n"
+           "                 the totals with \"node\": null\n"
            "  --help         show this text\n"
            "\n"
            "The capture has no 2000-frame ceiling: at the capture limit the lists start\n"

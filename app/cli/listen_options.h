@@ -14,7 +14,9 @@ struct ListenOptions
     // The port and its line parameters; what is not given keeps the monitor's start values.
     PortSettings settings;
     std::string saveFile; // --save FILE; empty: no capture file
-    bool stats = false;   // --stats: report the passes and what was listed on exit
+    bool stats = false;   // --stats: report the passes, what was listed and the statistics on exit
+    double statsEverySeconds = 0; // --stats-every SECONDS: a statistics snapshot that often; 0 none
+    bool json = false;            // --json: statistics as JSON lines rather than a table
 };
 
 struct ParsedListen

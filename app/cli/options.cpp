@@ -160,6 +160,7 @@ std::string_view UsageText()
     return "usage: quillon-cli replay FILE.mlog [--function F] [--node N]\n"
            "                          [--detail N [--order K]] [--save OUT.mlog]\n"
            "       quillon-cli listen PORT [options]   (quillon-cli listen --help)\n"
+           "       quillon-cli stats FILE [options]    (quillon-cli stats --help)\n"
            "       quillon-cli --help\n";
 }
 
@@ -170,6 +171,7 @@ std::string_view HelpText()
            "usage: quillon-cli replay FILE.mlog [--function F] [--node N]\n"
            "                          [--detail N [--order K]] [--save OUT.mlog]\n"
            "       quillon-cli listen PORT [options]   (see quillon-cli listen --help)\n"
+           "       quillon-cli stats FILE [options]    (see quillon-cli stats --help)\n"
            "\n"
            "replay loads a capture log file as the monitor's Load File does and prints the\n"
            "Frame-list lines, one per line.\n"

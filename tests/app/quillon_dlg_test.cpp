@@ -3,14 +3,17 @@
 #include <string>
 #include <vector>
 
+#include <QClipboard>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTableView>
 
 #include "app/quillon_dlg.h"
+#include "app/statistics_window.h"
 #include "gui_test_support.h"
 #include "support/fakes.h"
 
@@ -346,8 +349,9 @@ TEST_F(MonitorWindowTest, HelpButtonF1AndTheContextMenuLeadToTheAboutBox)
     QTimer::singleShot(20, [&] {
         auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
         ASSERT_NE(menu, nullptr);
-        ASSERT_EQ(menu->actions().size(), 1);
+        ASSERT_EQ(menu->actions().size(), 2);
         EXPECT_EQ(menu->actions().front()->text(), "&About Quillon...");
+        EXPECT_EQ(menu->actions().back()->text(), "&Statistics...");
         WhenModal(expectAbout);
         QTest::keyClick(menu, Qt::Key_Down);
         QTest::keyClick(menu, Qt::Key_Return);
@@ -358,6 +362,35 @@ TEST_F(MonitorWindowTest, HelpButtonF1AndTheContextMenuLeadToTheAboutBox)
     EXPECT_EQ(aboutBoxes, 3);
     EXPECT_TRUE(window->isVisible());
     EXPECT_TRUE(m_routes.empty());
+}
+
+TEST_F(MonitorWindowTest, StatisticsWindowShowsTheMonitorsCountsAndCopiesRows)
+{
+    auto window = MakeWindow();
+    LoadThreeFrames(*window);
+    StatisticsWindow& statistics = window->ShowStatistics();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&statistics));
+    auto* table = Find<QTableView>(statistics, "statisticsTable");
+
+    // A second Load empties the statistics with the lists and counts the loaded records again.
+    for (int load = 0; load < 2; ++load) {
+        if (load > 0) {
+            LoadThreeFrames(*window);
+            window->ShowStatistics();
+        }
+        ASSERT_EQ(table->model()->rowCount(), 2) << "load " << load;
+        table->selectAll();
+        QTest::keyClick(table, Qt::Key_C, Qt::ControlModifier);
+        // Node, function, queries, responses, exceptions, timeouts, CRC errors, answers timed:
+        // a loaded file's times are too coarse for response times, so those cells stay empty.
+        const QStringList rows = QApplication::clipboard()->text().split('\n', Qt::SkipEmptyParts);
+        ASSERT_EQ(rows.size(), 2) << "load " << load;
+        EXPECT_TRUE(rows[0].startsWith("1\t3\t1\t1\t0\t0\t0\t0\t\t\t\t\t"))
+            << rows[0].toStdString();
+        EXPECT_TRUE(rows[1].startsWith("2\t16\t1\t0\t0\t0\t0\t0\t")) << rows[1].toStdString();
+    }
+    EXPECT_TRUE(
+        Find<QLabel>(statistics, "statisticsTotals")->text().startsWith("Line: 3 frames, "));
 }
 
 } // namespace
