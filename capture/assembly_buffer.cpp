@@ -49,39 +49,60 @@ void AssemblyBuffer::SetCount(std::size_t count)
         m_count = count;
         return;
     }
-    // The bytes cut off the front take their runs with them.
+    // The bytes cut off the front take their runs with them. When the cut ends with a whole
+    // chunk, the next byte arrived after that chunk was taken.
     const std::size_t cut = m_count - count;
     std::size_t kept = 0;
     for (std::size_t i = 0; i < m_runCount; ++i) {
         if (m_runs[i].end > cut)
             m_runs[kept++] = Run{m_runs[i].end - cut, m_runs[i].steadyUs};
+        else if (m_runs[i].end == cut)
+            m_floorUs = m_runs[i].steadyUs;
+        else
+            m_floorUs = -1;
     }
+    if (kept == m_runCount && cut > 0)
+        m_floorUs = -1; // the cut ended inside the first chunk
     m_runCount = kept;
     m_count = count;
-}
-
-std::int64_t AssemblyBuffer::ArrivalOf(std::size_t index) const
-{
-    for (std::size_t i = 0; i < m_runCount; ++i) {
-        const Run& run = m_runs[i];
-        if (index < run.end) {
-            if (run.steadyUs < 0)
-                return -1;
-            const double later = static_cast<double>(run.end - 1 - index);
-            const std::int64_t dated = run.steadyUs - std::llround(later * m_characterUs);
-            // Never before the chunk in front of it was taken.
-            return i > 0 && m_runs[i - 1].steadyUs >= 0 ? std::max(dated, m_runs[i - 1].steadyUs)
-                                                        : dated;
-        }
-    }
-    return -1;
 }
 
 FrameArrival AssemblyBuffer::FrontArrival(std::size_t length) const
 {
     if (length == 0 || length > m_count)
         return {};
-    return FrameArrival{ArrivalOf(0), ArrivalOf(length - 1)};
+    // The bytes of one frame follow each other at the line's speed, and a chunk is taken only
+    // after its last byte arrived: every chunk bounds when the frame began. The earliest bound
+    // holds them all, so a chunk taken late (the process busy elsewhere) does not move it.
+    std::int64_t first = -1;
+    std::int64_t firstStamp = -1;
+    std::int64_t lastStamp = -1;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < m_runCount && start < length; ++i) {
+        const Run& run = m_runs[i];
+        const std::size_t lastInFrame = std::min(run.end, length) - 1;
+        if (run.steadyUs >= 0) {
+            const std::int64_t bound =
+                run.steadyUs - std::llround(static_cast<double>(lastInFrame) * m_characterUs);
+            first = first < 0 ? bound : std::min(first, bound);
+            if (start == 0)
+                firstStamp = run.steadyUs;
+            if (run.end >= length)
+                lastStamp = run.steadyUs;
+        }
+        start = run.end;
+    }
+    if (first < 0)
+        return {};
+    if (m_characterUs <= 0)
+        return FrameArrival{firstStamp, lastStamp};
+    // Never before the chunk in front of the frame was taken; never after the last byte's chunk.
+    if (m_floorUs >= 0)
+        first = std::max(first, m_floorUs);
+    std::int64_t last = first + std::llround(static_cast<double>(length - 1) * m_characterUs);
+    if (lastStamp >= 0)
+        last = std::min(last, lastStamp);
+    return FrameArrival{first, last};
 }
 
 } // namespace quillon

@@ -38,6 +38,7 @@ public:
     {
         m_count = 0;
         m_runCount = 0;
+        m_floorUs = -1;
     }
     // The whole room, for cutting frames off the front; SetCount writes the new count back (a
     // lower count: that many bytes were cut off the front).
@@ -45,11 +46,12 @@ public:
     void SetCount(std::size_t count);
 
     // The time one character takes on the line, microseconds. A chunk is stamped when it is
-    // taken from the port, as its last byte arrives; the bytes before it arrived a character
-    // time apart, so each is dated back by the characters that followed it in the chunk.
-    // 0 (the start value) dates every byte of a chunk at its stamp.
+    // taken from the port, after its last byte arrived; a frame's bytes follow each other a
+    // character time apart, so each chunk tells when the frame began at the latest.
+    // 0 (the start value) dates a frame's first and last byte at the stamps of their chunks.
     void SetCharacterUs(double us) { m_characterUs = us > 0 ? us : 0; }
-    // Arrival of the first and last of the front `length` bytes; call before they are cut.
+    // Arrival of the first and last of the front `length` bytes (one frame); call before they
+    // are cut.
     [[nodiscard]] FrameArrival FrontArrival(std::size_t length) const;
 
 private:
@@ -59,7 +61,6 @@ private:
         std::size_t end = 0;
         std::int64_t steadyUs = -1;
     };
-    [[nodiscard]] std::int64_t ArrivalOf(std::size_t index) const;
     void AddRun(std::size_t end, std::int64_t steadyUs);
 
     std::array<std::uint8_t, kAssemblyRoom> m_bytes{};
@@ -67,6 +68,8 @@ private:
     // Every run holds at least one byte, so the buffer's room bounds their number.
     std::array<Run, kAssemblyRoom> m_runs{};
     std::size_t m_runCount = 0;
+    // When the chunk in front of the first byte was taken, if that byte began a chunk; else -1.
+    std::int64_t m_floorUs = -1;
     double m_characterUs = 0;
 };
 

@@ -110,7 +110,11 @@ void LineStatistics::Add(const FrameInfo& info)
         break;
     case PairRole::Response:
         ++row.responses;
-        row.times.Add(outcome.responseUs);
+        if (outcome.responseUs >= 0) {
+            const bool had = row.times.HasHistogram();
+            row.times.Add(outcome.responseUs, m_timedRows < kTimedRowsMax);
+            m_timedRows += !had && row.times.HasHistogram() ? 1 : 0;
+        }
         break;
     case PairRole::Exception:
         ++row.exceptions;
@@ -132,6 +136,7 @@ void LineStatistics::Clear()
     m_timeouts = 0;
     m_firstTimeUs = -1;
     m_lastTimeUs = -1;
+    m_timedRows = 0;
     ++m_revision;
 }
 

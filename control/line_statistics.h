@@ -72,10 +72,13 @@ struct LineTotals
 // Statistics of a capture, fed each frame's facts in capture order: per node and function the
 // queries, answers, exceptions by code, time-outs, CRC errors and response times, and the line's
 // totals. Memory is bounded by the number of node and function pairs seen, never by the length
-// of the capture.
+// of the capture; at most kTimedRowsMax rows keep a response-time histogram (about 14 MB), the
+// rows after them count their times without percentiles.
 class LineStatistics
 {
 public:
+    static constexpr std::size_t kTimedRowsMax = 1024;
+
     void SetLineFormat(const LineFormat& format) { m_format = format; }
     [[nodiscard]] const LineFormat& Format() const { return m_format; }
 
@@ -110,6 +113,7 @@ private:
     std::int64_t m_firstTimeUs = -1;
     std::int64_t m_lastTimeUs = -1;
     std::uint64_t m_revision = 0;
+    std::size_t m_timedRows = 0; // rows holding a histogram
 };
 
 } // namespace quillon

@@ -42,15 +42,17 @@ std::int64_t ResponseTimes::MiddleOf(std::size_t bucket)
     return static_cast<std::int64_t>(lower + ((std::uint64_t{1} << shift) >> 1));
 }
 
-void ResponseTimes::Add(std::int64_t us)
+void ResponseTimes::Add(std::int64_t us, bool histogram)
 {
     if (us < 0)
         return;
-    if (!m_histogram)
+    if (!m_histogram && histogram && m_count == 0)
         m_histogram = std::make_unique<Histogram>();
-    std::uint32_t& bucket = (*m_histogram)[BucketOf(static_cast<std::uint64_t>(us))];
-    if (bucket < UINT32_MAX)
-        ++bucket;
+    if (m_histogram) {
+        std::uint32_t& bucket = (*m_histogram)[BucketOf(static_cast<std::uint64_t>(us))];
+        if (bucket < UINT32_MAX)
+            ++bucket;
+    }
     m_min = m_count == 0 ? us : std::min(m_min, us);
     m_max = m_count == 0 ? us : std::max(m_max, us);
     ++m_count;
@@ -60,9 +62,12 @@ void ResponseTimes::Merge(const ResponseTimes& other)
 {
     if (other.m_count == 0)
         return;
-    if (!m_histogram)
+    // Percentiles of a merge need every part's histogram.
+    if (!other.m_histogram || (m_count > 0 && !m_histogram))
+        m_histogram.reset();
+    else if (!m_histogram)
         m_histogram = std::make_unique<Histogram>();
-    for (std::size_t i = 0; i < kBuckets; ++i) {
+    for (std::size_t i = 0; m_histogram && i < kBuckets; ++i) {
         const std::uint64_t sum = std::uint64_t{(*m_histogram)[i]} + (*other.m_histogram)[i];
         (*m_histogram)[i] = static_cast<std::uint32_t>(std::min<std::uint64_t>(sum, UINT32_MAX));
     }

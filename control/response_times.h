@@ -8,15 +8,15 @@
 namespace quillon {
 
 // Response times in bounded memory: count, exact minimum and maximum, and a log-scale histogram
-// for the percentiles. Times below 64 us have a bucket each; above, every power of two is split
-// into 64 equal buckets, so a percentile read at its bucket's middle is within 1/128 (0.8 %) of
-// the true sample at that rank. Times from about 71 minutes on share the top bucket. The
-// histogram is allocated with the first sample.
+// for the percentiles. Times below 128 us have a bucket each; above, every power of two is split
+// into 128 equal buckets, so a percentile read at its bucket's middle is within 1/256 (0.4 %)
+// of the true sample at that rank. Times from about 71 minutes on share the top bucket. The
+// histogram (13.5 KiB) is allocated with the first sample that may keep one.
 class ResponseTimes
 {
 public:
-    static constexpr int kSubBits = 6;
-    static constexpr std::uint64_t kLinearLimit = 1U << kSubBits; // 64 us
+    static constexpr int kSubBits = 7;
+    static constexpr std::uint64_t kLinearLimit = 1U << kSubBits; // 128 us
     static constexpr int kTopExponent = 31;                       // 2^32 us is about 71 minutes
     static constexpr std::size_t kBuckets =
         kLinearLimit + (kTopExponent - kSubBits + 1) * kLinearLimit;
@@ -28,14 +28,17 @@ public:
     ResponseTimes& operator=(ResponseTimes&&) noexcept = default;
     ~ResponseTimes() = default;
 
-    // A time in microseconds; negative ones are not taken.
-    void Add(std::int64_t us);
+    // A time in microseconds; negative ones are not taken. Without `histogram`, a first sample
+    // allocates none: count, minimum and maximum are kept, percentiles stay unknown.
+    void Add(std::int64_t us, bool histogram = true);
+    [[nodiscard]] bool HasHistogram() const { return m_histogram != nullptr; }
     void Merge(const ResponseTimes& other);
 
     [[nodiscard]] std::uint64_t Count() const { return m_count; }
     [[nodiscard]] std::int64_t Min() const { return m_min; } // -1 without samples
     [[nodiscard]] std::int64_t Max() const { return m_max; } // -1 without samples
-    // The nearest-rank percentile (q from 0 to 1) in microseconds; -1 without samples.
+    // The nearest-rank percentile (q from 0 to 1) in microseconds; -1 without samples or
+    // without a histogram.
     [[nodiscard]] std::int64_t Percentile(double q) const;
 
 private:

@@ -7,8 +7,9 @@ namespace quillon {
 namespace {
 
 // Chunks appended, with and without arrival stamps, then frames cut off the front one after
-// another: each frame's first and last byte carry the arrival of the chunk that brought them,
-// dated back a character time for every byte behind them in their chunk.
+// another. A frame's bytes follow each other a character time (100 us) apart and a chunk is
+// taken after its last byte arrived, so each chunk of a frame bounds when it began: the frame
+// begins at the earliest bound, never before the chunk in front of it was taken.
 TEST(AssemblyBuffer, DatesEachCutFrameByTheChunksThatBroughtIt)
 {
     struct Append
@@ -18,9 +19,10 @@ TEST(AssemblyBuffer, DatesEachCutFrameByTheChunksThatBroughtIt)
     };
     const std::vector<Append> appends = {
         {8, {{0, 10'000, 0}}},                  // a query in one chunk
-        {12, {{0, 20'000, 0}, {5, 21'000, 0}}}, // its answer in two chunks of one read
+        {12, {{0, 20'000, 0}, {5, 21'000, 0}}}, // an answer; the second chunk was taken late
         {6, {}},                                // bytes from a line that does not stamp
         {4, {{2, 40'000, 0}}},                  // two unstamped bytes, then a stamped chunk
+        {20, {{0, 40'500, 0}}},                 // begins with a chunk taken just after the last
     };
     const struct
     {
@@ -28,10 +30,11 @@ TEST(AssemblyBuffer, DatesEachCutFrameByTheChunksThatBroughtIt)
         FrameArrival arrival;
     } cuts[] = {
         {8, {10'000 - 7 * 100, 10'000}},
-        {3, {20'000 - 4 * 100, 20'000 - 2 * 100}}, // the first three of a five-byte chunk
-        {9, {20'000 - 1 * 100, 21'000}},           // the rest of it and the second chunk
+        {3, {20'000 - 2 * 100, 20'000}}, // three of a five-byte chunk: nothing said of the rest
+        {9, {20'000 - 1 * 100, 20'000 + 7 * 100}}, // the late second chunk does not move it
         {6, {-1, -1}},
-        {4, {-1, 40'000}},
+        {4, {40'000 - 3 * 100, 40'000}},
+        {20, {40'000, 40'500}}, // 19 characters do not fit in 500 us: the stamps bound both ends
     };
     AssemblyBuffer buffer;
     buffer.SetCharacterUs(100);
@@ -45,12 +48,6 @@ TEST(AssemblyBuffer, DatesEachCutFrameByTheChunksThatBroughtIt)
         buffer.SetCount(buffer.Count() - cut.length);
     }
     EXPECT_EQ(buffer.Count(), 0u);
-    // A byte is never dated before the chunk in front of it was taken.
-    ASSERT_TRUE(
-        buffer.Append(std::span(bytes).first(1), std::vector<ChunkArrival>{{0, 50'000, 0}}));
-    ASSERT_TRUE(
-        buffer.Append(std::span(bytes).first(20), std::vector<ChunkArrival>{{0, 50'500, 0}}));
-    EXPECT_EQ(buffer.FrontArrival(2).lastByteUs, 50'000);
 }
 
 } // namespace
