@@ -4,10 +4,10 @@
 #include <cstdio>
 #include <limits>
 
+#include "control/controls.h"
 #include "control/filter.h"
 #include "control/frame_lister.h"
 #include "control/log_file.h"
-#include "control/memory_controls.h"
 
 namespace quillon {
 
@@ -32,6 +32,66 @@ bool LooksLikePacketCapture(std::FILE* file)
            word == 0x0A0D0D0A;
 }
 
+// Lists nobody reads: lines are counted, not kept, so the lister's line indexes hold.
+class CountingListBox : public ListBox
+{
+public:
+    void Clear() override { m_count = 0; }
+    int Add(const std::string& /*text*/) override { return m_count++; }
+    [[nodiscard]] int Count() const override { return m_count; }
+    [[nodiscard]] std::string Text(int /*index*/) const override { return {}; }
+    [[nodiscard]] int Selection() const override { return -1; }
+    void SetSelection(int /*index*/) override {}
+
+private:
+    int m_count = 0;
+};
+
+// Filter entries nobody chooses: every text reads as present, so none is added.
+class SilentComboBox : public ComboBox
+{
+public:
+    void Clear() override {}
+    int Add(const std::string& /*text*/) override { return 0; }
+    [[nodiscard]] int Count() const override { return 0; }
+    [[nodiscard]] std::string Text(int /*index*/) const override { return {}; }
+    [[nodiscard]] int Selection() const override { return -1; }
+    void SetSelection(int /*index*/) override {}
+    [[nodiscard]] int FindExact(const std::string& /*text*/) const override { return 0; }
+};
+
+class SilentButton : public Button
+{
+public:
+    void Enable(bool /*enabled*/) override {}
+    [[nodiscard]] bool IsEnabled() const override { return false; }
+    void SetText(const std::string& /*text*/) override {}
+    [[nodiscard]] std::string Text() const override { return {}; }
+};
+
+class SilentText : public StaticText
+{
+public:
+    void SetText(const std::string& /*text*/) override {}
+    [[nodiscard]] std::string Text() const override { return {}; }
+};
+
+// The controls of a load that nobody watches.
+struct UnseenControls
+{
+    CountingListBox frameList;
+    CountingListBox otherList;
+    SilentComboBox combo;
+    SilentButton button;
+    SilentText text;
+
+    [[nodiscard]] MonitorControls View()
+    {
+        return MonitorControls{frameList, combo,  combo,  button, text,  otherList, otherList,
+                               button,    button, button, text,   combo, button,    button};
+    }
+};
+
 } // namespace
 
 FileStatistics
@@ -47,10 +107,10 @@ CountCaptureFile(const std::string& path, FrameModelKind frames, LineStatistics&
         return outcome;
     }
 
-    // The Load path itself, with lists nobody sees, emptied as they grow: frames are cut,
-    // named and timed exactly as a Load would, without its 2000-line bound.
+    // The Load path itself, with controls nobody sees and the store emptied as it grows: frames
+    // are cut, named and timed exactly as a Load would, without its 2000-line bound.
     CaptureData data;
-    MemoryMonitorControls controls;
+    UnseenControls controls;
     Filter filter;
     FrameLister lister(data, controls.View(), filter);
     lister.UseModel(frames);
