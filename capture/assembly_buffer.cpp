@@ -7,7 +7,8 @@ namespace quillon {
 
 void AssemblyBuffer::AddRun(std::size_t end, std::int64_t steadyUs)
 {
-    if (m_runCount > 0 && m_runs[m_runCount - 1].end >= end)
+    // A run holds at least one byte.
+    if (end <= (m_runCount > 0 ? m_runs[m_runCount - 1].end : 0))
         return;
     // Runs of one stamp, or both unknown, are one run.
     if (m_runCount > 0 && m_runs[m_runCount - 1].steadyUs == steadyUs && steadyUs < 0) {
