@@ -8,7 +8,7 @@
 #include <QListWidget>
 #include <QPushButton>
 
-#include "control/controls.h"
+#include "seams/controls.h"
 
 namespace quillon {
 

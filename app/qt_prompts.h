@@ -3,7 +3,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "control/prompts.h"
+#include "seams/prompts.h"
 
 namespace quillon {
 

@@ -8,10 +8,10 @@
 #include "app/about_dlg.h"
 #include "app/dialog_units.h"
 #include "app/monitor_template.h"
+#include "app/port_setup_dialog.h"
 #include "app/qt_prompts.h"
 #include "app/statistics_window.h"
 #include "capture/system_clock.h"
-#include "port/port_setup_dialog.h"
 #include "port/qt_port_opener.h"
 #include "port/qt_timer.h"
 #include "port/reg_funcs.h"
@@ -285,12 +285,22 @@ void CQuillonDlg::contextMenuEvent(QContextMenuEvent* event)
     QMenu menu(this);
     menu.setObjectName(QStringLiteral("systemMenu"));
     QAction* about = menu.addAction(QStringLiteral("&About Quillon..."));
+    // The frame model of the next Go or Load; the capture on show keeps its lines.
+    QAction* standard = menu.addAction(QStringLiteral("Standard Modbus Frames"));
+    standard->setObjectName(QStringLiteral("standardFrames"));
+    standard->setCheckable(true);
+    standard->setChecked(m_monitor->ChosenFrameModel() == FrameModelKind::Standard);
     QAction* statistics = menu.addAction(QStringLiteral("&Statistics..."));
     QAction* chosen = menu.exec(event->globalPos());
-    if (chosen == statistics)
-        ShowStatistics();
-    else if (chosen == about)
+    if (chosen == about) {
         ShowAbout();
+    } else if (chosen == statistics) {
+        ShowStatistics();
+    } else if (chosen == standard) {
+        const FrameModelKind kind =
+            standard->isChecked() ? FrameModelKind::Standard : FrameModelKind::Device;
+        Dispatch(Route::FrameModel, [this, kind] { m_monitor->ChooseFrameModel(kind); });
+    }
 }
 
 void CQuillonDlg::ShowAbout()

@@ -7,7 +7,7 @@
 
 #include "app/qt_controls.h"
 #include "control/monitor.h"
-#include "port/port_setup_dialog.h"
+#include "app/port_setup_dialog.h"
 
 class QLabel;
 
@@ -30,7 +30,8 @@ enum class Route
     FilteredListSelChange,
     FloatOrderChange,
     RebuildFiltered,
-    Quit
+    Quit,
+    FrameModel, // the context menu's "Standard Modbus Frames"
 };
 
 // What the window reaches outside itself. The program leaves every entry empty and the window

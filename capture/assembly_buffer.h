@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <span>
 
-#include "capture/serial_line.h"
+#include "seams/serial_line.h"
 
 namespace quillon {
 

@@ -6,9 +6,7 @@
 #include <span>
 #include <string>
 
-#include "capture/serial_line.h"
-#include "decode/float_order.h"
-#include "decode/register_decoder.h"
+#include "seams/serial_line.h"
 
 namespace quillon {
 
@@ -26,8 +24,7 @@ constexpr std::size_t kReadRequestMax = 512;
 [[nodiscard]] bool CrcCorrect(std::span<const std::uint8_t> frame);
 
 // The working byte buffer of one pass: it receives a read and then every frame cut from the
-// assembly buffer, and checks the frame's CRC. Decoding and hexadecimal texts of its bytes are
-// the register decoder's.
+// assembly buffer, and checks the frame's CRC.
 class Cmodbus
 {
 public:
@@ -43,22 +40,6 @@ public:
     // Takes the first byte-count bytes as one frame and sets the error flag: 0 when the CRC is
     // correct, 1 when it is wrong or the frame is too short.
     void CheckCRC();
-
-    // Cuts the first byte-count bytes into values by the layout of their function code; group
-    // items are arranged with `order`. Code 105 is itemised one value per data byte.
-    [[nodiscard]] RegisterValues DecodeRegisters(FloatOrder order) const
-    {
-        return RegisterDecoder(DumpVariant::PerByte).DecodeRegisters(Bytes(), order);
-    }
-    // The first byte-count bytes as hexadecimal text, each between `open` and `close`.
-    [[nodiscard]] std::string HexText(char open, char close) const
-    {
-        return quillon::HexText(Bytes(), open, close);
-    }
-    [[nodiscard]] std::string FrameHexText(char open, char close) const
-    {
-        return quillon::FrameHexText(Bytes(), open, close);
-    }
 
     [[nodiscard]] std::span<std::uint8_t> Data() { return m_data; }
     [[nodiscard]] std::span<const std::uint8_t> Bytes() const

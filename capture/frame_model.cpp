@@ -6,6 +6,7 @@
 
 #include "capture/cmodbus.h"
 #include "capture/function_names.h"
+#include "capture/standard_model.h"
 
 namespace quillon {
 
@@ -164,8 +165,9 @@ std::uint16_t DeviceFrameModel::RegistersShown(std::uint16_t quantityField) cons
 std::unique_ptr<FrameModel> MakeFrameModel(FrameModelKind kind)
 {
     switch (kind) {
-    case FrameModelKind::Device:
     case FrameModelKind::Standard:
+        return std::make_unique<StandardFrameModel>();
+    case FrameModelKind::Device:
         break;
     }
     return std::make_unique<DeviceFrameModel>();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "capture/clock.h"
+#include "seams/clock.h"
 
 namespace quillon {
 

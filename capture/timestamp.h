@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "capture/clock.h"
+#include "seams/clock.h"
 
 namespace quillon {
 

@@ -7,17 +7,25 @@ namespace quillon {
 bool CreateBackupFile(const std::string& path)
 {
     OutputFile file;
-    return file.Open(path, OpenMode::Truncate, PipeOpen::Fail) == OpenStatus::Opened &&
-           file.Close();
+    return file.OpenOwn(path, OpenMode::Truncate) == OpenStatus::Opened && file.Close();
 }
 
 bool AppendBackupFile(const std::string& path, std::string_view bytes)
 {
     OutputFile file;
-    if (file.Open(path, OpenMode::Append, PipeOpen::Fail) != OpenStatus::Opened)
+    if (file.OpenOwn(path, OpenMode::Append) != OpenStatus::Opened)
         return false;
-    const bool written = file.WriteAll(bytes);
-    return file.Close() && written;
+    const std::optional<std::uint64_t> before = file.Length();
+    if (!before)
+        return false;
+    if (!file.WriteAll(bytes)) {
+        // The lines are tried again with the next batch: whatever part of them got in goes, so
+        // the file never holds a torn line or a line twice.
+        (void)file.CutTo(*before);
+        (void)file.Close();
+        return false;
+    }
+    return file.Close();
 }
 
 } // namespace quillon

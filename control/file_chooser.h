@@ -4,8 +4,8 @@
 #include <string>
 
 #include "control/backup_writer.h"
-#include "control/controls.h"
-#include "control/prompts.h"
+#include "seams/controls.h"
+#include "seams/prompts.h"
 
 namespace quillon {
 

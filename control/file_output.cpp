@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstddef>
 #include <optional>
+#include <string>
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -13,6 +14,7 @@
 #else
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -43,7 +45,7 @@ int OpenRetrying(const char* path, int flags)
 // failure arrives as EPIPE only.
 class PipeSignalGuard
 {
-  public:
+public:
     PipeSignalGuard()
     {
         sigemptyset(&m_pipeSignal);
@@ -71,7 +73,7 @@ class PipeSignalGuard
         }
     }
 
-  private:
+private:
     sigset_t m_pipeSignal{};
     sigset_t m_previous{};
     bool m_wasPending = false;
@@ -138,6 +140,83 @@ OpenStatus OutputFile::Open(const std::string& path, OpenMode mode, PipeOpen pip
     }
     m_isPipe = S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode);
     return OpenStatus::Opened;
+}
+
+OpenStatus OutputFile::OpenOwn(const std::string& path, OpenMode mode)
+{
+    if (IsOpen())
+        (void)Close();
+    if (path.empty() || (mode != OpenMode::Truncate && mode != OpenMode::Append))
+        return OpenStatus::Failed;
+    // No O_TRUNC: the file is emptied only once it is known to be ours. A pipe without a reader
+    // fails at once instead of waiting.
+    int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
+    if (mode == OpenMode::Append)
+        flags |= O_APPEND;
+    const int fd = OpenRetrying(path.c_str(), flags);
+    if (fd < 0)
+        return OpenStatus::Failed;
+    m_fd = fd;
+    struct stat info
+    {
+    };
+    if (::fstat(m_fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid() ||
+        (mode == OpenMode::Truncate && ::ftruncate(m_fd, 0) != 0)) {
+        (void)Close();
+        return OpenStatus::Failed;
+    }
+    return OpenStatus::Opened;
+}
+
+OpenStatus OutputFile::OpenUnnamed(const std::string& folder)
+{
+    if (IsOpen())
+        (void)Close();
+#ifdef O_TMPFILE
+    // The name is given later through the process's file table, which needs /proc.
+    if (::access("/proc/self/fd", X_OK) != 0)
+        return OpenStatus::Failed;
+    const int fd =
+        OpenRetrying(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC);
+    if (fd < 0)
+        return OpenStatus::Failed;
+    m_fd = fd;
+    return OpenStatus::Opened;
+#else
+    (void)folder;
+    return OpenStatus::Failed;
+#endif
+}
+
+OpenStatus OutputFile::LinkAs(const std::string& path)
+{
+    if (!IsOpen())
+        return OpenStatus::Failed;
+    const std::string self = "/proc/self/fd/" + std::to_string(m_fd);
+    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0)
+        return OpenStatus::Opened;
+    return errno == EEXIST ? OpenStatus::AlreadyExists : OpenStatus::Failed;
+}
+
+void OutputFile::MarkInUse()
+{
+    if (IsOpen())
+        (void)::flock(m_fd, LOCK_EX | LOCK_NB);
+}
+
+std::optional<std::uint64_t> OutputFile::Length() const
+{
+    struct stat info
+    {
+    };
+    if (!IsOpen() || ::fstat(m_fd, &info) != 0)
+        return std::nullopt;
+    return static_cast<std::uint64_t>(info.st_size);
+}
+
+bool OutputFile::CutTo(std::uint64_t length)
+{
+    return IsOpen() && !m_isPipe && ::ftruncate(m_fd, static_cast<off_t>(length)) == 0;
 }
 
 bool OutputFile::WriteAll(std::string_view bytes)
@@ -226,6 +305,22 @@ bool MayWrite(const std::string& path)
     return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
 }
 
+bool RemoveLeftTemporary(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    struct stat info
+    {
+    };
+    // A save still writing holds its lock; one that was killed holds none.
+    const bool left = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+                      info.st_uid == ::geteuid() && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    const bool removed = left && ::unlink(path.c_str()) == 0;
+    (void)::close(fd);
+    return removed;
+}
+
 #else // _WIN32
 
 OpenStatus OutputFile::Open(const std::string& path, OpenMode mode, PipeOpen)
@@ -254,6 +349,40 @@ OpenStatus OutputFile::Open(const std::string& path, OpenMode mode, PipeOpen)
                                                                 : OpenStatus::Failed;
     m_fd = fd;
     return OpenStatus::Opened;
+}
+
+OpenStatus OutputFile::OpenOwn(const std::string& path, OpenMode mode)
+{
+    if (mode != OpenMode::Truncate && mode != OpenMode::Append)
+        return OpenStatus::Failed;
+    return Open(path, mode, PipeOpen::Fail);
+}
+
+OpenStatus OutputFile::OpenUnnamed(const std::string&)
+{
+    return OpenStatus::Failed;
+}
+
+OpenStatus OutputFile::LinkAs(const std::string&)
+{
+    return OpenStatus::Failed;
+}
+
+void OutputFile::MarkInUse() {}
+
+std::optional<std::uint64_t> OutputFile::Length() const
+{
+    struct _stat64 info
+    {
+    };
+    if (!IsOpen() || _fstat64(m_fd, &info) != 0)
+        return std::nullopt;
+    return static_cast<std::uint64_t>(info.st_size);
+}
+
+bool OutputFile::CutTo(std::uint64_t length)
+{
+    return IsOpen() && _chsize_s(m_fd, static_cast<__int64>(length)) == 0;
 }
 
 bool OutputFile::WriteAll(std::string_view bytes)
@@ -299,6 +428,12 @@ bool MayWrite(const std::string& path)
 {
     constexpr int kWriteAccess = 2;
     return _access(path.c_str(), kWriteAccess) == 0;
+}
+
+bool RemoveLeftTemporary(const std::string& path)
+{
+    // A file another save holds open cannot be removed here.
+    return _unlink(path.c_str()) == 0;
 }
 
 #endif

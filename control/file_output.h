@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -32,7 +34,7 @@ enum class OpenStatus
 // Bytes are written as they are: line ends are already part of what the caller hands over.
 class OutputFile
 {
-  public:
+public:
     OutputFile() = default;
     ~OutputFile();
     OutputFile(const OutputFile&) = delete;
@@ -40,8 +42,24 @@ class OutputFile
 
     // Opens `path`; new files get the ordinary permissions of a plain create (umask honoured).
     [[nodiscard]] OpenStatus Open(const std::string& path, OpenMode mode, PipeOpen pipe);
+    // Opens a file the program keeps for itself (Truncate or Append) in a folder others may
+    // share: a symbolic link at `path` is not followed, and an existing file is taken only when
+    // it is a regular file of the current user. Nothing is emptied before those checks pass.
+    [[nodiscard]] OpenStatus OpenOwn(const std::string& path, OpenMode mode);
+    // Creates a file without a name in `folder`, where the system can (Linux); Failed elsewhere.
+    // It vanishes with its last handle unless LinkAs gives it a name.
+    [[nodiscard]] OpenStatus OpenUnnamed(const std::string& folder);
+    // Gives the open file the name `path`; AlreadyExists when that name is taken.
+    [[nodiscard]] OpenStatus LinkAs(const std::string& path);
+    // Marks the file as being written, for as long as it stays open, so that a clean-up of left
+    // temporary files passes it by. Best effort.
+    void MarkInUse();
     // Writes all of `bytes`, going on after short writes; false on any failure.
     [[nodiscard]] bool WriteAll(std::string_view bytes);
+    // The file's length now; nothing when it cannot be told.
+    [[nodiscard]] std::optional<std::uint64_t> Length() const;
+    // Cuts the file back to `length` bytes; false for files that cannot be cut (pipes, devices).
+    [[nodiscard]] bool CutTo(std::uint64_t length);
     // Gives the file the permission bits (and, where allowed, the owner) of `model`.
     [[nodiscard]] bool TakePermissionsOf(const std::string& model);
     // Flushes written data to the disk. Files that cannot be flushed (pipes, character
@@ -51,7 +69,7 @@ class OutputFile
     [[nodiscard]] bool Close();
     [[nodiscard]] bool IsOpen() const { return m_fd >= 0; }
 
-  private:
+private:
     int m_fd = -1;
     bool m_isPipe = false;
 };
@@ -62,5 +80,9 @@ void SyncFolder(const std::string& folder);
 
 // True when the current user may write to the existing file at `path` (without opening it).
 [[nodiscard]] bool MayWrite(const std::string& path);
+
+// Removes a temporary file a save left behind: only a regular file of the current user that no
+// open save holds (see MarkInUse). Links are not followed. False when it was left.
+bool RemoveLeftTemporary(const std::string& path);
 
 } // namespace quillon

@@ -4,10 +4,10 @@
 #include <cstdio>
 #include <limits>
 
-#include "control/controls.h"
 #include "control/filter.h"
 #include "control/frame_lister.h"
 #include "control/log_file.h"
+#include "seams/controls.h"
 
 namespace quillon {
 

@@ -1,10 +1,12 @@
 #include "control/file_writer.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <string_view>
 #include <system_error>
 
 namespace quillon {
@@ -21,6 +23,8 @@ constexpr int kTemporaryNameTries = 100;
 // it stays inside the usual 255-byte limit for one name.
 constexpr std::size_t kTemporaryStemRoom = 200;
 constexpr std::size_t kTagLength = 8;
+constexpr std::string_view kTagDigits = "0123456789abcdefghijklmnopqrstuvwxyz";
+constexpr std::string_view kTemporarySuffix = ".tmp";
 
 // Follows `path` through symbolic links to the file they end at (which may not exist yet).
 std::optional<fs::path> FollowLinks(fs::path path)
@@ -42,14 +46,13 @@ std::string TemporaryTag()
 {
     static std::uint64_t state =
         static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
-    constexpr std::string_view kDigits = "0123456789abcdefghijklmnopqrstuvwxyz";
     // One step of a 64-bit linear congruential generator (Knuth's MMIX constants).
     state = state * 6364136223846793005ULL + 1442695040888963407ULL;
     std::uint64_t bits = state >> 16;
     std::string tag;
     for (std::size_t i = 0; i < kTagLength; ++i) {
-        tag.push_back(kDigits[bits % kDigits.size()]);
-        bits /= kDigits.size();
+        tag.push_back(kTagDigits[bits % kTagDigits.size()]);
+        bits /= kTagDigits.size();
     }
     return tag;
 }
@@ -58,6 +61,43 @@ void RemoveQuietly(const std::string& path)
 {
     std::error_code ignored;
     fs::remove(path, ignored);
+}
+
+// The first part of every temporary name for saves into the file named `targetName`.
+std::string TemporaryPrefix(const std::string& targetName)
+{
+    return "." + targetName.substr(0, kTemporaryStemRoom) + ".";
+}
+
+std::string TemporaryName(const std::string& targetName)
+{
+    return TemporaryPrefix(targetName) + TemporaryTag() + std::string(kTemporarySuffix);
+}
+
+// Whether `name` is a temporary name for saves into `targetName`: prefix, tag, suffix.
+bool IsTemporaryName(const std::string& name, const std::string& targetName)
+{
+    const std::string prefix = TemporaryPrefix(targetName);
+    if (name.size() != prefix.size() + kTagLength + kTemporarySuffix.size() ||
+        name.compare(0, prefix.size(), prefix) != 0 ||
+        name.compare(prefix.size() + kTagLength, std::string::npos, kTemporarySuffix) != 0)
+        return false;
+    const std::string_view tag = std::string_view(name).substr(prefix.size(), kTagLength);
+    return std::all_of(tag.begin(), tag.end(),
+                       [](char c) { return kTagDigits.find(c) != std::string_view::npos; });
+}
+
+// Removes the temporary files that earlier saves into `target` left when they were killed.
+void RemoveLeftTemporaries(const fs::path& target)
+{
+    const std::string targetName = target.filename().string();
+    const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+    std::error_code error;
+    for (fs::directory_iterator entry(folder, error), end; !error && entry != end;
+         entry.increment(error)) {
+        if (IsTemporaryName(entry->path().filename().string(), targetName))
+            (void)RemoveLeftTemporary(entry->path().string());
+    }
 }
 
 } // namespace
@@ -108,26 +148,53 @@ FileOutcome CaptureFileWriter::OpenTemporaryBeside(const std::string& target, bo
 {
     const fs::path targetPath(target);
     const fs::path folder = targetPath.parent_path();
-    const std::string stem = targetPath.filename().string().substr(0, kTemporaryStemRoom);
+    const std::string targetName = targetPath.filename().string();
+    RemoveLeftTemporaries(targetPath);
 
+    // Where the system allows it, the new file has no name until it is complete, so a save that
+    // is killed leaves nothing behind; elsewhere it is written under a temporary name.
+    if (m_file.OpenUnnamed(folder.string()) == OpenStatus::Opened) {
+        m_unnamed = true;
+    } else {
+        for (int attempt = 0; attempt < kTemporaryNameTries && m_temporary.empty(); ++attempt) {
+            const std::string candidate = (folder / TemporaryName(targetName)).string();
+            const OpenStatus status = m_file.Open(candidate, OpenMode::CreateNew, PipeOpen::Fail);
+            if (status == OpenStatus::AlreadyExists)
+                continue;
+            if (status != OpenStatus::Opened)
+                return FileOutcome::OpenFailed;
+            m_temporary = candidate;
+            m_file.MarkInUse();
+        }
+        if (m_temporary.empty())
+            return FileOutcome::OpenFailed;
+    }
+    // The replacement keeps the permissions of the file it replaces; a new file keeps the
+    // ordinary ones it was created with.
+    if (targetExists && !m_file.TakePermissionsOf(target)) {
+        Abandon();
+        return FileOutcome::OpenFailed;
+    }
+    return FileOutcome::Ok;
+}
+
+bool CaptureFileWriter::NameUnnamedFile()
+{
+    const fs::path targetPath(m_target);
+    const std::string targetName = targetPath.filename().string();
     for (int attempt = 0; attempt < kTemporaryNameTries; ++attempt) {
         const std::string candidate =
-            (folder / ("." + stem + "." + TemporaryTag() + ".tmp")).string();
-        const OpenStatus status = m_file.Open(candidate, OpenMode::CreateNew, PipeOpen::Fail);
+            (targetPath.parent_path() / TemporaryName(targetName)).string();
+        const OpenStatus status = m_file.LinkAs(candidate);
         if (status == OpenStatus::AlreadyExists)
             continue;
         if (status != OpenStatus::Opened)
-            return FileOutcome::OpenFailed;
+            return false;
         m_temporary = candidate;
-        // The replacement keeps the permissions of the file it replaces; a new file keeps the
-        // ordinary ones it was created with.
-        if (targetExists && !m_file.TakePermissionsOf(target)) {
-            Abandon();
-            return FileOutcome::OpenFailed;
-        }
-        return FileOutcome::Ok;
+        m_file.MarkInUse();
+        return true;
     }
-    return FileOutcome::OpenFailed;
+    return false;
 }
 
 bool CaptureFileWriter::Write(std::string_view bytes)
@@ -147,11 +214,18 @@ FileOutcome CaptureFileWriter::Commit()
         return FileOutcome::OpenFailed;
 
     bool complete = !m_writeFailed && m_file.Sync();
+    // The complete file gets its temporary name only now, just before the rename.
+    if (m_unnamed)
+        complete = complete && NameUnnamedFile();
+    const bool direct = !m_unnamed && m_temporary.empty();
     complete = m_file.Close() && complete;
     m_writeFailed = false;
+    m_unnamed = false;
 
-    if (m_temporary.empty())
+    if (direct)
         return complete ? FileOutcome::Ok : FileOutcome::WriteFailed;
+    if (m_temporary.empty())
+        return FileOutcome::WriteFailed;
 
     const std::string temporary = std::move(m_temporary);
     m_temporary.clear();
@@ -176,6 +250,7 @@ void CaptureFileWriter::Abandon()
         RemoveQuietly(m_temporary);
     m_temporary.clear();
     m_writeFailed = false;
+    m_unnamed = false;
 }
 
 bool CanOpenForWriting(const std::string& path)

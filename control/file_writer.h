@@ -1,9 +1,9 @@
 #pragma once
 
-#include "control/file_output.h"
-
 #include <string>
 #include <string_view>
+
+#include "control/file_output.h"
 
 namespace quillon {
 
@@ -18,7 +18,10 @@ enum class FileOutcome
 //
 // The bytes go to a temporary file beside the target, which is flushed to the disk and renamed
 // over the target only when every write succeeded; any failure removes the temporary file and
-// leaves the target as it was. A symbolic link is followed: the temporary file lies beside the
+// leaves the target as it was. Where the system allows it (Linux), the temporary file has no
+// name until it is complete, so a save that is killed leaves nothing; elsewhere it is named
+// ".TARGET.xxxxxxxx.tmp", and the next save into that target removes such files that no running
+// save holds. A symbolic link is followed: the temporary file lies beside the
 // file at the end of the link, and the link stays a link. A target that exists and is not a
 // regular file (a pipe, a device) cannot be replaced and is written directly instead.
 //
@@ -30,7 +33,7 @@ enum class FileOutcome
 // Destroying a writer that was opened and not committed abandons the save.
 class CaptureFileWriter
 {
-  public:
+public:
     CaptureFileWriter() = default;
     ~CaptureFileWriter();
     CaptureFileWriter(const CaptureFileWriter&) = delete;
@@ -54,16 +57,20 @@ class CaptureFileWriter
 
     // The file the capture lands in: `path` with any symbolic links followed.
     [[nodiscard]] const std::string& TargetPath() const { return m_target; }
-    // The temporary file being written, or empty when the target is written directly.
+    // The temporary file being written, or empty when the target is written directly or the
+    // file has no name yet.
     [[nodiscard]] const std::string& TemporaryPath() const { return m_temporary; }
 
-  private:
+private:
     [[nodiscard]] FileOutcome OpenTemporaryBeside(const std::string& target, bool targetExists);
+    // Gives the complete file without a name its temporary name beside the target.
+    [[nodiscard]] bool NameUnnamedFile();
 
     OutputFile m_file;
     std::string m_target;
     std::string m_temporary;
     bool m_writeFailed = false;
+    bool m_unnamed = false; // written without a name, which it gets at Commit
 };
 
 // True when `path` can be opened for writing, creating it when missing, without changing an

@@ -9,13 +9,13 @@
 
 #include "capture/assembly_buffer.h"
 #include "capture/capture_store.h"
-#include "capture/clock.h"
+#include "seams/clock.h"
 #include "capture/cmodbus.h"
 #include "capture/frame_model.h"
 #include "capture/line_tables.h"
-#include "capture/serial_line.h"
+#include "seams/serial_line.h"
 #include "capture/timestamp.h"
-#include "control/controls.h"
+#include "seams/controls.h"
 #include "control/filter.h"
 
 namespace quillon {

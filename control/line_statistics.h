@@ -7,8 +7,8 @@
 
 #include "capture/frame_info.h"
 #include "control/frame_pairing.h"
-#include "control/port_settings.h"
 #include "control/response_times.h"
+#include "seams/port_settings.h"
 
 namespace quillon {
 

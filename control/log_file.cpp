@@ -5,6 +5,12 @@
 #include <filesystem>
 #include <vector>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include "decode/register_decoder.h"
 
 namespace quillon {
@@ -88,16 +94,44 @@ private:
 
 } // namespace
 
+#ifndef _WIN32
+
+LogFile OpenLogFileForReading(const std::string& path)
+{
+    if (path.empty())
+        return nullptr;
+    // The open does not wait: a pipe with no writer would otherwise hold the caller until one
+    // came. Only a regular file is read; a pipe or a device (a terminal, /dev/zero) may never
+    // end, and a folder holds no lines.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    struct stat info
+    {
+    };
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || flags < 0 ||
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        (void)::close(fd);
+        return nullptr;
+    }
+    std::FILE* file = ::fdopen(fd, "rb");
+    if (file == nullptr)
+        (void)::close(fd);
+    return LogFile(file);
+}
+
+#else
+
 LogFile OpenLogFileForReading(const std::string& path)
 {
     std::error_code error;
-    if (path.empty() || std::filesystem::is_directory(path, error))
-        return nullptr;
-    // A character device (a terminal, /dev/zero) has no end: a load could never finish on it.
-    if (std::filesystem::is_character_file(path, error))
+    if (path.empty() || !std::filesystem::is_regular_file(path, error))
         return nullptr;
     return LogFile(std::fopen(path.c_str(), "rb"));
 }
+
+#endif
 
 std::string FormatLogLine(const CaptureRecord& record)
 {

@@ -28,8 +28,8 @@ struct FileCloser
 };
 using LogFile = std::unique_ptr<std::FILE, FileCloser>;
 
-// Opens a capture log file for reading; nothing when it cannot be opened, or is a folder or a
-// character device.
+// Opens a capture log file for reading without waiting; nothing when it cannot be opened or is
+// not a regular file (a folder, a pipe, a device).
 [[nodiscard]] LogFile OpenLogFileForReading(const std::string& path);
 
 // The log line of a record as it goes on disk: "00,08,01,03,...,C5,CD," then the timestamp text

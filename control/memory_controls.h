@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "control/controls.h"
+#include "seams/controls.h"
 
 namespace quillon {
 

@@ -182,6 +182,13 @@ LoadOutcome Monitor::LoadFile(const std::string& path)
 void Monitor::LoadSettings()
 {
     quillon::LoadSettings(m_settingsStore, m_settings);
+    LoadFrameModelKind(m_settingsStore, m_modelKind);
+}
+
+void Monitor::ChooseFrameModel(FrameModelKind kind)
+{
+    m_modelKind = kind;
+    SaveFrameModelKind(m_settingsStore, kind);
 }
 
 void Monitor::SaveSettings()

@@ -6,22 +6,22 @@
 #include <string>
 #include <string_view>
 
-#include "capture/clock.h"
-#include "capture/serial_line.h"
 #include "control/backup_writer.h"
-#include "control/controls.h"
+#include "control/capture_view.h"
+#include "control/detail_view.h"
 #include "control/file_chooser.h"
 #include "control/filter.h"
 #include "control/frame_lister.h"
 #include "control/line_statistics.h"
-#include "control/port_settings.h"
-#include "control/prompts.h"
 #include "control/run_control.h"
 #include "control/run_state.h"
-#include "control/settings_store.h"
-#include "control/timer.h"
-#include "decode/capture_view.h"
-#include "decode/detail_view.h"
+#include "seams/clock.h"
+#include "seams/controls.h"
+#include "seams/port_settings.h"
+#include "seams/prompts.h"
+#include "seams/serial_line.h"
+#include "seams/settings_store.h"
+#include "seams/timer.h"
 
 namespace quillon {
 
@@ -109,7 +109,8 @@ public:
     void SetLineObserver(LineObserver observer) { m_lineObserver = std::move(observer); }
 
     // The frame model of the next Go or Load; the running capture keeps the one it began with.
-    void ChooseFrameModel(FrameModelKind kind) { m_modelKind = kind; }
+    // The choice is remembered in the settings store at once.
+    void ChooseFrameModel(FrameModelKind kind);
     [[nodiscard]] FrameModelKind ChosenFrameModel() const { return m_modelKind; }
 
     [[nodiscard]] RunState State() const override { return m_run.State(); }

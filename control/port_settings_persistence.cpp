@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -27,8 +28,13 @@ constexpr std::array<NamedField, 5> kFields{{{"Port", &PortSettings::port},
                                              {"DataLength", &PortSettings::dataLength},
                                              {"StopBits", &PortSettings::stopBits}}};
 
+// The value "Frames" and the texts that name the models in it.
+constexpr const char* kFramesName = "Frames";
+constexpr std::string_view kDeviceText = "Device";
+constexpr std::string_view kStandardText = "Standard";
+
 // The field as it is held: the text (at most 9 characters), its zero byte, zero padding.
-Field ToField(const std::string& text)
+Field ToField(std::string_view text)
 {
     Field field{};
     const std::size_t length = std::min(text.size(), kSettingTextMax);
@@ -72,6 +78,21 @@ void SaveSettings(SettingsStore& store, const PortSettings& settings)
         const Field field = ToField(settings.*entry.text);
         (void)store.WriteValue(entry.name, field);
     }
+}
+
+void LoadFrameModelKind(SettingsStore& store, FrameModelKind& kind)
+{
+    const std::optional<std::vector<std::uint8_t>> value = store.ReadValue(kFramesName);
+    if (!value)
+        return;
+    const std::optional<std::string> text = TakeValue(*value, std::string());
+    kind = text == kStandardText ? FrameModelKind::Standard : FrameModelKind::Device;
+}
+
+void SaveFrameModelKind(SettingsStore& store, FrameModelKind kind)
+{
+    const Field field = ToField(kind == FrameModelKind::Standard ? kStandardText : kDeviceText);
+    (void)store.WriteValue(kFramesName, field);
 }
 
 } // namespace quillon

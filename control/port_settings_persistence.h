@@ -1,7 +1,8 @@
 #pragma once
 
-#include "control/port_settings.h"
-#include "control/settings_store.h"
+#include "capture/frame_model.h"
+#include "seams/port_settings.h"
+#include "seams/settings_store.h"
 
 namespace quillon {
 
@@ -13,5 +14,12 @@ void LoadSettings(SettingsStore& store, PortSettings& settings);
 // Writes the five values, each as its full 10-byte field: the text, a zero byte, zero padding.
 // Failures are ignored.
 void SaveSettings(SettingsStore& store, const PortSettings& settings);
+
+// Reads "Frames", the frame model that Go and Load cut by. An absent value leaves `kind` as it
+// was; a value that names no model gives the default model.
+void LoadFrameModelKind(SettingsStore& store, FrameModelKind& kind);
+
+// Writes "Frames" as a 10-byte field like the port values. A failure is ignored.
+void SaveFrameModelKind(SettingsStore& store, FrameModelKind kind);
 
 } // namespace quillon

@@ -2,11 +2,11 @@
 
 #include <memory>
 
-#include "capture/serial_line.h"
-#include "control/controls.h"
-#include "control/port_settings.h"
+#include "seams/serial_line.h"
+#include "seams/controls.h"
+#include "seams/port_settings.h"
 #include "control/run_state.h"
-#include "control/timer.h"
+#include "seams/timer.h"
 
 namespace quillon {
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "control/port_settings.h"
-#include "port/open_port.h"
+#include "seams/port_settings.h"
+#include "control/open_port.h"
 #include "port/qt_serial_line.h"
-#include "port/serial_device.h"
+#include "seams/serial_device.h"
 
 #include <memory>
 

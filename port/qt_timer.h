@@ -1,6 +1,6 @@
 #pragma once
 
-#include "control/timer.h"
+#include "seams/timer.h"
 
 #include <QObject>
 #include <functional>

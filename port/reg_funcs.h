@@ -1,9 +1,5 @@
 #pragma once
 
-#include "control/settings_store.h"
-
-#include <QSettings>
-#include <QString>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -11,15 +7,23 @@
 #include <string>
 #include <vector>
 
+#include <QSettings>
+#include <QString>
+
+#include "seams/settings_store.h"
+
 namespace quillon {
 
 // The per-user settings of the monitor: organisation "Varnel", application "Orvane", group
 // "Settings" (on Windows the registry key Software\Varnel\Orvane\Settings of the current user).
-// Values are written as byte arrays.
+// Values are written as byte arrays. A settings file far larger than settings ever take, or one
+// that is not a regular file (a pipe, a device), is never read: it counts as damaged, so the
+// start values stand, and the first write empties it and writes the values anew.
 class RegFuncs : public SettingsStore
 {
-  public:
-    // The native per-user store.
+public:
+    // The native per-user store. On Linux and other Unix systems but macOS this is the INI
+    // file QSettings keeps there, opened by name (system-wide fallback files are not read).
     RegFuncs();
     // The store kept in an explicit file, e.g. an INI file of a test.
     RegFuncs(const QString& fileName, QSettings::Format format);
@@ -32,8 +36,12 @@ class RegFuncs : public SettingsStore
     // Writes the bytes and pushes them to permanent storage; false when that failed.
     bool WriteValue(const std::string& name, std::span<const std::uint8_t> bytes) override;
 
-  private:
-    std::unique_ptr<QSettings> m_settings;
+private:
+    void OpenSettings();
+
+    QString m_fileName;
+    QSettings::Format m_format = QSettings::NativeFormat;
+    std::unique_ptr<QSettings> m_settings; // none while the file is unfit for reading
 };
 
 } // namespace quillon

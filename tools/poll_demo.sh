@@ -1,21 +1,22 @@
 #!/usr/bin/env bash
 # Drives mbpoll as a Modbus RTU master against tools/modbus_slave.py on a serial device, for
 # a bounded number of rounds and a bounded time. Every round writes three holding registers
-# (code 16) to each unit, then reads holding registers (code 3), input registers (code 4) and
-# coils (code 1) from it, reads beyond the register map of the first unit (an exception answer)
-# and asks a unit that nobody serves (a timeout).
+# (code 16) to each unit in turn, then reads holding registers (code 3), input registers
+# (code 4) and coils (code 1) from each unit, reads beyond the register map of the first unit
+# (an exception answer) and asks a unit that nobody serves (a timeout).
 #
 #   tools/poll_demo.sh DEVICE [--rounds N] [--seconds S] [--units "1 2"] [--silent U]
 #                             [--baud B] [--parity none|even|odd] [--timeout S]
-#                             [--silent-timeout S] [--quiet]
+#                             [--silent-timeout S] [--log FILE] [--quiet]
 #
 # Prints one line per transaction ("unit 1 fc 3 at 0 x5: ok 100 101 102 103 104") and a last
 # line "poll_demo: N transactions, A answered, E exceptions, T timeouts, U unexpected". Exits 0
-# when every transaction ended as expected.
+# when every transaction ended as expected. --log FILE appends mbpoll's verbose output to FILE:
+# libmodbus prints there every frame sent ("[01][03]...") and received ("<01><03>...").
 set -uo pipefail
 
 usage() {
-    sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'
     exit 2
 }
 
@@ -31,6 +32,7 @@ parity=none
 timeout_s=0.5
 silent_timeout_s=
 quiet=0
+log=
 while [ $# -gt 0 ]; do
     case $1 in
     --rounds) rounds=$2; shift 2 ;;
@@ -41,6 +43,7 @@ while [ $# -gt 0 ]; do
     --parity) parity=$2; shift 2 ;;
     --timeout) timeout_s=$2; shift 2 ;;
     --silent-timeout) silent_timeout_s=$2; shift 2 ;;
+    --log) log=$2; shift 2 ;;
     --quiet) quiet=1; shift ;;
     *) usage ;;
     esac
@@ -60,10 +63,12 @@ hard_limit=$(awk -v t="$timeout_s" 'BEGIN { printf "%d", t + 5 }')
 transact() {
     local label=$1
     shift
-    local out
-    out=$(timeout -k 1 "$hard_limit" mbpoll -m rtu -b "$baud" -P "$parity" -0 -1 -o "$wait_s" \
-        "$@" 2>&1)
+    local out verbose=()
+    [ -z "$log" ] || verbose=(-v)
+    out=$(timeout -k 1 "$hard_limit" mbpoll "${verbose[@]}" -m rtu -b "$baud" -P "$parity" -0 -1 \
+        -o "$wait_s" "$@" 2>&1)
     local status=$?
+    [ -z "$log" ] || printf '%s\n' "$out" >> "$log"
     transactions=$((transactions + 1))
     local values
     values=$(printf '%s\n' "$out" | awk -F'\t' '/^\[[0-9]+\]:/ { printf " %s", $2 }')
@@ -94,13 +99,15 @@ expect() {
 first_unit=${units%% *}
 wait_s=$timeout_s
 for ((round = 0; round < rounds && SECONDS < deadline; round++)); do
+    start=$((round % 90))
+    # The writes go to every unit in turn: each 8-byte answer is followed on the line by a
+    # request to another unit.
     for unit in $units; do
-        start=$((round % 90))
-        # The write comes first: a monitor cuts its 8-byte answer by the CRC when the next
-        # frame on the line is from the same unit, and by a byte count otherwise.
         transact "unit $unit fc 16 at 50 x3" -a "$unit" -t 4 -r 50 "$device" \
             $((round * 3)) $((round * 3 + 1)) $((round * 3 + 2))
         expect ok
+    done
+    for unit in $units; do
         transact "unit $unit fc 3 at $start x5" -a "$unit" -t 4 -r "$start" -c 5 "$device"
         expect ok
         transact "unit $unit fc 4 at $start x4" -a "$unit" -t 3 -r "$start" -c 4 "$device"

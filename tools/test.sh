@@ -5,6 +5,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/setup.sh
 
+# Includes point down the layers; a file that reaches up fails the run before anything builds.
+bash tools/check_layers.sh
+
 jobs=$(nproc)
 status=0
 

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "control/port_settings.h"
-#include "control/prompts.h"
-#include "control/settings_store.h"
-#include "control/timer.h"
+#include "seams/port_settings.h"
+#include "seams/prompts.h"
+#include "seams/settings_store.h"
+#include "seams/timer.h"
 
 namespace quillon::cli {
 

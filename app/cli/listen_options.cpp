@@ -5,6 +5,8 @@
 #include <cctype>
 #include <string>
 
+#include "app/cli/options.h"
+
 namespace quillon::cli {
 
 namespace {
@@ -74,6 +76,15 @@ bool ParseStatsEvery(std::string_view text, ListenOptions& options)
     return true;
 }
 
+bool ParseFrames(std::string_view text, ListenOptions& options)
+{
+    const std::optional<FrameModelKind> kind = ParseFrameModelKind(text);
+    if (!kind)
+        return false;
+    options.frames = *kind;
+    return true;
+}
+
 // An option that takes one value; `apply` stores it and tells whether it was valid.
 struct ValueOption
 {
@@ -82,7 +93,7 @@ struct ValueOption
     bool (*apply)(std::string_view, ListenOptions&);
 };
 
-constexpr std::array<ValueOption, 6> kValueOptions{{
+constexpr std::array<ValueOption, 7> kValueOptions{{
     {"--baud", "a baud rate such as 9600 or 115200",
      [](std::string_view v, ListenOptions& o) { return ParseBaud(v, o.settings); }},
     {"--parity", "N, O or E",
@@ -95,6 +106,8 @@ constexpr std::array<ValueOption, 6> kValueOptions{{
      [](std::string_view v, ListenOptions& o) { return ParseSaveFile(v, o); }},
     {"--stats-every", "a number of seconds above 0",
      [](std::string_view v, ListenOptions& o) { return ParseStatsEvery(v, o); }},
+    {"--frames", "device or standard",
+     [](std::string_view v, ListenOptions& o) { return ParseFrames(v, o); }},
 }};
 
 ParsedListen UsageError(std::string error)
@@ -162,7 +175,8 @@ std::string_view ListenUsageText()
 {
     return "usage: quillon-cli listen PORT [--baud B] [--parity N|O|E] [--data D] [--stop S]\n"
            "                          [--save FILE.mlog] [--stats] [--stats-every SECONDS] "
-           "[--json]\n";
+           "[--json]\n"
+           "                          [--frames device|standard]\n";
 }
 
 std::string_view ListenHelpText()
@@ -172,6 +186,7 @@ std::string_view ListenHelpText()
            "usage: quillon-cli listen PORT [--baud B] [--parity N|O|E] [--data D] [--stop S]\n"
            "                          [--save FILE.mlog] [--stats] [--stats-every SECONDS] "
            "[--json]\n"
+           "                          [--frames device|standard]\n"
            "\n"
            "Opens PORT (ttyUSB0, /dev/ttyUSB0, pts/3, or any path to a serial device) for\n"
            "itself alone, runs the monitor's analysis passes on its timer and prints each\n"
@@ -192,6 +207,11 @@ std::string_view ListenHelpText()
            "                 print the statistics on stderr every SECONDS while listening\n"
            "  --json         statistics as JSON lines: one object per node and function, then\n"
            "                 the totals with \"node\": null\n"
+           "  --frames M     how the bytes are cut into frames: device (the default), by the\n"
+           "                 frame shapes of the monitored devices; standard, as standard\n"
+           "                 Modbus RTU frames of every public function code, each taken\n"
+           "                 only when its CRC holds, bytes between them listed as a\n"
+           "                 CRC Error line\n"
            "  --help         show this text\n"
            "\n"
            "The capture has no 2000-frame ceiling: at the capture limit the lists start\n"

@@ -4,7 +4,8 @@
 #include <string>
 #include <string_view>
 
-#include "control/port_settings.h"
+#include "capture/frame_model.h"
+#include "seams/port_settings.h"
 
 namespace quillon::cli {
 
@@ -17,6 +18,7 @@ struct ListenOptions
     bool stats = false;   // --stats: report the passes, what was listed and the statistics on exit
     double statsEverySeconds = 0; // --stats-every SECONDS: a statistics snapshot that often; 0 none
     bool json = false;            // --json: statistics as JSON lines rather than a table
+    FrameModelKind frames = FrameModelKind::Device; // --frames device|standard
 };
 
 struct ParsedListen

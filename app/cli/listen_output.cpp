@@ -41,9 +41,9 @@ void ListedTally::Count(std::string_view line)
 bool ListenOutput::OpenCaptureFile(const std::string& path)
 {
     errno = 0;
-    m_file.reset(std::fopen(path.c_str(), "wb"));
     m_path = path;
-    if (!m_file) {
+    m_wholeLength = 0;
+    if (m_file.Open(path, OpenMode::Truncate, PipeOpen::WaitForReader) != OpenStatus::Opened) {
         Fail("cannot create " + path);
         return false;
     }
@@ -60,7 +60,7 @@ bool ListenOutput::Write(const std::string& line, const CaptureRecord* record)
         Fail("cannot write the output");
         return false;
     }
-    if (!m_file)
+    if (!m_file.IsOpen())
         return true;
     if (record == nullptr) {
         m_error = "a listed line has no record to save";
@@ -68,19 +68,24 @@ bool ListenOutput::Write(const std::string& line, const CaptureRecord* record)
     }
     m_logLine = FormatLogLine(*record);
     errno = 0;
-    if (!WriteAll(m_file.get(), m_logLine) || std::fflush(m_file.get()) != 0) {
+    if (!m_file.WriteAll(m_logLine)) {
+        // Whatever part of the line got in goes again (pipes and devices cannot be cut).
+        const int reason = errno;
+        (void)m_file.CutTo(m_wholeLength);
+        errno = reason;
         Fail("cannot write " + m_path);
         return false;
     }
+    m_wholeLength += m_logLine.size();
     return true;
 }
 
 bool ListenOutput::Close()
 {
-    if (!m_file)
+    if (!m_file.IsOpen())
         return !Failed();
     errno = 0;
-    const bool closed = std::fclose(m_file.release()) == 0;
+    const bool closed = m_file.Close();
     if (!closed && !Failed())
         Fail("cannot write " + m_path);
     return closed && !Failed();

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <string_view>
 
 #include "capture/capture_store.h"
+#include "control/file_output.h"
 #include "control/log_file.h"
 
 namespace quillon::cli {
@@ -23,7 +25,8 @@ struct ListedTally
 
 // Where a live capture's lines go as they are listed: each summary line to the output stream,
 // and each record's log line to the capture file when there is one. Every write is flushed and
-// checked; after the first failure nothing more is written.
+// checked; after the first failure nothing more is written, and the capture file is cut back to
+// its last whole line, so a full disk never leaves a torn line in it.
 class ListenOutput
 {
 public:
@@ -45,7 +48,8 @@ private:
     void Fail(const std::string& what);
 
     std::FILE* m_out;
-    LogFile m_file;
+    OutputFile m_file;
+    std::uint64_t m_wholeLength = 0; // the capture file's length after its last whole line
     std::string m_path;
     std::string m_logLine;
     std::string m_error;

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "port/open_port.h"
+#include "control/open_port.h"
 #include "port/qt_serial_line.h"
 
 namespace quillon::cli {

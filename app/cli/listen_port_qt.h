@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
-#include "control/port_settings.h"
-#include "port/serial_device.h"
+#include "seams/port_settings.h"
+#include "seams/serial_device.h"
 
 namespace quillon::cli {
 

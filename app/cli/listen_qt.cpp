@@ -18,9 +18,9 @@
 #include "capture/system_clock.h"
 #include "control/line_statistics.h"
 #include "control/memory_controls.h"
+#include "control/mode_string.h"
 #include "control/monitor.h"
 #include "control/statistics_text.h"
-#include "port/mode_string.h"
 #include "port/qt_serial_line.h"
 #include "port/qt_timer.h"
 
@@ -116,7 +116,7 @@ ListenSession::ListenSession(const ListenOptions& options)
     : m_options(options), m_opener(options.settings),
       m_monitor(
           MonitorDependencies{m_controls.View(), m_prompts, m_opener, m_timer, m_clock, m_settings},
-          MonitorOptions{BackupMode::None})
+          MonitorOptions{BackupMode::None, options.frames})
 {
     m_monitor.SetLineObserver([this](int index, const FrameInfo& info) { OnLine(index, info); });
     m_statistics.SetLineFormat(LineFormatOf(options.settings));
@@ -129,10 +129,6 @@ int ListenSession::Run()
         PrintError("cannot catch the stop signals");
         return kExitFailed;
     }
-    if (!m_options.saveFile.empty() && !m_output.OpenCaptureFile(m_options.saveFile)) {
-        PrintError(m_output.Error());
-        return kExitFailed;
-    }
     m_monitor.Initialise();
     m_monitor.OnGo();
     if (!m_monitor.PortOpen()) {
@@ -143,6 +139,13 @@ int ListenSession::Run()
                    (exists ? ": it is busy, or not a serial port that takes " +
                                  BuildModeString(m_options.settings)
                            : ": there is no such device"));
+        return kExitFailed;
+    }
+    // The capture file is created or emptied only once the port listens, so a listen that
+    // cannot start leaves it as it was.
+    if (!m_options.saveFile.empty() && !m_output.OpenCaptureFile(m_options.saveFile)) {
+        PrintError(m_output.Error());
+        m_monitor.StopCapture();
         return kExitFailed;
     }
 

@@ -64,7 +64,7 @@ int Replay(const cli::ReplayOptions& options)
     // No backup file: a replay leaves the folder it runs in as it was.
     Monitor monitor(
         MonitorDependencies{controls.View(), prompts, portOpener, timer, clock, settings},
-        MonitorOptions{BackupMode::None});
+        MonitorOptions{BackupMode::None, options.frames});
     monitor.Initialise();
 
     const LoadOutcome load = monitor.LoadFile(options.file);

@@ -52,9 +52,9 @@ std::optional<std::string> Invalid(std::string_view what, std::string_view value
     return "takes " + std::string(what) + ", not '" + std::string(value) + "'";
 }
 
-const std::array<ValueOption, 5>& ReplayValueOptions()
+const std::array<ValueOption, 6>& ReplayValueOptions()
 {
-    static const std::array<ValueOption, 5> options{{
+    static const std::array<ValueOption, 6> options{{
         {"--function",
          [](ReplayOptions& o, std::string_view v) -> std::optional<std::string> {
              if (!(o.function = ParseByte(v)))
@@ -87,6 +87,14 @@ const std::array<ValueOption, 5>& ReplayValueOptions()
              o.save = std::string(v);
              return std::nullopt;
          }},
+        {"--frames",
+         [](ReplayOptions& o, std::string_view v) -> std::optional<std::string> {
+             const std::optional<FrameModelKind> kind = ParseFrameModelKind(v);
+             if (!kind)
+                 return Invalid("device or standard", v);
+             o.frames = *kind;
+             return std::nullopt;
+         }},
     }};
     return options;
 }
@@ -105,6 +113,15 @@ bool IsHelp(std::string_view arg)
 }
 
 } // namespace
+
+std::optional<FrameModelKind> ParseFrameModelKind(std::string_view text)
+{
+    if (text == "device")
+        return FrameModelKind::Device;
+    if (text == "standard")
+        return FrameModelKind::Standard;
+    return std::nullopt;
+}
 
 ParsedCommand ParseCommand(std::span<const std::string_view> args)
 {
@@ -159,6 +176,7 @@ std::string_view UsageText()
 {
     return "usage: quillon-cli replay FILE.mlog [--function F] [--node N]\n"
            "                          [--detail N [--order K]] [--save OUT.mlog]\n"
+           "                          [--frames device|standard]\n"
            "       quillon-cli listen PORT [options]   (quillon-cli listen --help)\n"
            "       quillon-cli stats FILE [options]    (quillon-cli stats --help)\n"
            "       quillon-cli --help\n";
@@ -170,6 +188,7 @@ std::string_view HelpText()
            "\n"
            "usage: quillon-cli replay FILE.mlog [--function F] [--node N]\n"
            "                          [--detail N [--order K]] [--save OUT.mlog]\n"
+           "                          [--frames device|standard]\n"
            "       quillon-cli listen PORT [options]   (see quillon-cli listen --help)\n"
            "       quillon-cli stats FILE [options]    (see quillon-cli stats --help)\n"
            "\n"
@@ -187,6 +206,11 @@ std::string_view HelpText()
            "                 2 Big Endian (Word Swap), 3 Little Endian (Word Swap)\n"
            "  --save OUT     save the loaded capture into OUT as Save File does; OUT is\n"
            "                 replaced only by a complete file\n"
+           "  --frames M     how the bytes are cut into frames: device (the default), by the\n"
+           "                 frame shapes of the monitored devices; standard, as standard\n"
+           "                 Modbus RTU frames of every public function code, each taken\n"
+           "                 only when its CRC holds, bytes between them listed as a\n"
+           "                 CRC Error line\n"
            "  --help         show this text\n"
            "\n"
            "The options combine. replay never writes a backup file.\n"

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "app/cli/options.h"
 #include "control/file_statistics.h"
 #include "control/line_statistics.h"
 #include "control/messages.h"
@@ -50,13 +51,11 @@ ParsedStats ParseStatsCommand(std::span<const std::string_view> args)
                 value = args[++i];
             else
                 return UsageError("option --frames needs a value");
-            if (value == "device")
-                parsed.options.frames = FrameModelKind::Device;
-            else if (value == "standard")
-                parsed.options.frames = FrameModelKind::Standard;
-            else
+            const std::optional<FrameModelKind> kind = ParseFrameModelKind(value);
+            if (!kind)
                 return UsageError("option --frames takes device or standard, not '" +
                                   std::string(value) + "'");
+            parsed.options.frames = *kind;
             continue;
         }
         if (arg.size() > 1 && arg.front() == '-')

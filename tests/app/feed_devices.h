@@ -1,6 +1,6 @@
 #pragma once
 
-#include "port/serial_device.h"
+#include "seams/serial_device.h"
 #include "support/fakes.h"
 
 #include <memory>

@@ -6,7 +6,7 @@
 #include <QPushButton>
 
 #include "gui_test_support.h"
-#include "port/port_setup_dialog.h"
+#include "app/port_setup_dialog.h"
 
 namespace quillon {
 namespace {

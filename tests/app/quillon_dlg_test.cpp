@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTableView>
+#include <QTimer>
 
 #include "app/quillon_dlg.h"
 #include "app/statistics_window.h"
@@ -349,8 +350,9 @@ TEST_F(MonitorWindowTest, HelpButtonF1AndTheContextMenuLeadToTheAboutBox)
     QTimer::singleShot(20, [&] {
         auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
         ASSERT_NE(menu, nullptr);
-        ASSERT_EQ(menu->actions().size(), 2);
+        ASSERT_EQ(menu->actions().size(), 3);
         EXPECT_EQ(menu->actions().front()->text(), "&About Quillon...");
+        EXPECT_EQ(menu->actions().at(1)->text(), "Standard Modbus Frames");
         EXPECT_EQ(menu->actions().back()->text(), "&Statistics...");
         WhenModal(expectAbout);
         QTest::keyClick(menu, Qt::Key_Down);
@@ -391,6 +393,47 @@ TEST_F(MonitorWindowTest, StatisticsWindowShowsTheMonitorsCountsAndCopiesRows)
     }
     EXPECT_TRUE(
         Find<QLabel>(statistics, "statisticsTotals")->text().startsWith("Line: 3 frames, "));
+}
+
+TEST_F(MonitorWindowTest, ContextMenuChoosesTheFrameModelOfTheNextLoadAndRemembersIt)
+{
+    auto window = MakeWindow();
+    LoadThreeFrames(*window);
+    auto* frameList = Find<QListWidget>(*window, "frameList");
+    const auto toggleStandardFrames = [&](bool checkedBefore) {
+        QTimer::singleShot(20, [&, checkedBefore] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            ASSERT_NE(menu, nullptr);
+            auto* standard = menu->findChild<QAction*>("standardFrames");
+            ASSERT_NE(standard, nullptr);
+            EXPECT_TRUE(standard->isCheckable());
+            EXPECT_EQ(standard->isChecked(), checkedBefore);
+            menu->setActiveAction(standard);
+            QTest::keyClick(menu, Qt::Key_Return);
+        });
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5),
+                                window->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(window.get(), &event);
+    };
+
+    toggleStandardFrames(false);
+    EXPECT_EQ(m_routes, std::vector<Route>{Route::FrameModel});
+    EXPECT_EQ(window->GetMonitor().ChosenFrameModel(), FrameModelKind::Standard);
+    EXPECT_EQ(m_settings.values["Frames"],
+              test::Bytes({'S', 't', 'a', 'n', 'd', 'a', 'r', 'd', 0, 0}));
+    // The lines on show stay; the next load cuts by the standard model (registers unhalved).
+    EXPECT_EQ(frameList->count(), 3);
+    EXPECT_TRUE(frameList->item(0)->text().endsWith("Registers 1 : Bytes = 8"));
+    LoadThreeFrames(*window);
+    EXPECT_TRUE(frameList->item(0)->text().endsWith("Registers 2 : Bytes = 8"))
+        << frameList->item(0)->text().toStdString();
+
+    // A window opened later starts with the remembered choice.
+    window.reset();
+    window = MakeWindow();
+    EXPECT_EQ(window->GetMonitor().ChosenFrameModel(), FrameModelKind::Standard);
+    toggleStandardFrames(true);
+    EXPECT_EQ(window->GetMonitor().ChosenFrameModel(), FrameModelKind::Device);
 }
 
 } // namespace

@@ -133,6 +133,34 @@ TEST(ListenCli, ListsEveryFrameAsItArrivesSavesItAndStopsOnSignals)
     }
 }
 
+TEST(ListenCli, StandardFramesCutBackToBackWritesAndLineNoise)
+{
+    Listener listener;
+    ASSERT_TRUE(listener.Start({"--parity", "N", "--frames", "standard"}));
+    const Bytes write6 = Hex("01 06 00 01 00 03 98 0B");
+    const Bytes write5 = Hex("01 05 00 00 FF 00 8C 3A");
+    ASSERT_TRUE(listener.line.Send(
+        test::Cat({Hex("FF"), write6, write6, write5, write5, Hex("01 03 00 00 00 0A C5 CD"),
+                   Hex("01 03 04 00 01 00 02 2A 32")}),
+        DeadlineIn()));
+    const std::vector<std::string> expected = {
+        "(U)  CRC Error : Bytes = 1",
+        "(Q) Preset Single Reg: Node = 1 : Bytes = 8",
+        "(R) Preset Single Reg: Node = 1 : Bytes = 8",
+        "(Q) Force Single Coil: Node = 1 : Bytes = 8",
+        "(R) Force Single Coil: Node = 1 : Bytes = 8",
+        "(Q) Read Holding Regs: Node = 1 : Address = 0 : Registers 10 : Bytes = 8",
+        "(R) Read Holding Regs: Node = 1 : Bytes = 9",
+    };
+    ASSERT_TRUE(listener.cli->WaitForLines(expected.size(), DeadlineIn())) << listener.cli->Out();
+    listener.cli->Signal(SIGINT);
+    EXPECT_EQ(listener.cli->Wait(DeadlineIn()), 0) << listener.cli->Err();
+    std::vector<std::string> printed;
+    for (const std::string& line : Lines(listener.cli->Out()))
+        printed.push_back(WithoutTimestamp(line));
+    EXPECT_EQ(printed, expected);
+}
+
 TEST(ListenCli, GoesOnPastTheCaptureLimitWithEveryFrameSaved)
 {
     Listener listener;
@@ -204,8 +232,12 @@ TEST(ListenCli, EndsWithStatusOneWhenTheLineOrTheFileFails)
         SCOPED_TRACE("another listener holds the port");
         Listener first;
         ASSERT_TRUE(first.Start());
-        ChildProcess second(QUILLON_CLI_PATH, {"listen", first.line.Device()}, first.dir.File(""));
+        first.dir.Write("kept.mlog", "kept\r\n");
+        ChildProcess second(QUILLON_CLI_PATH,
+                            {"listen", first.line.Device(), "--save", "kept.mlog"},
+                            first.dir.File(""));
         EXPECT_EQ(second.Wait(DeadlineIn()), 1);
+        EXPECT_EQ(ReadWholeFile(first.dir.File("kept.mlog")), "kept\r\n");
         EXPECT_NE(second.Err().find("cannot open port " + first.line.Device() + ": it is busy"),
                   std::string::npos)
             << second.Err();
@@ -214,11 +246,45 @@ TEST(ListenCli, EndsWithStatusOneWhenTheLineOrTheFileFails)
     }
 }
 
+TEST(ListenCli, AFullDiskStopsTheCaptureWithTheFileInWholeLines)
+{
+    // A file-size limit of one 512-byte block stands in for the full disk; the shell ignores
+    // the signal the limit raises, so the write fails as on a full disk.
+    TempDir dir;
+    PseudoTerminal line;
+    ASSERT_TRUE(line.Ready());
+    ChildProcess cli("/bin/sh",
+                     {"-c",
+                      "ulimit -f 1 && trap '' XFSZ && exec \"$0\" listen \"$1\" --save "
+                      "capture.mlog",
+                      QUILLON_CLI_PATH, line.Device()},
+                     dir.File(""));
+    ASSERT_TRUE(cli.WaitForErr(kListening, DeadlineIn())) << cli.Err();
+    Bytes traffic;
+    for (int i = 0; i < 12; ++i) {
+        const Bytes query = Hex("01 03 00 00 00 0A C5 CD");
+        traffic.insert(traffic.end(), query.begin(), query.end());
+    }
+    ASSERT_TRUE(line.Send(traffic, DeadlineIn()));
+    EXPECT_EQ(cli.Wait(DeadlineIn()), 1);
+    EXPECT_NE(cli.Err().find("cannot write capture.mlog"), std::string::npos) << cli.Err();
+    const std::string saved = ReadWholeFile(dir.File("capture.mlog"));
+    ASSERT_FALSE(saved.empty());
+    EXPECT_LT(saved.size(), 512u);
+    EXPECT_EQ(saved.substr(saved.size() - 2), "\r\n") << "the file ends in a torn line";
+    const std::vector<std::string> logLines = Lines(saved);
+    for (const std::string& logLine : logLines)
+        EXPECT_EQ(logLine.substr(0, 30), "00,08,01,03,00,00,00,0A,C5,CD,");
+}
+
 TEST(ListenCli, RefusesWhatItCannotOpenBeforeListening)
 {
     TempDir dir;
     PseudoTerminal line;
     ASSERT_TRUE(line.Ready());
+    // A listen that cannot start leaves the file it was to save in as it was.
+    const std::string kept = "00,08,01,03,00,00,00,0A,C5,CD,Feb 16 2012 13:30:42.075  \r\n";
+    dir.Write("kept.mlog", kept);
     const struct
     {
         std::vector<std::string> args;
@@ -226,6 +292,9 @@ TEST(ListenCli, RefusesWhatItCannotOpenBeforeListening)
         std::string error;
     } cases[] = {
         {{"listen", "/dev/quillon-no-such-port"}, 1, "there is no such device"},
+        {{"listen", "/dev/quillon-no-such-port", "--save", "kept.mlog"},
+         1,
+         "there is no such device"},
         {{"listen", line.Device(), "--save", dir.File("missing/capture.mlog")}, 1, "cannot create"},
         // The port name and the line parameters share one 99-character mode string.
         {{"listen", "/dev/" + std::string(60, 'p')}, 2, "the port name is too long: at most 64"},
@@ -241,6 +310,7 @@ TEST(ListenCli, RefusesWhatItCannotOpenBeforeListening)
         EXPECT_EQ(cli.Err().find(kListening), std::string::npos);
         EXPECT_EQ(cli.Out(), "");
     }
+    EXPECT_EQ(ReadWholeFile(dir.File("kept.mlog")), kept);
 }
 
 #endif
@@ -261,6 +331,7 @@ TEST(ListenCli, UsageErrorsExitWithStatusTwo)
         {"listen", "ttyS0", "--save"},
         {"listen", "ttyS0", "--save="},
         {"listen", "ttyS0", "--speed", "9600"},
+        {"listen", "ttyS0", "--frames", "modbus"},
     };
     for (const auto& args : cases) {
         ChildProcess cli(QUILLON_CLI_PATH, args, dir.File(""));
@@ -271,6 +342,7 @@ TEST(ListenCli, UsageErrorsExitWithStatusTwo)
     ChildProcess help(QUILLON_CLI_PATH, {"listen", "--help"}, dir.File(""));
     EXPECT_EQ(help.Wait(DeadlineIn()), 0);
     EXPECT_NE(help.Out().find("--save FILE"), std::string::npos);
+    EXPECT_NE(help.Out().find("--frames M"), std::string::npos);
 }
 
 #ifndef QUILLON_CLI_LISTEN

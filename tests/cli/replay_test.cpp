@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <set>
 #include <sstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include "support/capture_rig.h"
@@ -109,10 +110,14 @@ TEST(ReplayCli, ReportsDamagedLinesAndFilesThatCannotBeOpened)
     EXPECT_EQ(filtered.out, "");
     EXPECT_EQ(filtered.err, "Damaged lines skipped: 2\n");
 
-    const CliRun missing = RunCli(dir, {"replay", dir.File("missing.mlog")});
-    EXPECT_EQ(missing.status, 1);
-    EXPECT_EQ(missing.out, "");
-    EXPECT_EQ(missing.err, "Can't Open File\n");
+    // A pipe is refused at once, not waited on until some writer comes (124: timed out).
+    ASSERT_EQ(::mkfifo(dir.File("pipe.mlog").c_str(), 0600), 0);
+    for (const std::string& path : {dir.File("missing.mlog"), dir.File("pipe.mlog")}) {
+        const CliRun refused = RunCli(dir, {"replay", path}, "timeout 10 ");
+        EXPECT_EQ(refused.status, 1) << path;
+        EXPECT_EQ(refused.out, "");
+        EXPECT_EQ(refused.err, "Can't Open File\n");
+    }
 }
 
 TEST(ReplayCli, RejectsWrongUsageWithStatusTwo)
@@ -132,6 +137,7 @@ TEST(ReplayCli, RejectsWrongUsageWithStatusTwo)
         {"replay", kSample, "--detail", "x"},
         {"replay", kSample, "--detail", "1", "--order", "4"},
         {"replay", kSample, "--save"},
+        {"replay", kSample, "--frames", "Standard"},
     };
     for (const auto& args : cases) {
         const CliRun run = RunCli(dir, args);
@@ -144,7 +150,39 @@ TEST(ReplayCli, RejectsWrongUsageWithStatusTwo)
     EXPECT_NE(help.out.find("--function F"), std::string::npos);
     EXPECT_NE(help.out.find("--detail N"), std::string::npos);
     EXPECT_NE(help.out.find("--save OUT"), std::string::npos);
+    EXPECT_NE(help.out.find("--frames M"), std::string::npos);
     EXPECT_EQ(help.err, "");
+}
+
+TEST(ReplayCli, FramesOptionChoosesTheFrameModel)
+{
+    TempDir dir;
+    // A byte of line noise, a code-6 write and its echo in one record; then a code-3 query.
+    const std::string file =
+        dir.Write("models.mlog", "00,11,FF,01,06,00,01,00,03,98,0B,01,06,00,01,00,03,98,0B,a  \r\n"
+                                 "00,08,01,03,00,00,00,0A,C5,CD,b  \r\n");
+    const std::string device = "a  (U)  CRC Error \nb  (U)  CRC Error \nb  (U)  CRC Error \n";
+    const struct
+    {
+        std::vector<std::string> args;
+        std::string out;
+    } cases[] = {
+        {{}, device},
+        {{"--frames", "device"}, device},
+        {{"--frames=standard"},
+         "a  (U)  CRC Error : Bytes = 1\n"
+         "b  (Q) Preset Single Reg: Node = 1 : Bytes = 8\n"
+         "b  (R) Preset Single Reg: Node = 1 : Bytes = 8\n"
+         "b  (Q) Read Holding Regs: Node = 1 : Address = 0 : Registers 10 : Bytes = 8\n"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args{"replay", file};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const CliRun run = RunCli(dir, args);
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.out, c.out) << args.back();
+        EXPECT_EQ(run.err, "");
+    }
 }
 
 const std::string kDetailCapture = "00,08,01,03,00,00,00,0A,C5,CD,a\r\n"

@@ -1,4 +1,6 @@
+#include <csignal>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include "control/log_file.h"
 #include "support/monitor_rig.h"
@@ -137,6 +139,33 @@ TEST(Backup, AFileThatGoesAwayDuringARunNeverStopsTheCapture)
     rig.monitor.StopCapture();
     EXPECT_EQ(rig.monitor.State(), RunState::Stopped);
     EXPECT_EQ(rig.Frames().size(), 50u);
+}
+
+TEST(Backup, AnAppendThatFailsForWantOfRoomIsWrittenOnceWhenRoomReturns)
+{
+    // Run in a child: the file-size limit stands in for a full disk that later gets room.
+    const int code = test::RunInChild([] {
+        ::signal(SIGXFSZ, SIG_IGN);
+        MonitorRig rig;
+        rig.monitor.OnGo();
+        rig.PassQueries(10, 1);
+        const auto firstBatch = static_cast<rlim_t>(std::filesystem::file_size(rig.BackupPath()));
+        rlimit limit{firstBatch + firstBatch / 3, RLIM_INFINITY};
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+            return 10;
+        rig.PassQueries(10, 1);
+        if (ReadWholeFile(rig.BackupPath()).size() != firstBatch)
+            return 11;
+        limit.rlim_cur = RLIM_INFINITY;
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+            return 10;
+        rig.PassQueries(10, 1);
+        std::string expected;
+        for (int i = 0; i < 30; ++i)
+            expected += FormatLogLine(rig.monitor.Store().Record(i));
+        return ReadWholeFile(rig.BackupPath()) == expected ? 0 : 12;
+    });
+    EXPECT_EQ(code, 0) << "11: a torn batch stayed; 12: lines lost, torn or doubled";
 }
 
 TEST(Backup, AHeadlessMonitorWritesNoFileWhereItRuns)

@@ -1,8 +1,3 @@
-#include "control/file_backup.h"
-#include "control/file_paths.h"
-#include "control/file_writer.h"
-#include "support/child_process.h"
-
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -19,6 +14,11 @@
 #include <thread>
 #include <unistd.h>
 
+#include "control/file_backup.h"
+#include "control/file_paths.h"
+#include "control/file_writer.h"
+#include "support/child_process.h"
+
 namespace quillon {
 namespace {
 
@@ -31,7 +31,7 @@ constexpr int kChildSkipped = 77;
 
 class TempFolder
 {
-  public:
+public:
     TempFolder()
     {
         std::string pattern = (fs::temp_directory_path() / "quillon-files-XXXXXX").string();
@@ -51,7 +51,7 @@ class TempFolder
     std::string operator/(const std::string& name) const { return (m_path / name).string(); }
     const fs::path& path() const { return m_path; }
 
-  private:
+private:
     fs::path m_path;
 };
 
@@ -81,7 +81,6 @@ unsigned Mode(const std::string& path)
     };
     return ::lstat(path.c_str(), &info) == 0 ? (info.st_mode & 07777) : 0;
 }
-
 
 // Saves `bytes` in one write and returns how the save ended.
 FileOutcome Save(const std::string& path, const std::string& bytes)
@@ -147,6 +146,33 @@ TEST(CaptureFileWriter, FailingWritesLeaveTheEarlierFileWholeAndNoTemporary)
     EXPECT_FALSE(writer.Write(kLine));
     EXPECT_EQ(writer.Commit(), FileOutcome::WriteFailed);
     EXPECT_EQ(writer.Commit(), FileOutcome::OpenFailed) << "a finished save cannot commit again";
+}
+
+TEST(CaptureFileWriter, AKilledSaveLeavesNoFileAndTheNextSaveClearsOldTemporaries)
+{
+    TempFolder folder;
+    const std::string target = folder / "run.mlog";
+    WriteAll(target, kEarlier);
+    const int code = test::RunInChild([&] {
+        CaptureFileWriter writer;
+        if (writer.Open(target) != FileOutcome::Ok || !writer.Write(kLine + kLine))
+            return 1;
+        ::raise(SIGKILL);
+        return 2;
+    });
+    EXPECT_EQ(code, -1) << "the child was to die mid-save";
+    EXPECT_EQ(ReadAll(target), kEarlier);
+    EXPECT_EQ(Names(folder.path()), std::set<std::string>{"run.mlog"});
+
+    // What a killed save leaves where files cannot be written without a name: the next save
+    // of the same target removes it, and only it.
+    WriteAll(folder / ".run.mlog.k3x9a0qz.tmp", kEarlier);
+    WriteAll(folder / ".other.mlog.k3x9a0qz.tmp", kEarlier);
+    WriteAll(folder / ".run.mlog.notmine.tmp", kEarlier);
+    ASSERT_EQ(Save(target, kLine), FileOutcome::Ok);
+    EXPECT_EQ(ReadAll(target), kLine);
+    EXPECT_EQ(Names(folder.path()), (std::set<std::string>{".other.mlog.k3x9a0qz.tmp",
+                                                           ".run.mlog.notmine.tmp", "run.mlog"}));
 }
 
 TEST(CaptureFileWriter, ReportsTargetsThatCannotBeOpened)
@@ -281,6 +307,64 @@ TEST(BackupFile, EmptiesCreatesAndAppendsInPlace)
 
     ASSERT_EQ(::mkfifo((folder / "fifo").c_str(), 0600), 0);
     EXPECT_FALSE(CreateBackupFile(folder / "fifo")) << "a pipe nobody reads must not hang";
+
+    const mode_t previousMask = ::umask(077);
+    ASSERT_TRUE(CreateBackupFile(folder / "private.mlog"));
+    ::umask(previousMask);
+    EXPECT_EQ(Mode(folder / "private.mlog"), 0600u);
+}
+
+TEST(BackupFile, AFailedAppendLeavesTheFileAsItWas)
+{
+    TempFolder folder;
+    const std::string backup = folder / "Backup.mlog";
+    WriteAll(backup, kEarlier);
+    // Room for one more line and a half: the append of three lines fails part way.
+    const int code = test::RunInChild([&] {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{kEarlier.size() + kLine.size() * 3 / 2, RLIM_INFINITY};
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+            return 10;
+        return AppendBackupFile(backup, kLine + kLine + kLine) ? 11 : 0;
+    });
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(ReadAll(backup), kEarlier);
+}
+
+// The backup is the program's own file in a folder others may share: a link or a file of
+// another user standing in its place is neither followed nor written.
+TEST(BackupFile, RefusesLinksAndOtherUsersFiles)
+{
+    TempFolder folder;
+    WriteAll(folder / "victim.mlog", kEarlier);
+    fs::create_symlink(folder / "victim.mlog", folder / "link.mlog");
+    fs::create_symlink(folder / "made-by-link.mlog", folder / "dangling.mlog");
+    WriteAll(folder / "theirs.mlog", kEarlier);
+    fs::permissions(folder / "theirs.mlog", fs::perms(0666));
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown((folder / "theirs.mlog").c_str(), 65534, 65534), 0);
+    }
+    const struct
+    {
+        std::string path;
+        const char* why;
+        bool asRootOnly;
+    } cases[] = {
+        {folder / "link.mlog", "a link to another file", false},
+        {folder / "dangling.mlog", "a link to a missing file", false},
+        {folder / "theirs.mlog", "a file of another user", true},
+    };
+    for (const auto& c : cases) {
+        if (c.asRootOnly && !root)
+            continue;
+        EXPECT_FALSE(CreateBackupFile(c.path)) << c.why;
+        EXPECT_FALSE(AppendBackupFile(c.path, kLine)) << c.why;
+    }
+    EXPECT_EQ(ReadAll(folder / "victim.mlog"), kEarlier);
+    EXPECT_EQ(ReadAll(folder / "theirs.mlog"), kEarlier);
+    EXPECT_FALSE(fs::exists(folder / "made-by-link.mlog"));
+    EXPECT_TRUE(fs::is_symlink(folder / "link.mlog"));
 }
 
 TEST(CanOpenForWriting, CreatesMissingFilesAndLeavesExistingContents)

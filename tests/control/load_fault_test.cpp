@@ -2,6 +2,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "control/log_file.h"
@@ -132,8 +133,13 @@ TEST(LoadFaults, AGigabyteFileIsReadOnlyUpToTheLineLimit)
 
 TEST(LoadFaults, StreamsWithoutEndAreNotOpened)
 {
-    // A load that never ends would hold the window for good: the child gets ten seconds.
-    for (const char* device : {"/dev/zero", "/dev/urandom"}) {
+    test::TempDir dir;
+    const std::string pipe = dir.File("pipe.mlog");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    // A load that never ends, or a pipe that waits for a writer, would hold the window for
+    // good: the child gets ten seconds.
+    for (const std::string& device :
+         {std::string("/dev/zero"), std::string("/dev/urandom"), pipe}) {
         SCOPED_TRACE(device);
         const int code = test::RunInChild([device] {
             ::alarm(10);

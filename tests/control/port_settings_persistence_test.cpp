@@ -1,7 +1,7 @@
+#include <gtest/gtest.h>
+
 #include "control/port_settings_persistence.h"
 #include "support/fakes.h"
-
-#include <gtest/gtest.h>
 
 namespace quillon::test {
 namespace {
@@ -107,6 +107,41 @@ TEST(PortSettingsPersistence, MissingValuesKeepTheirStartValues)
     PortSettings again;
     LoadSettings(store, again);
     EXPECT_EQ(again, (PortSettings{"COM1", "38400", "E", "7", "2"}));
+}
+
+TEST(PortSettingsPersistence, FramesNamesTheModelAndAnythingElseIsTheDefault)
+{
+    const struct
+    {
+        const char* situation;
+        std::optional<Bytes> stored;
+        FrameModelKind kind;
+    } rows[] = {
+        {"absent: as it was", std::nullopt, FrameModelKind::Standard},
+        {"standard", Field("Standard"), FrameModelKind::Standard},
+        {"device", Field("Device"), FrameModelKind::Device},
+        {"short value without zero", Text("Standard"), FrameModelKind::Standard},
+        {"another spelling", Field("standard"), FrameModelKind::Device},
+        {"over ten bytes", Text(std::string("Standard\0\0\0", 11)), FrameModelKind::Device},
+        {"ten bytes without a zero", Text("Standard12"), FrameModelKind::Device},
+    };
+    for (const auto& row : rows) {
+        MemorySettingsStore store;
+        if (row.stored)
+            store.values["Frames"] = *row.stored;
+        FrameModelKind kind = FrameModelKind::Standard;
+        LoadFrameModelKind(store, kind);
+        EXPECT_EQ(kind, row.kind) << row.situation;
+    }
+    MemorySettingsStore store;
+    for (const FrameModelKind kind : {FrameModelKind::Standard, FrameModelKind::Device}) {
+        SaveFrameModelKind(store, kind);
+        EXPECT_EQ(store.values["Frames"].size(), kSettingFieldSize);
+        FrameModelKind loaded =
+            kind == FrameModelKind::Device ? FrameModelKind::Standard : FrameModelKind::Device;
+        LoadFrameModelKind(store, loaded);
+        EXPECT_EQ(loaded, kind);
+    }
 }
 
 } // namespace

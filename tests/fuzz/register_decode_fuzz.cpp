@@ -8,7 +8,7 @@
 #include <cstdlib>
 
 #include "control/memory_controls.h"
-#include "decode/detail_view.h"
+#include "control/detail_view.h"
 #include "decode/ieee754.h"
 #include "decode/value_text.h"
 #include "fuzz_support.h"

@@ -7,7 +7,7 @@
 #include <QCoreApplication>
 
 #include "control/log_file.h"
-#include "port/open_port.h"
+#include "control/open_port.h"
 #include "port/qt_serial_line.h"
 #include "qt_app.h"
 #include "support/monitor_rig.h"

@@ -1,4 +1,4 @@
-#include "port/open_port.h"
+#include "control/open_port.h"
 #include "port/qt_serial_line.h"
 #include "qt_app.h"
 #include "support/fakes.h"

@@ -1,6 +1,4 @@
-#include "control/port_settings_persistence.h"
-#include "port/reg_funcs.h"
-#include "qt_app.h"
+#include <gtest/gtest.h>
 
 #include <QByteArray>
 #include <QDir>
@@ -8,14 +6,17 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QVariant>
-#include <gtest/gtest.h>
+
+#include "control/port_settings_persistence.h"
+#include "port/reg_funcs.h"
+#include "qt_app.h"
 
 namespace quillon::test {
 namespace {
 
 class RegFuncsFile : public ::testing::Test
 {
-  protected:
+protected:
     void SetUp() override
     {
         EnsureCoreApplication();
@@ -89,7 +90,9 @@ TEST_F(RegFuncsFile, MissingFileReadsNothingAndUnwritablePlaceFailsWrites)
 
 TEST_F(RegFuncsFile, NativeStoreBelongsToVarnelOrvane)
 {
+    // On Unix the native store is the user's INI settings file, so both paths are moved.
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir.path());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_dir.path());
     {
         RegFuncs store;
         SaveSettings(store, PortSettings{"ttyS1", "4800", "O", "8", "2"});

@@ -92,6 +92,9 @@ TEST_F(SettingsFaults, DamagedFilesLeaveTheStartValuesAndQuitWritesThemWhole)
         {"binary noise", noise},
         {"values too long", "[Settings]\nPort=@ByteArray(ttyUSB1234)\nBaud=11520000000\n"
                             "Parity=@ByteArray(E\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0)\n"},
+        // Good values, but in a file far larger than settings ever take: not read at all.
+        {"too large to be settings",
+         "[Settings]\nPort=@ByteArray(ttyS3)\n;" + QByteArray(1 << 20, 'x') + "\n"},
         {"values of other types", "[Settings]\nPort=@Point(1 2)\nBaud=@Rect(1 2 3 4)\n"
                                   "Parity=@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\x3QFoo)\n"
                                   "DataLength=@Size(8 8)\nStopBits=@Variant(junk)\n"},

@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "capture/clock.h"
-#include "capture/serial_line.h"
-#include "control/port_settings.h"
-#include "control/prompts.h"
-#include "control/settings_store.h"
-#include "control/timer.h"
+#include "seams/clock.h"
+#include "seams/serial_line.h"
+#include "seams/port_settings.h"
+#include "seams/prompts.h"
+#include "seams/settings_store.h"
+#include "seams/timer.h"
 
 namespace quillon::test {
 

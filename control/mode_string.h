@@ -1,7 +1,7 @@
 #pragma once
 
-#include "control/port_settings.h"
-#include "port/serial_device.h"
+#include "seams/port_settings.h"
+#include "seams/serial_device.h"
 
 #include <cstddef>
 #include <string>

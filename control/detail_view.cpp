@@ -1,4 +1,4 @@
-#include "decode/detail_view.h"
+#include "control/detail_view.h"
 
 #include "decode/ieee754.h"
 #include "decode/value_text.h"

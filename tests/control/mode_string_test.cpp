@@ -1,4 +1,4 @@
-#include "port/mode_string.h"
+#include "control/mode_string.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "control/memory_controls.h"
-#include "decode/detail_view.h"
+#include "control/detail_view.h"
 #include "support/fakes.h"
 
 #include <gtest/gtest.h>

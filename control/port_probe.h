@@ -1,7 +1,7 @@
 #pragma once
 
-#include "port/open_port.h"
-#include "port/serial_device.h"
+#include "control/open_port.h"
+#include "seams/serial_device.h"
 
 #include <array>
 #include <span>
@@ -46,10 +46,6 @@ struct PortSetupChoices
 // setting (empty, or over 9 characters) are not offered.
 [[nodiscard]] std::vector<std::string> CandidatePortNames(std::span<const std::string> reported,
                                                           const std::string& storedPort);
-
-// The candidates on this machine: COM1 to COM9 on Windows; elsewhere the serial ports the
-// system reports, by their bare names, with the stored port added as above.
-[[nodiscard]] std::vector<std::string> SystemCandidatePortNames(const std::string& storedPort);
 
 // Opens each candidate exclusively and releases it at once; the names that opened, in order.
 [[nodiscard]] std::vector<std::string> ProbePorts(SerialDeviceLayer& devices,

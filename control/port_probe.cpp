@@ -1,8 +1,7 @@
-#include "port/port_probe.h"
+#include "control/port_probe.h"
 
-#include "control/port_settings.h"
+#include "seams/port_settings.h"
 
-#include <QSerialPortInfo>
 #include <algorithm>
 #include <cctype>
 #include <cstddef>
@@ -90,22 +89,6 @@ std::vector<std::string> CandidatePortNames(std::span<const std::string> reporte
               [](const std::string& a, const std::string& b) { return NaturalLess(a, b); });
     names.erase(std::unique(names.begin(), names.end()), names.end());
     return names;
-}
-
-std::vector<std::string> SystemCandidatePortNames(const std::string& storedPort)
-{
-#ifdef Q_OS_WIN
-    (void)storedPort;
-    std::vector<std::string> names;
-    for (int n = 1; n <= kComPortCount; ++n)
-        names.push_back("COM" + std::to_string(n));
-    return names;
-#else
-    std::vector<std::string> reported;
-    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
-        reported.push_back(info.portName().toStdString());
-    return CandidatePortNames(reported, storedPort);
-#endif
 }
 
 std::vector<std::string> ProbePorts(SerialDeviceLayer& devices,

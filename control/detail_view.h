@@ -1,7 +1,7 @@
 #pragma once
 
-#include "control/controls.h"
-#include "decode/capture_view.h"
+#include "seams/controls.h"
+#include "control/capture_view.h"
 #include "decode/float_order.h"
 #include "decode/register_decoder.h"
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "capture/serial_line.h"
-#include "control/port_settings.h"
-#include "port/serial_device.h"
+#include "seams/serial_line.h"
+#include "seams/port_settings.h"
+#include "seams/serial_device.h"
 
 #include <cstddef>
 #include <memory>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "capture/serial_line.h"
+#include "seams/serial_line.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -6,8 +6,8 @@
 
 #include <QDialog>
 
-#include "port/open_port.h"
-#include "port/port_probe.h"
+#include "control/open_port.h"
+#include "control/port_probe.h"
 #include "port/qt_serial_line.h"
 
 class QComboBox;

@@ -1,6 +1,6 @@
-#include "port/open_port.h"
+#include "control/open_port.h"
 
-#include "port/mode_string.h"
+#include "control/mode_string.h"
 
 #include <utility>
 

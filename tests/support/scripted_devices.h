@@ -1,8 +1,8 @@
 #pragma once
 
-#include "port/open_port.h"
-#include "port/port_probe.h"
-#include "port/serial_device.h"
+#include "control/open_port.h"
+#include "control/port_probe.h"
+#include "seams/serial_device.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,5 @@
-#include "port/port_probe.h"
-#include "qt_app.h"
-#include "scripted_devices.h"
+#include "control/port_probe.h"
+#include "support/scripted_devices.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -105,17 +104,6 @@ TEST(PortProbe, OffersStorableNamesInNaturalOrder)
     EXPECT_TRUE(NaturalLess("ttyS1", "ttyS01"));
     EXPECT_TRUE(NaturalLess("ttyS", "ttyS0"));
     EXPECT_FALSE(NaturalLess("ttyS0", "ttyS0"));
-}
-
-TEST(PortProbe, SystemCandidatesAreStorableAndIncludeTheStoredPort)
-{
-    EnsureCoreApplication();
-    const Names names = SystemCandidatePortNames("pts/7");
-    for (const std::string& name : names)
-        EXPECT_LE(name.size(), kSettingTextMax) << name;
-    EXPECT_TRUE(std::is_sorted(names.begin(), names.end(),
-                               [](const auto& a, const auto& b) { return NaturalLess(a, b); }));
-    EXPECT_NE(std::find(names.begin(), names.end(), "pts/7"), names.end());
 }
 
 TEST(PortSetupExchange, LoadsByPrefixIgnoringCaseAndSavesTheSelectedText)

@@ -1,4 +1,4 @@
-#include "port/port_setup_dialog.h"
+#include "app/port_setup_dialog.h"
 
 #include <QComboBox>
 #include <QKeyEvent>
@@ -6,6 +6,7 @@
 
 #include "app/about_dlg.h"
 #include "app/dialog_units.h"
+#include "port/system_ports.h"
 
 namespace quillon {
 

@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "capture/serial_line.h"
+#include "seams/serial_line.h"
 
 namespace quillon {
 

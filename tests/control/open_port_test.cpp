@@ -1,7 +1,6 @@
-#include "port/mode_string.h"
-#include "port/open_port.h"
-#include "port/qt_port_opener.h"
-#include "scripted_devices.h"
+#include "control/mode_string.h"
+#include "control/open_port.h"
+#include "support/scripted_devices.h"
 
 #include <gtest/gtest.h>
 
@@ -236,27 +235,6 @@ TEST(OpenPort, TakesTheParityWordBack)
         EXPECT_EQ(settings.parity, row.letterAfterOk);
         EXPECT_EQ(settings.dataLength, "8");
     }
-}
-
-TEST(OpenPort, AppliesTheModeStringOverTheDeviceStateWithRtsAndErrorHolding)
-{
-    ScriptedPortSetup dialog;
-    dialog.presentPorts = {"COM1", "COM3"};
-    dialog.user = PickCom3At19200Even;
-    ScriptedDeviceLayer devices;
-    devices.present = {"COM1", "COM3"};
-    devices.onDevice = LineState{4800, Parity::Odd, 7, StopBits::Two, RtsControl::Active, false};
-    QtPortOpener opener(dialog, devices);
-    PortSettings settings; // start values: COM1, 38400, E, 8, 1
-    EXPECT_EQ(BuildModeString(settings), "COM1: baud=38400 parity=E data=8 stop=1");
-
-    std::unique_ptr<SerialLine> line = opener.OpenPort(settings);
-
-    ASSERT_NE(line, nullptr);
-    EXPECT_EQ(BuildModeString(settings), "COM3: baud=19200 parity=E data=8 stop=1");
-    ASSERT_TRUE(devices.written.has_value());
-    EXPECT_EQ(*devices.written, (LineState{19200, Parity::Even, 8, StopBits::One,
-                                           RtsControl::WhileTransmitting, true}));
 }
 
 TEST(OpenPort, DialogFreeEntryOpensTheRecordAsItIs)
