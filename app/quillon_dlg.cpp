@@ -25,6 +25,7 @@
 #include "capture/system_clock.h"
 #include "control/filter.h"
 #include "decode/float_order.h"
+#include "app/statistics_window.h"
 #include "port/qt_port_opener.h"
 #include "port/qt_timer.h"
 #include "port/reg_funcs.h"
@@ -327,6 +328,25 @@ void CQuillonDlg::Dispatch(Route route, const std::function<void()>& handler)
     if (m_routeObserver)
         m_routeObserver(route);
     handler();
+    // Every pass, Go, Load and capture-limit answer may change the statistics.
+    RefreshStatistics();
+}
+
+void CQuillonDlg::RefreshStatistics()
+{
+    if (m_statistics != nullptr && m_statistics->isVisible())
+        m_statistics->Refresh();
+}
+
+StatisticsWindow& CQuillonDlg::ShowStatistics()
+{
+    if (m_statistics == nullptr)
+        m_statistics = new StatisticsWindow(m_monitor->Statistics(), this);
+    m_statistics->Refresh();
+    m_statistics->show();
+    m_statistics->raise();
+    m_statistics->activateWindow();
+    return *m_statistics;
 }
 
 void CQuillonDlg::reject()
@@ -381,6 +401,8 @@ void CQuillonDlg::contextMenuEvent(QContextMenuEvent* event)
     standard->setObjectName(QStringLiteral("standardFrames"));
     standard->setCheckable(true);
     standard->setChecked(m_monitor->ChosenFrameModel() == FrameModelKind::Standard);
+    menu.addAction(QStringLiteral("&Statistics..."), this, [this] { (void)ShowStatistics(); })
+        ->setObjectName(QStringLiteral("showStatistics"));
     menu.addSeparator();
     menu.addAction(QStringLiteral("&About Quillon..."), this, &CQuillonDlg::ShowAbout);
     menu.exec(event->globalPos());

@@ -16,6 +16,7 @@ class QListWidget;
 namespace quillon {
 
 class QtTimer;
+class StatisticsWindow;
 
 // The handlers the window's controls and timer reach in the monitor.
 enum class Route
@@ -59,6 +60,8 @@ public:
     ~CQuillonDlg() override;
 
     [[nodiscard]] Monitor& GetMonitor() { return *m_monitor; }
+    // The Statistics window of the context menu: made on first use, then shown and raised.
+    StatisticsWindow& ShowStatistics();
 
     // Quit, Escape and the close box: the monitor quits, then the window closes.
     void reject() override;
@@ -125,6 +128,8 @@ private:
     // The context menu's Export...: the file and format chosen here, the export and its
     // messages in the monitor.
     void ExportCapture();
+    // Brings an open Statistics window up to date with the monitor.
+    void RefreshStatistics();
 
     Widgets m_widgets;
     QAction* m_copy = nullptr; // Ctrl+C anywhere in the window
@@ -137,7 +142,8 @@ private:
     std::unique_ptr<Clock> m_ownClock;
     std::unique_ptr<QtTimer> m_timer;
     std::unique_ptr<Adapters> m_adapters;
-    std::unique_ptr<Monitor> m_monitor; // last: it goes first, while all it uses still exists
+    StatisticsWindow* m_statistics = nullptr; // a child window, made on first use
+    std::unique_ptr<Monitor> m_monitor;       // last: it goes first, while all it uses still exists
     bool m_quitting = false;
 };
 

@@ -53,7 +53,7 @@ void FrameLister::AnalyseTick(SerialLine& line, Clock& clock, PassListener& list
             return;
         }
         firstRead = false;
-        if (!m_data.assembly.Append(modbus.Bytes()))
+        if (!m_data.assembly.Append(modbus.Bytes(), line.LastReadArrivals()))
             return;
         if (!ListLiveFrames(false, modbus, packets, listener))
             return;
@@ -123,6 +123,8 @@ std::size_t FrameLister::ListFrontFrame(
     std::size_t count = m_data.assembly.Count();
     const std::size_t length = CutFrontFrame(m_data.assembly.Storage(), count, frameBuffer.Data(),
                                              packets, *m_model, rule, idle);
+    // The buffer still knows when the cut bytes arrived until its count is written back.
+    const FrameArrival arrival = m_data.assembly.FrontArrival(length);
     m_data.assembly.SetCount(count);
     frameBuffer.SetByteCount(length);
     if (length == 0)
@@ -134,6 +136,8 @@ std::size_t FrameLister::ListFrontFrame(
     info.tag = TagOf(info);
     info.timeUs = m_data.timeUs;
     info.timeSource = m_data.timeSource;
+    info.firstByteUs = arrival.firstByteUs;
+    info.lastByteUs = arrival.lastByteUs;
     if (!m_data.store.StoreRecord(frameBuffer.Bytes(), m_data.timestamp, info))
         return 0;
     m_model->FrameCut(frameBuffer.Bytes(), info);

@@ -79,6 +79,7 @@ void Monitor::LineAdded()
 {
     const int index = LineCount() - 1;
     m_backup.LineAdded(m_data.store, LineCount());
+    m_statistics.Add(m_data.store.Info(index));
     if (m_lineObserver)
         m_lineObserver(index, m_data.store.Info(index));
 }
@@ -89,6 +90,11 @@ void Monitor::StartCapture()
     EmptyCapture();
     m_data.assembly.Clear();
     m_lister.UseModel(m_modelKind);
+    // Bytes of a chunk are dated back a character time each from the chunk's arrival.
+    const LineFormat format = LineFormatOf(m_settings);
+    m_statistics.SetLineFormat(format);
+    m_data.assembly.SetCharacterUs(format.baud > 0 ? format.BitsPerCharacter() * 1e6 / format.baud
+                                                   : 0);
 }
 
 void Monitor::RestartAfterLimit()
@@ -121,6 +127,7 @@ void Monitor::EmptyCapture()
     m_data.store.Reset();
     m_data.lines.Reset();
     m_backup.Rewind();
+    m_statistics.Clear();
 }
 
 void Monitor::RebuildFiltered()
@@ -171,7 +178,9 @@ LoadOutcome Monitor::LoadFile(const std::string& path)
     // Every loaded byte is listed: what the last records left undecided is one last frame.
     if (!m_data.store.Full())
         m_lister.CutLoadRemainder();
-    return {true, read.damagedLines};
+    for (int i = 0; i < m_data.store.Count(); ++i)
+        m_statistics.Add(m_data.store.Info(i));
+    return {true, static_cast<int>(read.damagedLines)};
 }
 
 LoadOutcome Monitor::LoadPcapFile(const std::string& path, std::string& refusal)

@@ -13,6 +13,7 @@
 #include "control/file_chooser.h"
 #include "control/filter.h"
 #include "control/frame_lister.h"
+#include "control/line_statistics.h"
 #include "control/run_control.h"
 #include "control/run_state.h"
 #include "seams/clock.h"
@@ -152,6 +153,9 @@ public:
     [[nodiscard]] const std::string& WorkingDirectory() const { return m_files.WorkingDirectory(); }
     [[nodiscard]] const std::string& CurrentFileName() const { return m_files.CurrentFileName(); }
     [[nodiscard]] const BackupWriter& Backup() const { return m_backup; }
+    // Pairing and statistics of the listed frames: emptied with the lists, counted again from
+    // the records after a load.
+    [[nodiscard]] const LineStatistics& Statistics() const { return m_statistics; }
 
 private:
     // One analysis pass over the bytes that arrived since the last one.
@@ -182,6 +186,7 @@ private:
     CaptureData m_data;
     Filter m_filter;
     FrameLister m_lister;
+    LineStatistics m_statistics;
     RunControl m_run;
     BackupWriter m_backup;
     FrameModelKind m_modelKind;

@@ -12,6 +12,9 @@ addressed from 0 as on the wire:
 Writes (codes 5, 6, 15, 16) change the maps. A read or write beyond the maps is answered with
 exception 2 (illegal data address); a unit id that is not served gets no answer at all.
 
+`--delay UNIT=MS` (repeatable) makes a unit answer MS milliseconds after the last chunk of its
+query reached the slave, as a slow device does; units without one answer as soon as they can.
+
 A pseudo-terminal carries no parity: Linux keeps its terminal at 8 bits without parity, and
 the C library then refuses any setting that asks for parity. The slave therefore opens its port
 with parity N by default; the virtual line can still pace characters as 8E1.
@@ -26,6 +29,7 @@ import asyncio
 import logging
 import signal
 import sys
+import time
 
 from pymodbus.datastore import (
     ModbusSequentialDataBlock,
@@ -33,6 +37,7 @@ from pymodbus.datastore import (
     ModbusSlaveContext,
 )
 from pymodbus.server import StartAsyncSerialServer
+from pymodbus.server.async_io import ModbusSingleRequestHandler
 from pymodbus.transaction import ModbusRtuFramer
 
 REGISTERS = 100
@@ -69,6 +74,44 @@ def parse_units(text):
     return units
 
 
+def parse_delay(text):
+    unit, _, ms = text.partition("=")
+    try:
+        unit, ms = int(unit), float(ms)
+    except ValueError:
+        raise argparse.ArgumentTypeError("a delay is UNIT=MS, e.g. 1=20") from None
+    if unit < 1 or unit > 247 or ms < 0:
+        raise argparse.ArgumentTypeError("a delay is UNIT=MS with a unit 1 to 247, MS 0 or more")
+    return unit, ms
+
+
+# When the last chunk of bytes reached the slave, on the monotonic clock: a query's last chunk
+# by the time its answer is built.
+last_received = [0.0]
+
+
+class StampingHandler(ModbusSingleRequestHandler):
+    """The serial handler, noting when each chunk of bytes arrives."""
+
+    def data_received(self, data):
+        last_received[0] = time.monotonic()
+        super().data_received(data)
+
+
+def delaying(delays):
+    """An answer hook that holds each answer of a delayed unit until its delay has passed."""
+
+    def hold(response):
+        delay = delays.get(response.unit_id)
+        if delay:
+            wait = last_received[0] + delay / 1000.0 - time.monotonic()
+            if wait > 0:
+                time.sleep(wait)
+        return response, False
+
+    return hold
+
+
 def parse_args(argv):
     parser = argparse.ArgumentParser(description="Modbus RTU slave for the virtual line")
     parser.add_argument("port", help="serial device, e.g. /dev/pts/3")
@@ -78,6 +121,8 @@ def parse_args(argv):
     parser.add_argument("--parity", choices=["N", "E", "O"], default="N")
     parser.add_argument("--bytesize", type=int, choices=[7, 8], default=8)
     parser.add_argument("--stopbits", type=int, choices=[1, 2], default=1)
+    parser.add_argument("--delay", type=parse_delay, action="append", default=[],
+                        metavar="UNIT=MS", help="answer UNIT after MS milliseconds (repeatable)")
     parser.add_argument("--verbose", action="store_true", help="log every frame")
     return parser.parse_args(argv)
 
@@ -98,6 +143,8 @@ async def serve(args):
         timeout=0.05,
         ignore_missing_slaves=True,
         defer_start=True,
+        handler=StampingHandler,
+        response_manipulator=delaying(dict(args.delay)),
     )
     await server.start()
     if server.transport is None:

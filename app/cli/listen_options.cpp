@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <string>
 
 #include "app/cli/options.h"
 
@@ -61,6 +62,20 @@ bool ParseSaveFile(std::string_view text, ListenOptions& options)
     return true;
 }
 
+// A snapshot period in seconds: a decimal number above 0, at most a day.
+bool ParseStatsEvery(std::string_view text, ListenOptions& options)
+{
+    if (text.empty() || text.size() > 12 ||
+        text.find_first_not_of("0123456789.") != std::string_view::npos ||
+        std::count(text.begin(), text.end(), '.') > 1 || text == ".")
+        return false;
+    const double seconds = std::stod(std::string(text));
+    if (seconds <= 0 || seconds > 86400)
+        return false;
+    options.statsEverySeconds = seconds;
+    return true;
+}
+
 bool ParseFrames(std::string_view text, ListenOptions& options)
 {
     const std::optional<FrameModelKind> kind = ParseFrameModelKind(text);
@@ -78,7 +93,7 @@ struct ValueOption
     bool (*apply)(std::string_view, ListenOptions&);
 };
 
-constexpr std::array<ValueOption, 7> kValueOptions{{
+constexpr std::array<ValueOption, 8> kValueOptions{{
     {"--baud", "a baud rate such as 9600 or 115200",
      [](std::string_view v, ListenOptions& o) { return ParseBaud(v, o.settings); }},
     {"--parity", "N, O or E",
@@ -94,6 +109,8 @@ constexpr std::array<ValueOption, 7> kValueOptions{{
          o.pcapFile = std::string(v);
          return !v.empty();
      }},
+    {"--stats-every", "a number of seconds above 0",
+     [](std::string_view v, ListenOptions& o) { return ParseStatsEvery(v, o); }},
     {"--frames", "device or standard",
      [](std::string_view v, ListenOptions& o) { return ParseFrames(v, o); }},
 }};
@@ -119,6 +136,10 @@ ParsedListen ParseListenCommand(std::span<const std::string_view> args)
             return ParsedListen{ParsedListen::Kind::Help, {}, {}};
         if (arg == "--stats") {
             parsed.options.stats = true;
+            continue;
+        }
+        if (arg == "--json") {
+            parsed.options.json = true;
             continue;
         }
         if (arg.size() > 1 && arg.front() == '-') {
@@ -159,6 +180,7 @@ std::string_view ListenUsageText()
 {
     return "usage: quillon-cli listen PORT [--baud B] [--parity N|O|E] [--data D] [--stop S]\n"
            "                          [--save FILE.mlog] [--pcap FILE.pcap] [--stats]\n"
+           "                          [--stats-every SECONDS] [--json]\n"
            "                          [--frames device|standard]\n";
 }
 
@@ -168,6 +190,7 @@ std::string_view ListenHelpText()
            "\n"
            "usage: quillon-cli listen PORT [--baud B] [--parity N|O|E] [--data D] [--stop S]\n"
            "                          [--save FILE.mlog] [--pcap FILE.pcap] [--stats]\n"
+           "                          [--stats-every SECONDS] [--json]\n"
            "                          [--frames device|standard]\n"
            "\n"
            "Opens PORT (ttyUSB0, /dev/ttyUSB0, pts/3, or any path to a serial device) for\n"
@@ -184,7 +207,14 @@ std::string_view ListenHelpText()
            "                 frame to it as a Wireshark packet (Modbus RTU, no settings\n"
            "                 needed), flushed at once: the file reads whole at any stop\n"
            "  --stats        on exit, report on stderr the passes, the longest pass, and the\n"
-           "                 lines, queries, responses, CRC errors and bytes read\n"
+           "                 lines, queries, responses, CRC errors and bytes read, then the\n"
+           "                 statistics table: per node and function the queries, responses,\n"
+           "                 exceptions, timeouts, CRC errors and response times, and the\n"
+           "                 line's frames, bytes, frames/s, bus load and CRC error rate\n"
+           "  --stats-every SECONDS\n"
+           "                 print the statistics on stderr every SECONDS while listening\n"
+           "  --json         statistics as JSON lines: one object per node and function, then\n"
+           "                 the totals with \"node\": null\n"
            "  --frames M     how the bytes are cut into frames: device (the default), by the\n"
            "                 frame shapes of the monitored devices; standard, as standard\n"
            "                 Modbus RTU frames of every public function code, each taken\n"

@@ -16,7 +16,9 @@ struct ListenOptions
     PortSettings settings;
     std::string saveFile; // --save FILE; empty: no capture file
     std::string pcapFile; // --pcap FILE; empty: no live pcap file
-    bool stats = false;   // --stats: report the passes and what was listed on exit
+    bool stats = false;   // --stats: report the passes, what was listed and the statistics on exit
+    double statsEverySeconds = 0; // --stats-every SECONDS: a statistics snapshot that often; 0 none
+    bool json = false;            // --json: statistics as JSON lines rather than a table
     FrameModelKind frames = FrameModelKind::Device; // --frames device|standard
 };
 

@@ -4,10 +4,12 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <limits>
 #include <string>
 #include <system_error>
 
 #include <QCoreApplication>
+#include <QTimer>
 
 #include "app/cli/headless.h"
 #include "app/cli/listen_output.h"
@@ -15,9 +17,11 @@
 #include "app/cli/listen_port_qt.h"
 #include "app/cli/signal_stop_qt.h"
 #include "capture/system_clock.h"
+#include "control/line_statistics.h"
 #include "control/memory_controls.h"
 #include "control/mode_string.h"
 #include "control/monitor.h"
+#include "control/statistics_text.h"
 #include "port/qt_serial_line.h"
 #include "port/qt_timer.h"
 
@@ -87,6 +91,8 @@ private:
     // Ends the capture (the first reason given stands) and leaves the event loop.
     void Finish(int status, const std::string& message);
     void ReportStats() const;
+    // The statistics so far on stderr: the table, or JSON lines.
+    void PrintStatistics() const;
 
     const ListenOptions& m_options;
     ListenOutput m_output{stdout};
@@ -100,6 +106,11 @@ private:
     Monitor m_monitor;
     SignalStop m_signals{[this](int /*signal*/) { OnSignal(); }};
     PassTimes m_passTimes;
+    // Every frame of the run, counted apart from the monitor's lists, which start again at the
+    // capture limit.
+    LineStatistics m_statistics;
+    std::chrono::steady_clock::time_point m_started;
+    QTimer m_snapshots;
     bool m_finished = false;
 };
 
@@ -111,6 +122,8 @@ ListenSession::ListenSession(const ListenOptions& options)
               .backup = BackupMode::None, .frames = options.frames, .stopWhenPortLost = false})
 {
     m_monitor.SetLineObserver([this](int index, const FrameInfo& info) { OnLine(index, info); });
+    m_statistics.SetLineFormat(LineFormatOf(options.settings));
+    QObject::connect(&m_snapshots, &QTimer::timeout, [this] { PrintStatistics(); });
 }
 
 int ListenSession::Run()
@@ -148,6 +161,11 @@ int ListenSession::Run()
 
     // Scripts wait for this line before they put traffic on the line.
     PrintError("listening on " + BuildModeString(m_options.settings));
+    m_started = std::chrono::steady_clock::now();
+    if (m_options.statsEverySeconds > 0) {
+        m_snapshots.start(static_cast<int>(std::min(m_options.statsEverySeconds * 1000.0,
+                                                    double{std::numeric_limits<int>::max()})));
+    }
 
     int status = QCoreApplication::exec();
     if (!m_output.Close() && status == kExitStopped) {
@@ -158,8 +176,11 @@ int ListenSession::Run()
         PrintError(m_pcap.Error());
         status = kExitFailed;
     }
-    if (m_options.stats)
+    m_snapshots.stop();
+    if (m_options.stats) {
         ReportStats();
+        PrintStatistics();
+    }
     return status;
 }
 
@@ -182,6 +203,7 @@ void ListenSession::OnTick(unsigned timerId)
 
 void ListenSession::OnLine(int index, const FrameInfo& info)
 {
+    m_statistics.Add(info);
     // Line i of the Frame list always shows record i.
     const CaptureRecord* record = index >= 0 && index < m_monitor.Store().Count()
                                       ? &m_monitor.Store().Record(index)
@@ -222,6 +244,17 @@ void ListenSession::ReportStats() const
                   static_cast<unsigned long long>(m_opener.Watch().bytesRead), m_passTimes.passes,
                   longestMs);
     PrintError(text);
+}
+
+void ListenSession::PrintStatistics() const
+{
+    const auto span = std::chrono::duration_cast<std::chrono::microseconds>(
+        std::chrono::steady_clock::now() - m_started);
+    const LineTotals totals = m_statistics.Totals(span.count());
+    const std::string text = m_options.json ? StatisticsJsonLines(m_statistics, totals)
+                                            : StatisticsTable(m_statistics, totals);
+    std::fwrite(text.data(), 1, text.size(), stderr);
+    std::fflush(stderr);
 }
 
 } // namespace

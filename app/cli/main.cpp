@@ -10,6 +10,7 @@
 #include "control/scripted_prompts.h"
 #include "app/cli/listen_options.h"
 #include "app/cli/options.h"
+#include "app/cli/stats_command.h"
 #include "capture/system_clock.h"
 #include "control/capture_export.h"
 #include "control/file_writer.h"
@@ -195,6 +196,24 @@ int Listen(std::span<const std::string_view> args)
 #endif
 }
 
+// Statistics of a capture file.
+int Stats(std::span<const std::string_view> args)
+{
+    const cli::ParsedStats parsed = cli::ParseStatsCommand(args);
+    switch (parsed.kind) {
+    case cli::ParsedStats::Kind::Help:
+        Print(stdout, cli::StatsHelpText());
+        return kExitDone;
+    case cli::ParsedStats::Kind::UsageError:
+        Print(stderr, "quillon-cli: " + parsed.error + "\n");
+        Print(stderr, cli::StatsUsageText());
+        return kExitUsage;
+    case cli::ParsedStats::Kind::Stats:
+        break;
+    }
+    return cli::RunStats(parsed.options);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -209,6 +228,8 @@ int main(int argc, char** argv)
         return Listen(std::span(args).subspan(1));
     if (!args.empty() && args[0] == "export")
         return Export(std::span(args).subspan(1));
+    if (!args.empty() && args[0] == "stats")
+        return Stats(std::span(args).subspan(1));
     const cli::ParsedCommand command = cli::ParseCommand(args);
     switch (command.kind) {
     case cli::ParsedCommand::Kind::Help:

@@ -179,6 +179,7 @@ std::string_view UsageText()
            "                          [--frames device|standard]\n"
            "       quillon-cli listen PORT [options]   (quillon-cli listen --help)\n"
            "       quillon-cli export IN (--pcap OUT | --csv OUT)   (quillon-cli export --help)\n"
+           "       quillon-cli stats FILE [options]    (quillon-cli stats --help)\n"
            "       quillon-cli --help\n";
 }
 
@@ -192,6 +193,7 @@ std::string_view HelpText()
            "       quillon-cli listen PORT [options]   (see quillon-cli listen --help)\n"
            "       quillon-cli export IN (--pcap OUT | --csv OUT)   (see quillon-cli export "
            "--help)\n"
+           "       quillon-cli stats FILE [options]    (see quillon-cli stats --help)\n"
            "\n"
            "replay loads a capture log file as the monitor's Load File does and prints the\n"
            "Frame-list lines, one per line. A pcap capture file (link type 252 as export\n"

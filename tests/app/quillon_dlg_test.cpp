@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTableView>
 #include <QTimer>
 
 #include "app/about_dlg.h"
@@ -20,6 +21,7 @@
 #include "app/port_setup_dialog.h"
 #include "app/quillon_dlg.h"
 #include "capture/summary_line.h"
+#include "app/statistics_window.h"
 #include "gui_test_support.h"
 #include "support/fakes.h"
 
@@ -452,8 +454,8 @@ TEST_F(MonitorWindowTest, HelpButtonF1AndTheContextMenuLeadToTheAboutBox)
         QStringList entries;
         for (const QAction* action : menu->actions())
             entries << action->text();
-        EXPECT_EQ(entries, (QStringList{"&Copy", "", "&Export...", "Standard Modbus Frames", "",
-                                        "&About Quillon..."}));
+        EXPECT_EQ(entries, (QStringList{"&Copy", "", "&Export...", "Standard Modbus Frames",
+                                        "&Statistics...", "", "&About Quillon..."}));
         WhenModal(expectAbout);
         menu->setActiveAction(menu->actions().back());
         QTest::keyClick(menu, Qt::Key_Return);
@@ -509,6 +511,35 @@ TEST_F(MonitorWindowTest, CtrlCAndTheMenuCopyTheSelectedLineOrTheWholeDetailList
     QContextMenuEvent event(QContextMenuEvent::Mouse, onFrames, window->mapToGlobal(onFrames));
     QApplication::sendEvent(window.get(), &event);
     EXPECT_EQ(clipboard->text(), frames->item(0)->text());
+}
+
+TEST_F(MonitorWindowTest, StatisticsWindowShowsTheMonitorsCountsAndCopiesRows)
+{
+    auto window = MakeWindow();
+    LoadThreeFrames(*window);
+    StatisticsWindow& statistics = window->ShowStatistics();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&statistics));
+    auto* table = Find<QTableView>(statistics, "statisticsTable");
+
+    // A second Load empties the statistics with the lists and counts the loaded records again.
+    for (int load = 0; load < 2; ++load) {
+        if (load > 0) {
+            LoadThreeFrames(*window);
+            window->ShowStatistics();
+        }
+        ASSERT_EQ(table->model()->rowCount(), 2) << "load " << load;
+        table->selectAll();
+        QTest::keyClick(table, Qt::Key_C, Qt::ControlModifier);
+        // Node, function, queries, responses, exceptions, timeouts, CRC errors, answers timed:
+        // a loaded file's times are too coarse for response times, so those cells stay empty.
+        const QStringList rows = QApplication::clipboard()->text().split('\n', Qt::SkipEmptyParts);
+        ASSERT_EQ(rows.size(), 2) << "load " << load;
+        EXPECT_TRUE(rows[0].startsWith("1\t3\t1\t1\t0\t0\t0\t0\t\t\t\t\t"))
+            << rows[0].toStdString();
+        EXPECT_TRUE(rows[1].startsWith("2\t16\t1\t0\t0\t0\t0\t0\t")) << rows[1].toStdString();
+    }
+    EXPECT_TRUE(
+        Find<QLabel>(statistics, "statisticsTotals")->text().startsWith("Line: 3 frames, "));
 }
 
 TEST_F(MonitorWindowTest, ContextMenuChoosesTheFrameModelOfTheNextLoadAndRemembersIt)

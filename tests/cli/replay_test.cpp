@@ -413,5 +413,52 @@ TEST(ExportCli, WritesTheOutputWholeOrReportsWhyNot)
     EXPECT_EQ(names, (std::set<std::string>{"earlier.pcap", "sample.pcap", "stderr", "stdout"}));
 }
 
+// The stats command reads the whole file through the Load path; a pcap file, a missing file and
+// a wrong option are refused with their own status.
+TEST(StatsCli, CountsACaptureFileAndRefusesWhatItCannotRead)
+{
+    TempDir dir;
+    {
+        std::FILE* pcap = std::fopen(dir.File("capture.pcap").c_str(), "wb");
+        ASSERT_NE(pcap, nullptr);
+        std::fputs("\xD4\xC3\xB2\xA1 and more", pcap);
+        std::fclose(pcap);
+    }
+    const struct
+    {
+        std::vector<std::string> args;
+        int status;
+        std::string outLine; // a line the output must hold
+        std::string errText; // text the errors must hold
+    } cases[] = {
+        {{"stats", kSample, "--json"},
+         0,
+         "{\"node\": null, \"function\": null, \"frames\": 30, \"bytes\": 271, "
+         "\"crc_errors\": 2, \"timeouts\": 2}",
+         ""},
+        {{"stats", kSample, "--frames", "device", "--json"},
+         0,
+         "{\"node\": 1, \"function\": 3, \"queries\": 2, \"responses\": 1, \"exceptions\": 1, "
+         "\"timeouts\": 0, \"crc_errors\": 0, \"rt_count\": 0, \"rt_min_ms\": null, "
+         "\"rt_median_ms\": null, \"rt_p95_ms\": null, \"rt_max_ms\": null}",
+         ""},
+        {{"stats", kSample},
+         0,
+         "Line: 30 frames, 271 bytes in 1.450 s, 20.7 frames/s, CRC errors 2 (6.67 %), timeouts 2",
+         ""},
+        {{"stats", dir.File("capture.pcap")}, 1, "", "pcap"},
+        {{"stats", dir.File("missing.mlog")}, 1, "", "Can't Open File"},
+        {{"stats", kSample, "--frames", "odd"}, 2, "", "usage: quillon-cli stats"},
+    };
+    for (const auto& c : cases) {
+        const CliRun run = RunCli(dir, c.args);
+        EXPECT_EQ(run.status, c.status) << c.args.back() << ": " << run.err;
+        if (!c.outLine.empty()) {
+            EXPECT_NE(run.out.find(c.outLine + "\n"), std::string::npos) << run.out;
+        }
+        EXPECT_NE(run.err.find(c.errText), std::string::npos) << run.err;
+    }
+}
+
 } // namespace
 } // namespace quillon

@@ -133,12 +133,12 @@ start_bus() {
 
 attached() { grep -qs "peer$1 .* attached" "$work/bus.log"; }
 
-# The pymodbus slave on peer $1, answering units $2.
+# The pymodbus slave on peer $1, answering units $2; more slave options may follow.
 start_slave() {
     "$python" -c 'import pymodbus, serial_asyncio' 2> /dev/null ||
         fail "python3-pymodbus is missing (tools/setup.sh installs it)"
     track "$work/slave.out" "$work/slave.err" "$python" "$root/tools/modbus_slave.py" \
-        "$work/bus/peer$1" --units "$2"
+        "$work/bus/peer$1" --units "$2" "${@:3}"
     slave=$last_pid
     local ready_or_gone='grep -qs ready "$work/slave.out" || ! kill -0 "$slave" 2> /dev/null'
     wait_until 30 eval "$ready_or_gone"

@@ -71,8 +71,27 @@ struct LineFeed
     bool closed = false;          // set when the monitor destroyed (closed) the line
     bool failing = false;         // every read fails (the device has gone)
     std::function<void()> onRead; // called at every read, to look at the monitor mid-pass
+    // Arrival stamps of the pending bytes by the test's steady clock: each entry's offset counts
+    // the bytes pushed before it. Empty while no push was stamped: the line stamps nothing.
+    std::deque<ChunkArrival> stamps;
+    std::size_t pushed = 0;
+    std::size_t delivered = 0;
 
-    void Push(const Bytes& bytes) { pending.insert(pending.end(), bytes.begin(), bytes.end()); }
+    void Push(const Bytes& bytes)
+    {
+        if (!stamps.empty() && !bytes.empty())
+            stamps.push_back({pushed, -1, 0});
+        pending.insert(pending.end(), bytes.begin(), bytes.end());
+        pushed += bytes.size();
+    }
+    // Bytes that arrived in one chunk at `steadyUs`.
+    void Push(const Bytes& bytes, std::int64_t steadyUs)
+    {
+        if (!bytes.empty())
+            stamps.push_back({pushed, steadyUs, 0});
+        pending.insert(pending.end(), bytes.begin(), bytes.end());
+        pushed += bytes.size();
+    }
 };
 
 class MemorySerialLine : public SerialLine
@@ -91,12 +110,34 @@ public:
         std::copy_n(m_feed->pending.begin(), n, buffer.begin());
         m_feed->pending.erase(m_feed->pending.begin(),
                               m_feed->pending.begin() + static_cast<std::ptrdiff_t>(n));
+        StampRead(n);
         return n;
     }
     void ClearError() override { ++m_feed->errorClears; }
+    std::span<const ChunkArrival> LastReadArrivals() const override { return m_arrivals; }
 
 private:
+    // The stamps of the bytes [delivered, delivered + n), with offsets within the read.
+    void StampRead(std::size_t n)
+    {
+        m_arrivals.clear();
+        auto& stamps = m_feed->stamps;
+        const std::size_t start = m_feed->delivered;
+        m_feed->delivered += n;
+        if (n == 0 || stamps.empty())
+            return;
+        while (stamps.size() > 1 && stamps[1].offset <= start)
+            stamps.pop_front();
+        for (const ChunkArrival& stamp : stamps) {
+            if (stamp.offset >= start + n)
+                break;
+            m_arrivals.push_back(
+                {stamp.offset > start ? stamp.offset - start : 0, stamp.steadyUs, stamp.wallUs});
+        }
+    }
+
     std::shared_ptr<LineFeed> m_feed;
+    std::vector<ChunkArrival> m_arrivals;
 };
 
 // Port Setup as the test scripts it: OK with an open line, Cancel, or a port that fails.
