@@ -10,6 +10,7 @@
 #include "capture/capture_store.h"
 #include "capture/frame_info.h"
 #include "capture/frame_model.h"
+#include "control/capture_stream.h"
 #include "control/csv_writer.h"
 #include "control/file_writer.h"
 #include "seams/controls.h"
@@ -62,30 +63,9 @@ private:
                                         int lineCount);
 
 // What an export of a whole capture file came to.
-struct ExportOutcome
-{
-    enum class Status
-    {
-        Done,
-        ReadRefused, // the input is a pcap file that cannot be read on: see readError
-        WriteFailed, // the writer could not hand on its bytes
-    };
-    Status status = Status::Done;
-    std::uint64_t frames = 0;       // frames written
-    std::uint64_t damagedLines = 0; // capture log lines skipped as damaged
-    std::uint64_t untimedLines = 0; // lines whose timestamp text is not a time
-    std::string readError;
-};
+using ExportOutcome = StreamOutcome;
 
-// True when the file starts with a pcap magic number (either byte order, either time unit);
-// the file is left at its start.
-[[nodiscard]] bool IsPcapFile(std::FILE* file);
-
-// Runs a whole capture file, of any size, through the analysis a load does, in flat memory, and
-// hands every listed frame to `writer` in order, with its Frame-list line. A capture log file's
-// frames take the time of their line's timestamp text (local time; a text that is not a time
-// takes the time before it, and is counted); a pcap file's records take their packet's time and
-// its text.
+// Streams a whole capture file (see StreamCaptureFile) into `writer`, header first.
 [[nodiscard]] ExportOutcome
 ExportCaptureFile(std::FILE* in, FrameModelKind model, FrameExportWriter& writer);
 

@@ -18,7 +18,8 @@ struct FileStatistics
 
 // Feeds every frame of a capture file to `statistics`, in order, whatever the file's length: a
 // capture log file's frames cut from its records as Load cuts them (by the chosen model), with
-// the times of its timestamp texts, which are too coarse for response times.
+// the times of its timestamp texts, which are too coarse for response times; a pcap file's
+// packets as records, with their packet times.
 [[nodiscard]] FileStatistics
 CountCaptureFile(const std::string& path, FrameModelKind frames, LineStatistics& statistics);
 

@@ -413,8 +413,8 @@ TEST(ExportCli, WritesTheOutputWholeOrReportsWhyNot)
     EXPECT_EQ(names, (std::set<std::string>{"earlier.pcap", "sample.pcap", "stderr", "stdout"}));
 }
 
-// The stats command reads the whole file through the Load path; a pcap file, a missing file and
-// a wrong option are refused with their own status.
+// The stats command reads the whole file through the Load path; a damaged pcap file, a missing
+// file and a wrong option are refused with their own status.
 TEST(StatsCli, CountsACaptureFileAndRefusesWhatItCannotRead)
 {
     TempDir dir;
