@@ -1,5 +1,7 @@
 #include "control/statistics_text.h"
 
+#include "capture/timestamp.h"
+
 #include <array>
 #include <cstdio>
 #include <ctime>
@@ -76,17 +78,10 @@ std::string LocalTimeText(std::int64_t us)
 {
     if (us < 0)
         return {};
-    const std::time_t seconds = static_cast<std::time_t>(us / 1000000);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &seconds);
-#else
-    localtime_r(&seconds, &local);
-#endif
+    const LocalTime local = LocalTimeAt(us);
     std::string text;
-    AppendFormatted(text, "%04d-%02d-%02d %02d:%02d:%02d.%03d", local.tm_year + 1900,
-                    local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
-                    static_cast<int>(us % 1000000 / 1000));
+    AppendFormatted(text, "%04d-%02d-%02d %02d:%02d:%02d.%03d", local.year, local.month, local.day,
+                    local.hour, local.minute, local.second, local.millisecond);
     return text;
 }
 

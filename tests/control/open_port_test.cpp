@@ -23,15 +23,6 @@ PortSettings Settings(std::string port,
                         std::move(stopBits)};
 }
 
-// The user picks COM3, 19200 baud, EVEN parity and 1 stop bit.
-void PickCom3At19200Even(PortSetupChoices& c)
-{
-    Pick(c.port, "COM3");
-    Pick(c.baud, "19200");
-    Pick(c.parity, "EVEN");
-    Pick(c.stopBits, "1");
-}
-
 TEST(OpenPort, FollowsEveryRowOfTheFailureTable)
 {
     struct Row

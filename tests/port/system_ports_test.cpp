@@ -12,15 +12,6 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-// The user picks COM3, 19200 baud, EVEN parity and 1 stop bit.
-void PickCom3At19200Even(PortSetupChoices& c)
-{
-    Pick(c.port, "COM3");
-    Pick(c.baud, "19200");
-    Pick(c.parity, "EVEN");
-    Pick(c.stopBits, "1");
-}
-
 TEST(PortProbe, SystemCandidatesAreStorableAndIncludeTheStoredPort)
 {
     EnsureCoreApplication();

@@ -125,4 +125,13 @@ inline void Pick(ComboChoice& combo, const std::string& text)
     }
 }
 
+// The user picks COM3, 19200 baud, EVEN parity and 1 stop bit.
+inline void PickCom3At19200Even(PortSetupChoices& c)
+{
+    Pick(c.port, "COM3");
+    Pick(c.baud, "19200");
+    Pick(c.parity, "EVEN");
+    Pick(c.stopBits, "1");
+}
+
 } // namespace quillon::test
