@@ -15,10 +15,7 @@ docs=$root/docs
 [ -x "$build/quillon" ] || fail "the window (quillon) is not in this build"
 need_tools Xvfb xdotool mbpoll import "$python"
 
-start_display
-start_bus 3 --baud 38400 --format 8N1
-start_slave 1 1,2
-start_window 2 38400 N
+start_window_session
 
 click_control 7 177 38 14 # Go
 wait_until 20 find_window "^Port Setup" || fail "Port Setup did not show"

@@ -209,6 +209,15 @@ start_display() {
 
 # The window with its own settings folder, home and working folder ($work/window), the
 # monitor's port preselected as peer $1 of the line: start_window PEER BAUD PARITY.
+# The demo session of the window tests: a display, a 3-peer line at 38400 8N1, the pymodbus slave
+# answering units 1 and 2 on peer 1, and the window set up for peer 2.
+start_window_session() {
+    start_display
+    start_bus 3 --baud 38400 --format 8N1
+    start_slave 1 1,2
+    start_window 2 38400 N
+}
+
 start_window() {
     local port=${devices[$1]#/dev/}
     [ ${#port} -le 9 ] || fail "the line's device name $port does not fit a port setting"

@@ -17,10 +17,7 @@ source "$(dirname "$0")/e2e_lib.sh"
 [ -x "$cli" ] || fail "$cli is not built"
 need_tools Xvfb xdotool mbpoll timeout "$python"
 
-start_display
-start_bus 3 --baud 38400 --format 8N1
-start_slave 1 1,2
-start_window 2 38400 N
+start_window_session
 press_go_and_ok 2
 
 "$root/tools/poll_demo.sh" "$work/bus/peer0" --rounds "$rounds" --seconds 100 --units "1 2" \
