@@ -21,6 +21,7 @@
 #include "control/memory_controls.h"
 #include "control/mode_string.h"
 #include "control/monitor.h"
+#include "control/scripted_prompts.h"
 #include "control/statistics_text.h"
 #include "port/qt_serial_line.h"
 #include "port/qt_timer.h"
@@ -39,29 +40,20 @@ void PrintError(const std::string& text)
     std::fwrite(line.data(), 1, line.size(), stderr);
 }
 
-// Questions of a capture nobody watches: the capture limit is answered No (the lists start
-// again empty; every line is already printed and saved), and so is any other question.
-// Messages go to stderr.
-class ListenPrompts : public Prompts
+// Prompts of a capture nobody watches: the capture limit is answered No (the lists start again
+// empty; every line is already printed and saved), and so is any other question. Messages go to
+// stderr on one line each, and nothing is kept: a listen may run for weeks.
+ScriptedPrompts UnwatchedPrompts()
 {
-public:
-    void ShowMessage(const std::string& caption, const std::string& text) override
-    {
-        std::string oneLine = text;
+    ScriptedPrompts prompts(Answer::No);
+    prompts.record = false;
+    prompts.onMessage = [](const ScriptedPrompts::Message& message) {
+        std::string oneLine = message.text;
         std::replace(oneLine.begin(), oneLine.end(), '\n', ' ');
-        PrintError(caption + ": " + oneLine);
-    }
-    [[nodiscard]] Answer AskYesNoCancel(const std::string& /*caption*/,
-                                        const std::string& /*text*/) override
-    {
-        return Answer::No;
-    }
-    [[nodiscard]] std::optional<std::string>
-    ChooseFile(const FileDialogRequest& /*request*/) override
-    {
-        return std::nullopt;
-    }
-};
+        PrintError(message.caption + ": " + oneLine);
+    };
+    return prompts;
+}
 
 // How long the analysis passes took, on the steady clock.
 struct PassTimes
@@ -98,7 +90,7 @@ private:
     ListenOutput m_output{stdout};
     ListenPcapFile m_pcap;
     MemoryMonitorControls m_controls;
-    ListenPrompts m_prompts;
+    ScriptedPrompts m_prompts = UnwatchedPrompts();
     ListenPortOpener m_opener;
     QtTimer m_timer{[this](unsigned id) { OnTick(id); }};
     SystemClock m_clock;

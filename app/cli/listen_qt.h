@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/cli/listen_options.h"
+#include "app/cli/options.h"
 
 namespace quillon::cli {
 

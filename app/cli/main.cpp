@@ -1,14 +1,12 @@
 #include <csignal>
 #include <cstdio>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "app/cli/export_options.h"
 #include "app/cli/headless.h"
-#include "control/scripted_prompts.h"
-#include "app/cli/listen_options.h"
 #include "app/cli/options.h"
 #include "app/cli/stats_command.h"
 #include "capture/system_clock.h"
@@ -18,6 +16,7 @@
 #include "control/memory_controls.h"
 #include "control/messages.h"
 #include "control/monitor.h"
+#include "control/scripted_prompts.h"
 
 #ifdef QUILLON_WITH_LISTEN
 #include "app/cli/listen_qt.h"
@@ -34,6 +33,26 @@ constexpr int kExitUsage = 2;
 void Print(std::FILE* stream, std::string_view text)
 {
     std::fwrite(text.data(), 1, text.size(), stream);
+}
+
+// Shows the help asked for, or the usage error with the command's usage, and gives the exit
+// status; nothing when the command is to run.
+template <typename Options>
+std::optional<int>
+Answered(const cli::Parsed<Options>& parsed, std::string_view usage, std::string_view help)
+{
+    switch (parsed.kind) {
+    case cli::ParseKind::Help:
+        Print(stdout, help);
+        return kExitDone;
+    case cli::ParseKind::UsageError:
+        Print(stderr, "quillon-cli: " + parsed.error + "\n");
+        Print(stderr, usage);
+        return kExitUsage;
+    case cli::ParseKind::Run:
+        break;
+    }
+    return std::nullopt;
 }
 
 // The Save command into the file named on the command line: the choice is made before the
@@ -120,18 +139,10 @@ int Replay(const cli::ReplayOptions& options)
 // OUT is written the safe way Save writes it, or to standard output for "-".
 int Export(std::span<const std::string_view> args)
 {
-    const cli::ParsedExport parsed = cli::ParseExportCommand(args);
-    switch (parsed.kind) {
-    case cli::ParsedExport::Kind::Help:
-        Print(stdout, cli::ExportHelpText());
-        return kExitDone;
-    case cli::ParsedExport::Kind::UsageError:
-        Print(stderr, "quillon-cli: " + parsed.error + "\n");
-        Print(stderr, cli::ExportUsageText());
-        return kExitUsage;
-    case cli::ParsedExport::Kind::Export:
-        break;
-    }
+    const cli::Parsed<cli::ExportOptions> parsed = cli::ParseExportCommand(args);
+    if (const std::optional<int> status =
+            Answered(parsed, cli::ExportUsageText(), cli::ExportHelpText()))
+        return *status;
     const cli::ExportOptions& options = parsed.options;
     const LogFile in = OpenLogFileForReading(options.input);
     if (!in) {
@@ -176,18 +187,10 @@ int Export(std::span<const std::string_view> args)
 // Captures from a serial port; this needs the build with Qt.
 int Listen(std::span<const std::string_view> args)
 {
-    const cli::ParsedListen parsed = cli::ParseListenCommand(args);
-    switch (parsed.kind) {
-    case cli::ParsedListen::Kind::Help:
-        Print(stdout, cli::ListenHelpText());
-        return kExitDone;
-    case cli::ParsedListen::Kind::UsageError:
-        Print(stderr, "quillon-cli: " + parsed.error + "\n");
-        Print(stderr, cli::ListenUsageText());
-        return kExitUsage;
-    case cli::ParsedListen::Kind::Listen:
-        break;
-    }
+    const cli::Parsed<cli::ListenOptions> parsed = cli::ParseListenCommand(args);
+    if (const std::optional<int> status =
+            Answered(parsed, cli::ListenUsageText(), cli::ListenHelpText()))
+        return *status;
 #ifdef QUILLON_WITH_LISTEN
     return cli::RunListen(parsed.options);
 #else
@@ -199,18 +202,10 @@ int Listen(std::span<const std::string_view> args)
 // Statistics of a capture file.
 int Stats(std::span<const std::string_view> args)
 {
-    const cli::ParsedStats parsed = cli::ParseStatsCommand(args);
-    switch (parsed.kind) {
-    case cli::ParsedStats::Kind::Help:
-        Print(stdout, cli::StatsHelpText());
-        return kExitDone;
-    case cli::ParsedStats::Kind::UsageError:
-        Print(stderr, "quillon-cli: " + parsed.error + "\n");
-        Print(stderr, cli::StatsUsageText());
-        return kExitUsage;
-    case cli::ParsedStats::Kind::Stats:
-        break;
-    }
+    const cli::Parsed<cli::StatsOptions> parsed = cli::ParseStatsCommand(args);
+    if (const std::optional<int> status =
+            Answered(parsed, cli::StatsUsageText(), cli::StatsHelpText()))
+        return *status;
     return cli::RunStats(parsed.options);
 }
 
@@ -230,17 +225,8 @@ int main(int argc, char** argv)
         return Export(std::span(args).subspan(1));
     if (!args.empty() && args[0] == "stats")
         return Stats(std::span(args).subspan(1));
-    const cli::ParsedCommand command = cli::ParseCommand(args);
-    switch (command.kind) {
-    case cli::ParsedCommand::Kind::Help:
-        Print(stdout, cli::HelpText());
-        return kExitDone;
-    case cli::ParsedCommand::Kind::UsageError:
-        Print(stderr, "quillon-cli: " + command.error + "\n");
-        Print(stderr, cli::UsageText());
-        return kExitUsage;
-    case cli::ParsedCommand::Kind::Replay:
-        break;
-    }
-    return Replay(command.replay);
+    const cli::Parsed<cli::ReplayOptions> replay = cli::ParseCommand(args);
+    if (const std::optional<int> status = Answered(replay, cli::UsageText(), cli::HelpText()))
+        return *status;
+    return Replay(replay.options);
 }

@@ -1,175 +1,149 @@
 #include "app/cli/options.h"
 
-#include <algorithm>
-#include <array>
-#include <functional>
-#include <limits>
-
 namespace quillon::cli {
 
 namespace {
 
-// A decimal number 0 to 255, nothing else.
-std::optional<std::uint8_t> ParseByte(std::string_view text)
+// Hands the engine's result to the command's own.
+template <typename Options> void Conclude(Parsed<Options>& parsed, ParseResult result)
 {
-    if (text.empty() || text.size() > 3)
-        return std::nullopt;
-    unsigned value = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9')
-            return std::nullopt;
-        value = value * 10U + static_cast<unsigned>(c - '0');
-    }
-    if (value > 255)
-        return std::nullopt;
-    return static_cast<std::uint8_t>(value);
-}
-
-// A decimal line index. Any number of digits is a valid index; one beyond the largest int can
-// never name a line, so it is kept as the largest int, which names none either.
-std::optional<int> ParseIndex(std::string_view text)
-{
-    if (text.empty())
-        return std::nullopt;
-    long long value = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9')
-            return std::nullopt;
-        value = std::min<long long>(value * 10 + (c - '0'), std::numeric_limits<int>::max());
-    }
-    return static_cast<int>(value);
-}
-
-// An option that takes one value; `apply` stores it, or returns what is wrong with it.
-struct ValueOption
-{
-    std::string_view name;
-    std::function<std::optional<std::string>(ReplayOptions&, std::string_view)> apply;
-};
-
-std::optional<std::string> Invalid(std::string_view what, std::string_view value)
-{
-    return "takes " + std::string(what) + ", not '" + std::string(value) + "'";
-}
-
-const std::array<ValueOption, 6>& ReplayValueOptions()
-{
-    static const std::array<ValueOption, 6> options{{
-        {"--function",
-         [](ReplayOptions& o, std::string_view v) -> std::optional<std::string> {
-             if (!(o.function = ParseByte(v)))
-                 return Invalid("a number 0 to 255", v);
-             return std::nullopt;
-         }},
-        {"--node",
-         [](ReplayOptions& o, std::string_view v) -> std::optional<std::string> {
-             if (!(o.node = ParseByte(v)))
-                 return Invalid("a number 0 to 255", v);
-             return std::nullopt;
-         }},
-        {"--detail",
-         [](ReplayOptions& o, std::string_view v) -> std::optional<std::string> {
-             if (!(o.detail = ParseIndex(v)))
-                 return Invalid("a line number 0 or above", v);
-             return std::nullopt;
-         }},
-        {"--order",
-         [](ReplayOptions& o, std::string_view v) -> std::optional<std::string> {
-             if (v.size() != 1 || v[0] < '0' || v[0] > '3')
-                 return Invalid("a float order 0 to 3", v);
-             o.order = v[0] - '0';
-             return std::nullopt;
-         }},
-        {"--save",
-         [](ReplayOptions& o, std::string_view v) -> std::optional<std::string> {
-             if (v.empty())
-                 return Invalid("a file name", v);
-             o.save = std::string(v);
-             return std::nullopt;
-         }},
-        {"--frames",
-         [](ReplayOptions& o, std::string_view v) -> std::optional<std::string> {
-             const std::optional<FrameModelKind> kind = ParseFrameModelKind(v);
-             if (!kind)
-                 return Invalid("device or standard", v);
-             o.frames = *kind;
-             return std::nullopt;
-         }},
-    }};
-    return options;
-}
-
-ParsedCommand UsageError(std::string error)
-{
-    ParsedCommand command;
-    command.kind = ParsedCommand::Kind::UsageError;
-    command.error = std::move(error);
-    return command;
-}
-
-bool IsHelp(std::string_view arg)
-{
-    return arg == "--help" || arg == "-h";
+    parsed.kind = result.kind;
+    parsed.error = std::move(result.error);
 }
 
 } // namespace
 
-std::optional<FrameModelKind> ParseFrameModelKind(std::string_view text)
+Parsed<ReplayOptions> ParseCommand(std::span<const std::string_view> args)
 {
-    if (text == "device")
-        return FrameModelKind::Device;
-    if (text == "standard")
-        return FrameModelKind::Standard;
-    return std::nullopt;
+    Parsed<ReplayOptions> parsed;
+    if (args.empty() || args[0] != "replay") {
+        if (AsksForHelp(args))
+            parsed.kind = ParseKind::Help;
+        else
+            parsed.error = args.empty() ? "no command given"
+                                        : "unknown command '" + std::string(args[0]) + "'";
+        return parsed;
+    }
+    ReplayOptions& o = parsed.options;
+    const OptionSpec options[] = {
+        ValueOption("--function", "a number 0 to 255",
+                    [&](std::string_view v) { return Store(o.function, ParseByte(v)); }),
+        ValueOption("--node", "a number 0 to 255",
+                    [&](std::string_view v) { return Store(o.node, ParseByte(v)); }),
+        ValueOption("--detail", "a line number 0 or above",
+                    [&](std::string_view v) { return Store(o.detail, ParseIndex(v)); }),
+        ValueOption("--order", "a float order 0 to 3",
+                    [&](std::string_view v) { return Store(o.order, ParseFloatOrder(v)); }),
+        ValueOption("--save", "a file name",
+                    [&](std::string_view v) { return Store(o.save, ParseFileName(v)); }),
+        ValueOption("--frames", "device or standard",
+                    [&](std::string_view v) { return Store(o.frames, ParseFrameModelKind(v)); }),
+    };
+    const OperandSpec file{"replay needs a capture file", "more than one file given",
+                           [&](std::string_view v) {
+                               o.file = std::string(v);
+                               return true;
+                           }};
+    Conclude(parsed, ParseArguments(args.subspan(1), {options, file, HelpRule::Anywhere}));
+    return parsed;
 }
 
-ParsedCommand ParseCommand(std::span<const std::string_view> args)
+Parsed<ListenOptions> ParseListenCommand(std::span<const std::string_view> args)
 {
-    for (const std::string_view arg : args) {
-        if (IsHelp(arg))
-            return ParsedCommand{ParsedCommand::Kind::Help, {}, {}};
-    }
-    if (args.empty())
-        return UsageError("no command given");
-    if (args[0] != "replay")
-        return UsageError("unknown command '" + std::string(args[0]) + "'");
+    Parsed<ListenOptions> parsed;
+    ListenOptions& o = parsed.options;
+    PortSettings& line = o.settings;
+    const OptionSpec options[] = {
+        ValueOption("--baud", "a baud rate such as 9600 or 115200",
+                    [&](std::string_view v) { return Store(line.baud, ParseBaud(v)); }),
+        ValueOption("--parity", "N, O or E",
+                    [&](std::string_view v) { return Store(line.parity, ParseParity(v)); }),
+        ValueOption("--data", "5, 6, 7 or 8",
+                    [&](std::string_view v) { return Store(line.dataLength, ParseDataBits(v)); }),
+        ValueOption("--stop", "1, 1.5 or 2",
+                    [&](std::string_view v) { return Store(line.stopBits, ParseStopBits(v)); }),
+        ValueOption("--save", "a file name",
+                    [&](std::string_view v) { return Store(o.saveFile, ParseFileName(v)); }),
+        ValueOption("--pcap", "a file name",
+                    [&](std::string_view v) { return Store(o.pcapFile, ParseFileName(v)); }),
+        ValueOption(
+            "--stats-every", "a number of seconds above 0",
+            [&](std::string_view v) { return Store(o.statsEverySeconds, ParseSeconds(v)); }),
+        ValueOption("--frames", "device or standard",
+                    [&](std::string_view v) { return Store(o.frames, ParseFrameModelKind(v)); }),
+        Flag("--stats", [&] { o.stats = true; }),
+        Flag("--json", [&] { o.json = true; }),
+    };
+    const OperandSpec port{"listen needs a port", "more than one port given",
+                           [&](std::string_view v) {
+                               if (v.empty())
+                                   return Verdict::Refused("the port name is empty");
+                               line.port = std::string(v);
+                               return Verdict(true);
+                           }};
+    Conclude(parsed, ParseArguments(args, {options, port, HelpRule::InPlace}));
+    return parsed;
+}
 
-    ParsedCommand command;
-    command.kind = ParsedCommand::Kind::Replay;
-    bool haveFile = false;
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        const std::string_view arg = args[i];
-        if (arg.size() > 1 && arg.front() == '-') {
-            // "--name value" or "--name=value"
-            const std::size_t equals = arg.find('=');
-            const std::string_view name = arg.substr(0, equals);
-            const ValueOption* option = nullptr;
-            for (const ValueOption& candidate : ReplayValueOptions()) {
-                if (candidate.name == name)
-                    option = &candidate;
-            }
-            if (option == nullptr)
-                return UsageError("unknown option '" + std::string(arg) + "'");
-            std::string_view value;
-            if (equals != std::string_view::npos) {
-                value = arg.substr(equals + 1);
-            } else if (i + 1 < args.size()) {
-                value = args[++i];
-            } else {
-                return UsageError("option " + std::string(name) + " needs a value");
-            }
-            if (const std::optional<std::string> wrong = option->apply(command.replay, value))
-                return UsageError("option " + std::string(name) + " " + *wrong);
-            continue;
-        }
-        if (haveFile)
-            return UsageError("more than one file given");
-        command.replay.file = std::string(arg);
-        haveFile = true;
+Parsed<ExportOptions> ParseExportCommand(std::span<const std::string_view> args)
+{
+    Parsed<ExportOptions> parsed;
+    ExportOptions& o = parsed.options;
+    bool haveOutput = false;
+    bool haveFrames = false;
+    // --pcap OUT and --csv OUT: one of them, once; OUT may be "-".
+    const auto output = [&](std::string_view name, ExportFormat format) {
+        return ValueOption(name, "a file name or -", [&, name, format](std::string_view v) {
+            if (haveOutput)
+                return Verdict::Refused("give one output: --pcap OUT or --csv OUT");
+            if (v.empty())
+                return Verdict::Refused("option " + std::string(name) + " takes a file name or -");
+            haveOutput = true;
+            o.output = std::string(v);
+            o.format = format;
+            return Verdict(true);
+        });
+    };
+    const OptionSpec options[] = {
+        output("--pcap", ExportFormat::Pcap),
+        output("--csv", ExportFormat::Csv),
+        ValueOption("--frames", "device or standard",
+                    [&](std::string_view v) {
+                        if (haveFrames)
+                            return Verdict::Refused("option --frames given twice");
+                        haveFrames = true;
+                        return Verdict(Store(o.frames, ParseFrameModelKind(v)));
+                    }),
+    };
+    const OperandSpec input{"export needs a capture file", "more than one input file given",
+                            [&](std::string_view v) {
+                                o.input = std::string(v);
+                                return true;
+                            }};
+    Conclude(parsed, ParseArguments(args, {options, input, HelpRule::Anywhere}));
+    if (parsed.kind == ParseKind::Run && !haveOutput) {
+        parsed.kind = ParseKind::UsageError;
+        parsed.error = "export needs an output: --pcap OUT or --csv OUT";
     }
-    if (!haveFile)
-        return UsageError("replay needs a capture file");
-    return command;
+    return parsed;
+}
+
+Parsed<StatsOptions> ParseStatsCommand(std::span<const std::string_view> args)
+{
+    Parsed<StatsOptions> parsed;
+    StatsOptions& o = parsed.options;
+    const OptionSpec options[] = {
+        ValueOption("--frames", "device or standard",
+                    [&](std::string_view v) { return Store(o.frames, ParseFrameModelKind(v)); }),
+        Flag("--json", [&] { o.json = true; }),
+    };
+    const OperandSpec file{"stats needs a capture file", "more than one file given",
+                           [&](std::string_view v) {
+                               o.file = std::string(v);
+                               return true;
+                           }};
+    Conclude(parsed, ParseArguments(args, {options, file, HelpRule::InPlace}));
+    return parsed;
 }
 
 std::string_view UsageText()
@@ -224,6 +198,118 @@ std::string_view HelpText()
            "\"Damaged lines skipped: N\". Exit status: 0 done; 1 the file could not be\n"
            "opened (\"Can't Open File\") or the save failed (\"Can't Open/Create File\",\n"
            "\"Can't Write File\"); 2 usage error.\n";
+}
+
+std::string_view ListenUsageText()
+{
+    return "usage: quillon-cli listen PORT [--baud B] [--parity N|O|E] [--data D] [--stop S]\n"
+           "                          [--save FILE.mlog] [--pcap FILE.pcap] [--stats]\n"
+           "                          [--stats-every SECONDS] [--json]\n"
+           "                          [--frames device|standard]\n";
+}
+
+std::string_view ListenHelpText()
+{
+    return "quillon-cli listen: capture Modbus RTU traffic from a serial port without a window.\n"
+           "\n"
+           "usage: quillon-cli listen PORT [--baud B] [--parity N|O|E] [--data D] [--stop S]\n"
+           "                          [--save FILE.mlog] [--pcap FILE.pcap] [--stats]\n"
+           "                          [--stats-every SECONDS] [--json]\n"
+           "                          [--frames device|standard]\n"
+           "\n"
+           "Opens PORT (ttyUSB0, /dev/ttyUSB0, pts/3, or any path to a serial device) for\n"
+           "itself alone, runs the monitor's analysis passes on its timer and prints each\n"
+           "Frame-list line as soon as it is listed. The port is only ever read.\n"
+           "\n"
+           "  --baud B       baud rate (default 38400)\n"
+           "  --parity P     N, O or E (default E)\n"
+           "  --data D       data bits, 5 to 8 (default 8)\n"
+           "  --stop S       stop bits, 1, 1.5 or 2 (default 1)\n"
+           "  --save FILE    create or empty FILE and append each frame's log line to it as\n"
+           "                 soon as it is listed; `quillon-cli replay FILE` shows it again\n"
+           "  --pcap FILE    create or empty FILE once the port is open and write each listed\n"
+           "                 frame to it as a Wireshark packet (Modbus RTU, no settings\n"
+           "                 needed), flushed at once: the file reads whole at any stop\n"
+           "  --stats        on exit, report on stderr the passes, the longest pass, and the\n"
+           "                 lines, queries, responses, CRC errors and bytes read, then the\n"
+           "                 statistics table: per node and function the queries, responses,\n"
+           "                 exceptions, timeouts, CRC errors and response times, and the\n"
+           "                 line's frames, bytes, frames/s, bus load and CRC error rate\n"
+           "  --stats-every SECONDS\n"
+           "                 print the statistics on stderr every SECONDS while listening\n"
+           "  --json         statistics as JSON lines: one object per node and function, then\n"
+           "                 the totals with \"node\": null\n"
+           "  --frames M     how the bytes are cut into frames: device (the default), by the\n"
+           "                 frame shapes of the monitored devices; standard, as standard\n"
+           "                 Modbus RTU frames of every public function code, each taken\n"
+           "                 only when its CRC holds, bytes between them listed as a\n"
+           "                 CRC Error line\n"
+           "  --help         show this text\n"
+           "\n"
+           "The capture has no 2000-frame ceiling: at the capture limit the lists start\n"
+           "again empty, and every frame is already printed and in FILE. SIGINT (Ctrl-C),\n"
+           "SIGTERM or SIGHUP end the capture after a last pass over what has arrived.\n"
+           "No Backup.mlog is written.\n"
+           "\n"
+           "Exit status: 0 stopped by a signal, 1 the port could not be opened, went away, or\n"
+           "the output or FILE could not be written, 2 usage error.\n";
+}
+
+std::string_view ExportUsageText()
+{
+    return "usage: quillon-cli export IN (--pcap OUT | --csv OUT) [--frames device|standard]\n";
+}
+
+std::string_view ExportHelpText()
+{
+    return "usage: quillon-cli export IN (--pcap OUT | --csv OUT) [--frames device|standard]\n"
+           "\n"
+           "export analyses a whole capture file as Load File does, however long (it is\n"
+           "read as it goes, with no 2000-line limit), and writes every listed frame:\n"
+           "\n"
+           "  IN              a capture log file (.mlog) or a pcap capture file (link type\n"
+           "                  252 as exported here, or 147 with one frame per packet)\n"
+           "  --pcap OUT      a pcap file that Wireshark and tshark decode as Modbus RTU,\n"
+           "                  CRC check included, with no configuration\n"
+           "  --csv OUT       one row per frame: time,tag,node,function,name,exception,\n"
+           "                  address,quantity,length,crc_ok,summary,hex\n"
+           "  --frames KIND   how frames are cut: device (the default) or standard\n"
+           "\n"
+           "OUT is replaced only by a complete file; - writes to standard output:\n"
+           "  quillon-cli export cap.mlog --pcap - | tshark -r - -o mbrtu.crc_verification:TRUE\n"
+           "\n"
+           "Damaged lines are skipped and counted on stderr as \"Damaged lines skipped: N\";\n"
+           "frames whose timestamp text is not a time take the time before them and are\n"
+           "counted on stderr. Exit status: 0 done; 1 the input could not be read or the\n"
+           "output not written; 2 usage error.\n";
+}
+
+std::string_view StatsUsageText()
+{
+    return "usage: quillon-cli stats FILE.mlog|FILE.pcap [--frames device|standard] [--json]\n";
+}
+
+std::string_view StatsHelpText()
+{
+    return "quillon-cli stats: request/response statistics of a capture file.\n"
+           "\n"
+           "usage: quillon-cli stats FILE.mlog|FILE.pcap [--frames device|standard] [--json]\n"
+           "\n"
+           "Reads the whole file, whatever its size, cuts its frames as Load File does and\n"
+           "pairs each query with its answer. Prints per node and function the queries,\n"
+           "responses, exceptions (by code), timeouts, CRC errors and response times (min,\n"
+           "median, 95th percentile, max), and the line's frames, bytes, frames per second\n"
+           "and CRC error rate.\n"
+           "\n"
+           "  --frames M     cut frames by the device model (default) or by standard Modbus\n"
+           "  --json         one JSON object per line: one per node and function, then the\n"
+           "                 totals with \"node\": null and \"function\": null\n"
+           "  --help         show this text\n"
+           "\n"
+           "A .mlog file keeps times to the millisecond of each analysis pass, too coarse for\n"
+           "response times: those are reported as unavailable (null), never as zero.\n"
+           "Exit status: 0 done; 1 the file could not be opened (\"Can't Open File\") or\n"
+           "the output could not be written; 2 usage error.\n";
 }
 
 } // namespace quillon::cli

@@ -6,7 +6,10 @@
 #include <string>
 #include <string_view>
 
+#include "app/cli/option_parser.h"
 #include "capture/frame_model.h"
+#include "control/capture_export.h"
+#include "seams/port_settings.h"
 
 namespace quillon::cli {
 
@@ -24,26 +27,50 @@ struct ReplayOptions
     [[nodiscard]] bool Filtered() const { return function.has_value() || node.has_value(); }
 };
 
-struct ParsedCommand
+// What `quillon-cli listen` was asked to do.
+struct ListenOptions
 {
-    enum class Kind
-    {
-        Replay,
-        Help,
-        UsageError,
-    };
-    Kind kind = Kind::UsageError;
-    ReplayOptions replay;
-    std::string error; // what was wrong, for a usage error
+    // The port and its line parameters; what is not given keeps the monitor's start values.
+    PortSettings settings;
+    std::string saveFile; // --save FILE; empty: no capture file
+    std::string pcapFile; // --pcap FILE; empty: no live pcap file
+    bool stats = false;   // --stats: report the passes, what was listed and the statistics on exit
+    double statsEverySeconds = 0; // --stats-every SECONDS: a statistics snapshot that often; 0 none
+    bool json = false;            // --json: statistics as JSON lines rather than a table
+    FrameModelKind frames = FrameModelKind::Device; // --frames device|standard
 };
 
-// The frame model named by a --frames value ("device" or "standard").
-[[nodiscard]] std::optional<FrameModelKind> ParseFrameModelKind(std::string_view text);
+// What `quillon-cli export` was asked to do.
+struct ExportOptions
+{
+    std::string input;  // a capture log file, or a pcap file (told by its first bytes)
+    std::string output; // "-": standard output
+    ExportFormat format = ExportFormat::Pcap;
+    FrameModelKind frames = FrameModelKind::Device; // --frames device|standard
+};
 
-// Reads the arguments after the program name.
-[[nodiscard]] ParsedCommand ParseCommand(std::span<const std::string_view> args);
+// What `quillon-cli stats` was asked to do.
+struct StatsOptions
+{
+    std::string file;
+    FrameModelKind frames = FrameModelKind::Device; // --frames device|standard
+    bool json = false;                              // --json
+};
+
+// Each reads the arguments after the command's name; replay's reads them all, from the command
+// name on, since replay is also where a missing or unknown command is reported.
+[[nodiscard]] Parsed<ReplayOptions> ParseCommand(std::span<const std::string_view> args);
+[[nodiscard]] Parsed<ListenOptions> ParseListenCommand(std::span<const std::string_view> args);
+[[nodiscard]] Parsed<ExportOptions> ParseExportCommand(std::span<const std::string_view> args);
+[[nodiscard]] Parsed<StatsOptions> ParseStatsCommand(std::span<const std::string_view> args);
 
 [[nodiscard]] std::string_view UsageText();
 [[nodiscard]] std::string_view HelpText();
+[[nodiscard]] std::string_view ListenUsageText();
+[[nodiscard]] std::string_view ListenHelpText();
+[[nodiscard]] std::string_view ExportUsageText();
+[[nodiscard]] std::string_view ExportHelpText();
+[[nodiscard]] std::string_view StatsUsageText();
+[[nodiscard]] std::string_view StatsHelpText();
 
 } // namespace quillon::cli

@@ -169,6 +169,7 @@ TEST(ReplayCli, FramesOptionChoosesTheFrameModel)
     } cases[] = {
         {{}, device},
         {{"--frames", "device"}, device},
+        {{"--frames=standard", "--frames", "device"}, device},
         {{"--frames=standard"},
          "a  (U)  CRC Error : Bytes = 1\n"
          "b  (Q) Preset Single Reg: Node = 1 : Bytes = 8\n"
@@ -378,6 +379,10 @@ TEST(ExportCli, WritesTheOutputWholeOrReportsWhyNot)
          "",
          2,
          "quillon-cli: option --frames takes device or standard"},
+        {{"export", kSample, "--frames", "device", "--frames=standard", "--pcap", "a"},
+         "",
+         2,
+         "quillon-cli: option --frames given twice"},
     };
     for (const auto& c : cases) {
         const CliRun run = RunCli(dir, c.args, c.prefix);
