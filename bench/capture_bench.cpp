@@ -1,15 +1,15 @@
+#include <benchmark/benchmark.h>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
 #include "capture/cmodbus.h"
 #include "control/frame_lister.h"
 #include "control/log_file.h"
 #include "control/memory_controls.h"
 #include "control/monitor.h"
 #include "support/fakes.h"
-
-#include <benchmark/benchmark.h>
-#include <cstdio>
-#include <filesystem>
-#include <string>
-#include <vector>
 
 namespace {
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "capture/capture_store.h"
-
 #include <array>
 #include <cstdint>
+
+#include "capture/capture_store.h"
 
 namespace quillon {
 
@@ -14,7 +14,7 @@ constexpr std::uint8_t kNoValue = 255;
 // Line i always shows capture record i.
 class LineTables
 {
-  public:
+public:
     [[nodiscard]] int Count() const { return m_count; }
     void SetCount(int count) { m_count = count < 0 ? 0 : count; }
     void Reset() { m_count = 0; }
@@ -24,7 +24,7 @@ class LineTables
     [[nodiscard]] std::uint8_t Code(int index) const;
     [[nodiscard]] std::uint8_t Node(int index) const;
 
-  private:
+private:
     [[nodiscard]] static bool InRange(int index) { return index >= 0 && index < kCaptureLimit; }
 
     std::array<std::uint8_t, kCaptureLimit> m_codes{};

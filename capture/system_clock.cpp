@@ -1,8 +1,8 @@
 #include "capture/system_clock.h"
 
-#include "capture/timestamp.h"
-
 #include <chrono>
+
+#include "capture/timestamp.h"
 
 namespace quillon {
 

@@ -7,7 +7,7 @@ namespace quillon {
 // The machine's local time, seconds and milliseconds from one reading.
 class SystemClock : public Clock
 {
-  public:
+public:
     [[nodiscard]] LocalTime Now() override;
 };
 

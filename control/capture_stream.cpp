@@ -158,8 +158,8 @@ private:
         bool written = true;
         for (int i = 0; i < count && written; ++i) {
             const FrameInfo& info = m_data.store.Info(i);
-            written = m_sink(m_data.store.Record(i).Frame(), info,
-                             lines[static_cast<std::size_t>(i)]);
+            written =
+                m_sink(m_data.store.Record(i).Frame(), info, lines[static_cast<std::size_t>(i)]);
             ++m_frames;
         }
         m_data.store.Reset();

@@ -1,10 +1,10 @@
 #include "control/detail_view.h"
 
-#include "decode/ieee754.h"
-#include "decode/value_text.h"
-
 #include <algorithm>
 #include <string>
+
+#include "decode/ieee754.h"
+#include "decode/value_text.h"
 
 namespace quillon {
 

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "seams/controls.h"
+#include <cstddef>
+#include <cstdint>
+
 #include "control/capture_view.h"
 #include "decode/float_order.h"
 #include "decode/register_decoder.h"
-
-#include <cstddef>
-#include <cstdint>
+#include "seams/controls.h"
 
 namespace quillon {
 
@@ -27,7 +27,7 @@ void FillFloatOrderBox(ComboBox& floatOrder);
 // decoded in every run state.
 class DetailView
 {
-  public:
+public:
     DetailView(const CaptureView& capture,
                ListBox& frameList,
                ListBox& filteredList,
@@ -54,7 +54,7 @@ class DetailView
     // reads Paused, so the newest (selected) line is shown.
     void ShowForPause() { OnFrameListSelChange(); }
 
-  private:
+private:
     void ShowRecord(int recordIndex, bool fromFiltered);
 
     const CaptureView& m_capture;

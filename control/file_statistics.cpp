@@ -15,13 +15,13 @@ CountCaptureFile(const std::string& path, FrameModelKind frames, LineStatistics&
     if (!file)
         return outcome;
     outcome.opened = true;
-    const StreamOutcome read = StreamCaptureFile(
-        file.get(), frames,
-        [&statistics](std::span<const std::uint8_t> /*frame*/, const FrameInfo& info,
-                      std::string_view /*line*/) {
-            statistics.Add(info);
-            return true;
-        });
+    const StreamOutcome read =
+        StreamCaptureFile(file.get(), frames,
+                          [&statistics](std::span<const std::uint8_t> /*frame*/,
+                                        const FrameInfo& info, std::string_view /*line*/) {
+                              statistics.Add(info);
+                              return true;
+                          });
     outcome.damagedLines = static_cast<std::int64_t>(read.damagedLines);
     if (read.status == StreamOutcome::Status::ReadRefused)
         outcome.error = read.readError;

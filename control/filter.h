@@ -12,7 +12,7 @@ constexpr std::string_view kNoNodeFilterEntry = "Node";
 // The node and function filter: a function code and a node address, 0 meaning none.
 class Filter
 {
-  public:
+public:
     [[nodiscard]] std::uint8_t Function() const { return m_function; }
     [[nodiscard]] std::uint8_t Node() const { return m_node; }
     void Set(std::uint8_t function, std::uint8_t node)
@@ -24,7 +24,7 @@ class Filter
     // filter no line does.
     [[nodiscard]] bool Passes(std::uint8_t code, std::uint8_t node) const;
 
-  private:
+private:
     std::uint8_t m_function = 0;
     std::uint8_t m_node = 0;
 };

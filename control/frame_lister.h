@@ -9,14 +9,14 @@
 
 #include "capture/assembly_buffer.h"
 #include "capture/capture_store.h"
-#include "seams/clock.h"
 #include "capture/cmodbus.h"
 #include "capture/frame_model.h"
 #include "capture/line_tables.h"
-#include "seams/serial_line.h"
 #include "capture/timestamp.h"
-#include "seams/controls.h"
 #include "control/filter.h"
+#include "seams/clock.h"
+#include "seams/controls.h"
+#include "seams/serial_line.h"
 
 namespace quillon {
 

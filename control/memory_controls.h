@@ -86,9 +86,9 @@ struct MemoryMonitorControls
 
     [[nodiscard]] MonitorControls View()
     {
-        return MonitorControls{frameList, functionFilter, nodeFilter, file,   fileName,
-                               filteredList, detailList, go,         pause,  stop,
-                               samples,   floatOrder,     saveFile,   loadFile};
+        return MonitorControls{frameList,    functionFilter, nodeFilter, file,    fileName,
+                               filteredList, detailList,     go,         pause,   stop,
+                               samples,      floatOrder,     saveFile,   loadFile};
     }
 };
 

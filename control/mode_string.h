@@ -1,11 +1,11 @@
 #pragma once
 
-#include "seams/port_settings.h"
-#include "seams/serial_device.h"
-
 #include <cstddef>
 #include <string>
 #include <string_view>
+
+#include "seams/port_settings.h"
+#include "seams/serial_device.h"
 
 namespace quillon {
 

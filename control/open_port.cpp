@@ -1,8 +1,8 @@
 #include "control/open_port.h"
 
-#include "control/mode_string.h"
-
 #include <utility>
+
+#include "control/mode_string.h"
 
 namespace quillon {
 

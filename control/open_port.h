@@ -1,12 +1,12 @@
 #pragma once
 
-#include "seams/serial_line.h"
-#include "seams/port_settings.h"
-#include "seams/serial_device.h"
-
 #include <cstddef>
 #include <memory>
 #include <string>
+
+#include "seams/port_settings.h"
+#include "seams/serial_device.h"
+#include "seams/serial_line.h"
 
 namespace quillon {
 
@@ -27,7 +27,7 @@ struct PortSetupTexts
 // The modal Port Setup dialog.
 class PortSetupDialog
 {
-  public:
+public:
     virtual ~PortSetupDialog() = default;
     // Shows the dialog with `texts` loaded into its controls. True when it ended with OK; `texts`
     // then holds the user's choices. Any other end leaves `texts` as it was.

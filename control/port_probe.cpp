@@ -1,10 +1,10 @@
 #include "control/port_probe.h"
 
-#include "seams/port_settings.h"
-
 #include <algorithm>
 #include <cctype>
 #include <cstddef>
+
+#include "seams/port_settings.h"
 
 namespace quillon {
 

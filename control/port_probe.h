@@ -1,13 +1,13 @@
 #pragma once
 
-#include "control/open_port.h"
-#include "seams/serial_device.h"
-
 #include <array>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "control/open_port.h"
+#include "seams/serial_device.h"
 
 namespace quillon {
 

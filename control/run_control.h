@@ -2,10 +2,10 @@
 
 #include <memory>
 
-#include "seams/serial_line.h"
+#include "control/run_state.h"
 #include "seams/controls.h"
 #include "seams/port_settings.h"
-#include "control/run_state.h"
+#include "seams/serial_line.h"
 #include "seams/timer.h"
 
 namespace quillon {

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "seams/prompts.h"
-
 #include <deque>
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "seams/prompts.h"
 
 namespace quillon {
 
@@ -15,7 +15,7 @@ namespace quillon {
 // and every message and question is recorded (and handed to a sink when one is set).
 class ScriptedPrompts : public Prompts
 {
-  public:
+public:
     struct Message
     {
         std::string caption;
@@ -32,13 +32,13 @@ class ScriptedPrompts : public Prompts
                                         const std::string& text) override;
     [[nodiscard]] std::optional<std::string> ChooseFile(const FileDialogRequest& request) override;
 
-    Answer standingAnswer;                        // the answer once `answers` is used up
-    bool record = true;                           // false: a long run keeps nothing it was shown
-    std::vector<Message> messages;                // every message shown, in order
-    std::vector<Message> questions;               // every question asked, in order
-    std::deque<Answer> answers;                   // the next questions' answers
-    std::deque<std::optional<std::string>> files; // the next file dialogs' choices
-    std::vector<FileDialogRequest> fileRequests;  // every file dialog asked for
+    Answer standingAnswer;                         // the answer once `answers` is used up
+    bool record = true;                            // false: a long run keeps nothing it was shown
+    std::vector<Message> messages;                 // every message shown, in order
+    std::vector<Message> questions;                // every question asked, in order
+    std::deque<Answer> answers;                    // the next questions' answers
+    std::deque<std::optional<std::string>> files;  // the next file dialogs' choices
+    std::vector<FileDialogRequest> fileRequests;   // every file dialog asked for
     std::function<void(const Message&)> onMessage; // sees each message as it is shown
     std::function<void()> onQuestion; // called as a question is shown, before it is answered
 };

@@ -1,10 +1,10 @@
 #include "control/statistics_text.h"
 
-#include "capture/timestamp.h"
-
 #include <array>
 #include <cstdio>
 #include <ctime>
+
+#include "capture/timestamp.h"
 
 namespace quillon {
 

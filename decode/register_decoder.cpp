@@ -36,7 +36,7 @@ constexpr std::array<RegisterLayout, kCodeCount> kLayouts = MakeLayouts();
 // Reads the decoder's view of a frame: its bytes, then zeros up to the end of the data room.
 class FrameReader
 {
-  public:
+public:
     explicit FrameReader(std::span<const std::uint8_t> frame)
         : m_frame(frame.first(std::min(frame.size(), kDataRoom)))
     {
@@ -56,7 +56,7 @@ class FrameReader
     }
     void MoveTo(std::size_t position) { m_position = position; }
 
-  private:
+private:
     std::span<const std::uint8_t> m_frame;
     std::size_t m_position = 0;
 };

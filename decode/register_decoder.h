@@ -1,12 +1,12 @@
 #pragma once
 
-#include "decode/float_order.h"
-
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
+
+#include "decode/float_order.h"
 
 namespace quillon {
 
@@ -60,7 +60,7 @@ enum class DumpVariant
 // The decoded values of one frame, in frame order, at most kMaxValues of them.
 class RegisterValues
 {
-  public:
+public:
     [[nodiscard]] std::span<const std::uint32_t> Values() const
     {
         return std::span<const std::uint32_t>(m_values).first(m_count);
@@ -70,7 +70,7 @@ class RegisterValues
     // Appends a value; returns false, storing nothing, once the list is full.
     [[nodiscard]] bool Append(std::uint32_t value);
 
-  private:
+private:
     std::array<std::uint32_t, kMaxValues> m_values{};
     std::size_t m_count = 0;
 };
@@ -80,7 +80,7 @@ class RegisterValues
 // or an exception, whether its CRC is right, or whether its data length really is one.
 class RegisterDecoder
 {
-  public:
+public:
     explicit RegisterDecoder(DumpVariant dumpVariant = DumpVariant::PerByte)
         : m_dumpVariant(dumpVariant)
     {
@@ -91,7 +91,7 @@ class RegisterDecoder
     [[nodiscard]] RegisterValues DecodeRegisters(std::span<const std::uint8_t> frame,
                                                  FloatOrder order) const;
 
-  private:
+private:
     DumpVariant m_dumpVariant;
 };
 

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "seams/port_settings.h"
+#include <memory>
+
 #include "control/open_port.h"
 #include "port/qt_serial_line.h"
+#include "seams/port_settings.h"
 #include "seams/serial_device.h"
-
-#include <memory>
 
 namespace quillon {
 
@@ -13,13 +13,13 @@ namespace quillon {
 // (or through the given device layer).
 class QtPortOpener : public PortOpener
 {
-  public:
+public:
     explicit QtPortOpener(PortSetupDialog& dialog);
     QtPortOpener(PortSetupDialog& dialog, SerialDeviceLayer& devices);
 
     [[nodiscard]] std::unique_ptr<SerialLine> OpenPort(PortSettings& settings) override;
 
-  private:
+private:
     PortSetupDialog& m_dialog;
     QtSerialDeviceLayer m_qtDevices;
     SerialDeviceLayer& m_devices;

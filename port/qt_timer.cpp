@@ -1,7 +1,8 @@
 #include "port/qt_timer.h"
 
-#include <QTimerEvent>
 #include <utility>
+
+#include <QTimerEvent>
 
 namespace quillon {
 

@@ -1,10 +1,11 @@
 #pragma once
 
-#include "seams/timer.h"
-
-#include <QObject>
 #include <functional>
 #include <map>
+
+#include <QObject>
+
+#include "seams/timer.h"
 
 class QTimerEvent;
 
@@ -14,7 +15,7 @@ namespace quillon {
 // returned, on the thread that owns this object (the UI thread).
 class QtTimer : public QObject, public Timer
 {
-  public:
+public:
     explicit QtTimer(std::function<void(unsigned)> onTick, QObject* parent = nullptr);
     ~QtTimer() override;
 
@@ -22,10 +23,10 @@ class QtTimer : public QObject, public Timer
     unsigned Start(unsigned id, unsigned periodMs) override;
     void Stop(unsigned timerId) override;
 
-  protected:
+protected:
     void timerEvent(QTimerEvent* event) override;
 
-  private:
+private:
     std::function<void(unsigned)> m_onTick;
     std::map<unsigned, int> m_qtTimers; // the caller's identifier -> Qt's timer identifier
 };

@@ -1,8 +1,8 @@
 #include "port/system_ports.h"
 
-#include "control/port_probe.h"
-
 #include <QSerialPortInfo>
+
+#include "control/port_probe.h"
 
 namespace quillon {
 

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "seams/serial_line.h"
-
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
+
+#include "seams/serial_line.h"
 
 namespace quillon {
 
@@ -50,7 +50,7 @@ struct LineState
 // on as the line the monitor reads. Destroying it closes the device.
 class SerialDevice : public SerialLine
 {
-  public:
+public:
     // Sizes the driver's input and output queues.
     [[nodiscard]] virtual bool SetQueueSizes(std::size_t input, std::size_t output) = 0;
     // The device's current line state.
@@ -63,7 +63,7 @@ class SerialDevice : public SerialLine
 // Opens devices by their bare names ("COM3", "ttyUSB0", "pts/3").
 class SerialDeviceLayer
 {
-  public:
+public:
     virtual ~SerialDeviceLayer() = default;
     // Opens the device for reading and writing, shared with nobody; nothing when it is absent
     // or another program holds it.

@@ -5,8 +5,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/setup.sh
 
-# Includes point down the layers; a file that reaches up fails the run before anything builds.
+# Includes point down the layers, and the sources are as clang-format makes them; either check
+# fails the run before anything builds.
 bash tools/check_layers.sh
+bash tools/check_format.sh
 
 jobs=$(nproc)
 status=0

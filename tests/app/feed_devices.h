@@ -1,19 +1,19 @@
 #pragma once
 
-#include "seams/serial_device.h"
-#include "support/fakes.h"
-
 #include <memory>
 #include <set>
 #include <string>
 #include <vector>
+
+#include "seams/serial_device.h"
+#include "support/fakes.h"
 
 namespace quillon::test {
 
 // Serial devices whose reads deliver what the test pushes into one shared feed.
 class FeedDeviceLayer : public SerialDeviceLayer
 {
-  public:
+public:
     std::set<std::string> present;
     std::shared_ptr<LineFeed> feed = std::make_shared<LineFeed>();
     std::vector<std::string> opened;
@@ -33,10 +33,10 @@ class FeedDeviceLayer : public SerialDeviceLayer
         return {present.begin(), present.end()};
     }
 
-  private:
+private:
     class Device : public SerialDevice
     {
-      public:
+    public:
         explicit Device(std::shared_ptr<LineFeed> feed) : m_line(std::move(feed)) {}
         std::size_t Read(std::span<std::uint8_t> buffer) override { return m_line.Read(buffer); }
         void ClearError() override { m_line.ClearError(); }
@@ -49,7 +49,7 @@ class FeedDeviceLayer : public SerialDeviceLayer
         }
         bool SetReadsReturnAtOnce() override { return true; }
 
-      private:
+    private:
         MemorySerialLine m_line;
         LineState m_state;
     };

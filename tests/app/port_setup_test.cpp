@@ -5,8 +5,8 @@
 #include <QComboBox>
 #include <QPushButton>
 
-#include "gui_test_support.h"
 #include "app/port_setup_dialog.h"
+#include "gui_test_support.h"
 
 namespace quillon {
 namespace {

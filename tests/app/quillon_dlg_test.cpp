@@ -20,8 +20,8 @@
 #include "app/dialog_units.h"
 #include "app/port_setup_dialog.h"
 #include "app/quillon_dlg.h"
-#include "capture/summary_line.h"
 #include "app/statistics_window.h"
+#include "capture/summary_line.h"
 #include "gui_test_support.h"
 #include "support/fakes.h"
 

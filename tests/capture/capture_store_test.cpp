@@ -1,9 +1,9 @@
+#include <gtest/gtest.h>
+
 #include "capture/capture_store.h"
 #include "capture/function_names.h"
 #include "capture/timestamp.h"
 #include "support/fakes.h"
-
-#include <gtest/gtest.h>
 
 namespace quillon {
 namespace {
@@ -33,7 +33,7 @@ TEST(Timestamp, LaysOutLocalTimeWithMillisecondsAndTwoBlanks)
 // A clock whose every reading is one millisecond later, crossing a second boundary.
 class TickingClock : public Clock
 {
-  public:
+public:
     int readings = 0;
     LocalTime Now() override
     {

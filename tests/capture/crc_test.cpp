@@ -1,7 +1,7 @@
+#include <gtest/gtest.h>
+
 #include "capture/cmodbus.h"
 #include "support/fakes.h"
-
-#include <gtest/gtest.h>
 
 namespace quillon {
 namespace {

@@ -1,11 +1,11 @@
-#include "control/memory_controls.h"
-#include "control/detail_view.h"
-#include "support/fakes.h"
-
 #include <gtest/gtest.h>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "control/detail_view.h"
+#include "control/memory_controls.h"
+#include "support/fakes.h"
 
 namespace quillon {
 namespace {

@@ -1,7 +1,7 @@
+#include <gtest/gtest.h>
+
 #include "control/filter.h"
 #include "support/capture_rig.h"
-
-#include <gtest/gtest.h>
 
 namespace quillon {
 namespace {

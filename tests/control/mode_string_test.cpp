@@ -1,6 +1,6 @@
-#include "control/mode_string.h"
-
 #include <gtest/gtest.h>
+
+#include "control/mode_string.h"
 
 namespace quillon::test {
 namespace {

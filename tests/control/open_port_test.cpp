@@ -1,8 +1,8 @@
+#include <gtest/gtest.h>
+
 #include "control/mode_string.h"
 #include "control/open_port.h"
 #include "support/scripted_devices.h"
-
-#include <gtest/gtest.h>
 
 namespace quillon::test {
 namespace {

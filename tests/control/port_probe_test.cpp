@@ -1,8 +1,8 @@
-#include "control/port_probe.h"
-#include "support/scripted_devices.h"
-
 #include <algorithm>
 #include <gtest/gtest.h>
+
+#include "control/port_probe.h"
+#include "support/scripted_devices.h"
 
 namespace quillon::test {
 namespace {

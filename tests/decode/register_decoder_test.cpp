@@ -1,11 +1,11 @@
-#include "decode/register_decoder.h"
-#include "support/fakes.h"
-
 #include <cstdint>
 #include <gtest/gtest.h>
 #include <set>
 #include <string>
 #include <vector>
+
+#include "decode/register_decoder.h"
+#include "support/fakes.h"
 
 namespace quillon {
 namespace {

@@ -1,13 +1,13 @@
-#include "decode/float_order.h"
-#include "decode/ieee754.h"
-#include "decode/value_text.h"
-#include "support/fakes.h"
-
 #include <cmath>
 #include <cstdint>
 #include <gtest/gtest.h>
 #include <string>
 #include <utility>
+
+#include "decode/float_order.h"
+#include "decode/ieee754.h"
+#include "decode/value_text.h"
+#include "support/fakes.h"
 
 namespace quillon {
 namespace {

@@ -13,8 +13,8 @@
 #include "capture/capture_store.h"
 #include "capture/function_names.h"
 #include "capture/line_tables.h"
-#include "seams/controls.h"
 #include "control/filter.h"
+#include "seams/controls.h"
 
 namespace quillon::fuzz {
 

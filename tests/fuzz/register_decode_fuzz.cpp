@@ -7,8 +7,8 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "control/memory_controls.h"
 #include "control/detail_view.h"
+#include "control/memory_controls.h"
 #include "decode/ieee754.h"
 #include "decode/value_text.h"
 #include "fuzz_support.h"

@@ -1,9 +1,10 @@
-#include "port/qt_timer.h"
-#include "qt_app.h"
-
-#include <QCoreApplication>
 #include <gtest/gtest.h>
 #include <vector>
+
+#include <QCoreApplication>
+
+#include "port/qt_timer.h"
+#include "qt_app.h"
 
 namespace quillon::test {
 namespace {
@@ -13,7 +14,7 @@ constexpr int kPasses = 20;
 
 class QtTimerTicks : public ::testing::Test
 {
-  protected:
+protected:
     void SetUp() override { EnsureCoreApplication(); }
     // Runs the event loop until `count` more ticks came, or a bounded number of passes.
     void RunUntil(std::size_t count)

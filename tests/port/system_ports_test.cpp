@@ -1,11 +1,11 @@
+#include <algorithm>
+#include <gtest/gtest.h>
+
 #include "control/mode_string.h"
 #include "port/qt_port_opener.h"
 #include "port/system_ports.h"
 #include "qt_app.h"
 #include "support/scripted_devices.h"
-
-#include <algorithm>
-#include <gtest/gtest.h>
 
 namespace quillon::test {
 namespace {

@@ -1,9 +1,5 @@
 #pragma once
 
-#include "control/frame_lister.h"
-#include "control/memory_controls.h"
-#include "support/fakes.h"
-
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -11,6 +7,10 @@
 #include <string>
 #include <unistd.h>
 #include <vector>
+
+#include "control/frame_lister.h"
+#include "control/memory_controls.h"
+#include "support/fakes.h"
 
 namespace quillon::test {
 
@@ -66,7 +66,7 @@ struct CaptureRig
 // A folder of its own under the system's temporary folder, removed at the end of the test.
 class TempDir
 {
-  public:
+public:
     TempDir()
     {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
@@ -96,7 +96,7 @@ class TempDir
         return File(name);
     }
 
-  private:
+private:
     std::filesystem::path m_path;
 };
 

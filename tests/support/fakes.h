@@ -12,9 +12,9 @@
 
 #include "control/scripted_prompts.h"
 #include "seams/clock.h"
-#include "seams/serial_line.h"
 #include "seams/port_settings.h"
 #include "seams/prompts.h"
+#include "seams/serial_line.h"
 #include "seams/settings_store.h"
 #include "seams/timer.h"
 

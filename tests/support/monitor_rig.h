@@ -94,5 +94,4 @@ struct MonitorRig
     }
 };
 
-
 } // namespace quillon::test

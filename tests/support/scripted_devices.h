@@ -1,9 +1,5 @@
 #pragma once
 
-#include "control/open_port.h"
-#include "control/port_probe.h"
-#include "seams/serial_device.h"
-
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -14,6 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "control/open_port.h"
+#include "control/port_probe.h"
+#include "seams/serial_device.h"
+
 namespace quillon::test {
 
 // Devices as a test scripts them: which names open, which configuration step fails, and a
@@ -21,7 +21,7 @@ namespace quillon::test {
 // "write-state", "timeouts", "close COM3").
 class ScriptedDeviceLayer : public SerialDeviceLayer
 {
-  public:
+public:
     enum class FailAt
     {
         Nothing,
@@ -45,10 +45,10 @@ class ScriptedDeviceLayer : public SerialDeviceLayer
         return std::make_unique<Device>(*this, name);
     }
 
-  private:
+private:
     class Device : public SerialDevice
     {
-      public:
+    public:
         Device(ScriptedDeviceLayer& layer, std::string name)
             : m_layer(layer), m_name(std::move(name))
         {
@@ -84,7 +84,7 @@ class ScriptedDeviceLayer : public SerialDeviceLayer
             return m_layer.failAt != FailAt::Timeouts;
         }
 
-      private:
+    private:
         ScriptedDeviceLayer& m_layer;
         std::string m_name;
     };
@@ -94,7 +94,7 @@ class ScriptedDeviceLayer : public SerialDeviceLayer
 // loaded into the combos, the user's actions change the selections, and OK saves them back.
 class ScriptedPortSetup : public PortSetupDialog
 {
-  public:
+public:
     std::vector<std::string> presentPorts;
     bool pressOk = true;
     std::function<void(PortSetupChoices&)> user; // what the user changes before closing

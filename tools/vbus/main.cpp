@@ -1,6 +1,3 @@
-#include "bus_options.h"
-#include "virtual_bus.h"
-
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -10,6 +7,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
+
+#include "bus_options.h"
+#include "virtual_bus.h"
 
 namespace {
 

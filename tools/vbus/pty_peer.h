@@ -13,7 +13,7 @@ namespace quillon::vbus {
 // that the device name stays valid while programs open and close the other side.
 class PtyPeer
 {
-  public:
+public:
     // Bytes the line holds for a peer whose program does not read them; beyond this a real
     // receiver would overrun, and so the surplus is dropped.
     static constexpr std::size_t kBacklogLimit = 64 * 1024;
@@ -60,7 +60,7 @@ class PtyPeer
     // Writes as much of the backlog as the terminal takes. False when the other side is gone.
     [[nodiscard]] bool Flush();
 
-  private:
+private:
     PtyPeer(int fd, std::string deviceName) : m_fd(fd), m_deviceName(std::move(deviceName)) {}
     void FlushOtherSideInput() const;
 

@@ -16,14 +16,14 @@ using Nanos = std::int64_t;
 // is kept as an exact fraction so that long runs keep the exact rate.
 class LinePacer
 {
-  public:
+public:
     LinePacer(std::uint32_t baud, int bitsPerCharacter);
 
     // Returns when a character handed to the line at `now` has fully left it.
     [[nodiscard]] Nanos Send(Nanos now);
     [[nodiscard]] Nanos FreeAt() const { return m_freeAt; }
 
-  private:
+private:
     std::int64_t m_baud;
     std::int64_t m_wholeNs;
     std::int64_t m_remainder;
@@ -45,7 +45,7 @@ struct LineByte
 // writing faster than the line carries is held back, as a UART's transmit buffer would be.
 class SharedLine
 {
-  public:
+public:
     static constexpr std::size_t kCapacity = 1024;
 
     explicit SharedLine(std::optional<LinePacer> pacer) : m_pacer(pacer) {}
@@ -62,7 +62,7 @@ class SharedLine
     // Removes and returns the oldest byte if it has arrived by `now`.
     [[nodiscard]] std::optional<LineByte> TakeDue(Nanos now);
 
-  private:
+private:
     std::optional<LinePacer> m_pacer;
     std::deque<LineByte> m_queue;
 };

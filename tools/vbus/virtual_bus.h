@@ -1,9 +1,5 @@
 #pragma once
 
-#include "bus_options.h"
-#include "pty_peer.h"
-#include "shared_line.h"
-
 #include <csignal>
 #include <cstddef>
 #include <cstdint>
@@ -11,6 +7,10 @@
 #include <poll.h>
 #include <string>
 #include <vector>
+
+#include "bus_options.h"
+#include "pty_peer.h"
+#include "shared_line.h"
 
 namespace quillon::vbus {
 
@@ -25,7 +25,7 @@ struct PeerStats
 // one thread; Step() waits for the next thing to do and does it.
 class VirtualBus
 {
-  public:
+public:
     // How often closed peers are looked at: a closed master reports a hang-up all the time,
     // so it cannot sit in the wait set without turning the wait into a busy loop.
     static constexpr Nanos kRecheckInterval = 10'000'000;
@@ -57,7 +57,7 @@ class VirtualBus
 
     [[nodiscard]] static Nanos Now();
 
-  private:
+private:
     // Reads what a peer's program wrote onto the line, as far as the line has room.
     // False when the other side has hung up.
     bool Drain(std::size_t peer, Nanos now);

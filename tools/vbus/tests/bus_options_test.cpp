@@ -1,9 +1,9 @@
-#include "bus_options.h"
-
 #include <gtest/gtest.h>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "bus_options.h"
 
 namespace quillon::vbus {
 namespace {

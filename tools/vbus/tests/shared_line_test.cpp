@@ -1,7 +1,7 @@
-#include "shared_line.h"
-
 #include <gtest/gtest.h>
 #include <vector>
+
+#include "shared_line.h"
 
 namespace quillon::vbus {
 namespace {

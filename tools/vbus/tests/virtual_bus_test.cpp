@@ -1,5 +1,3 @@
-#include "virtual_bus.h"
-
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -7,6 +5,8 @@
 #include <unistd.h>
 #include <utility>
 #include <vector>
+
+#include "virtual_bus.h"
 
 namespace quillon::vbus {
 namespace {
@@ -18,7 +18,7 @@ constexpr int kMaxSteps = 50;
 // A program on the far side of a peer: holds the device open, writes and reads it.
 class Program
 {
-  public:
+public:
     explicit Program(const std::string& device)
         : m_fd(open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK))
     {
@@ -55,13 +55,13 @@ class Program
         return got;
     }
 
-  private:
+private:
     int m_fd = -1;
 };
 
 class VirtualBusTest : public ::testing::Test
 {
-  protected:
+protected:
     void SetUp() override
     {
         BusOptions options;
