@@ -1,6 +1,7 @@
 #include "capture/summary_line.h"
 
 #include <array>
+#include <charconv>
 
 #include "capture/function_names.h"
 
@@ -24,14 +25,10 @@ void AppendHexUpper(std::string& text, unsigned value)
 
 void AppendDecimal(std::string& text, unsigned value)
 {
-    std::array<char, 12> digits{};
-    std::size_t n = 0;
-    do {
-        digits[n++] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value != 0 && n < digits.size());
-    while (n > 0)
-        text.push_back(digits[--n]);
+    // Every line of a capture appends several numbers: one append of the whole number.
+    std::array<char, 12> digits;
+    const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), value).ptr;
+    text.append(digits.data(), end);
 }
 
 void BuildSummaryLine(const FrameInfo& frame, std::string_view timestamp, std::string& line)

@@ -81,8 +81,9 @@ std::size_t FrameLister::AnalyseRecord(std::span<const std::uint8_t> bytes)
 {
     if (bytes.empty() || bytes.size() > kAssemblyRoom)
         return 0;
-    Cmodbus modbus;
-    AnalysePackets packets;
+    // A load makes one call per record: the working buffer is the lister's own, not made anew.
+    Cmodbus& modbus = m_recordBuffer;
+    AnalysePackets& packets = m_recordPackets;
     // Every record ends where the file's line ends: the model may take that as a quiet line.
     constexpr bool kIdle = true;
     // Make room first: cut the front frame (or, undecided, everything in front) until the
@@ -102,8 +103,8 @@ std::size_t FrameLister::AnalyseRecord(std::span<const std::uint8_t> bytes)
 
 void FrameLister::CutLoadRemainder()
 {
-    Cmodbus modbus;
-    AnalysePackets packets;
+    Cmodbus& modbus = m_recordBuffer;
+    AnalysePackets& packets = m_recordPackets;
     if (!m_model->UsesIdle()) {
         if (m_data.assembly.Count() > 0)
             ListFrontFrame(WhenUndecided::AlwaysWhole, Routing::Load, true, modbus, packets);

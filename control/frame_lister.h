@@ -105,6 +105,9 @@ private:
     FrameModelKind m_modelKind = FrameModelKind::Device;
     std::unique_ptr<FrameModel> m_model;
     LocalEpoch m_epoch;
+    // The working buffer and analysis record of loaded records.
+    Cmodbus m_recordBuffer;
+    AnalysePackets m_recordPackets;
     // Working texts, kept so that their room is reused from frame to frame.
     std::string m_line;
     std::string m_comboText;
