@@ -198,17 +198,14 @@ strip_timestamps() { sed 's/^[^(]*  (/(/'; }
 
 # An X server of the test's own on a free display; sets DISPLAY.
 start_display() {
-    local n
-    for n in $(seq 90 150); do
-        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break
-    done
-    track "$work/xvfb.out" "$work/xvfb.err" Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp
-    export DISPLAY=":$n"
-    wait_until 10 xdotool getmouselocation > /dev/null 2>&1 || fail "Xvfb did not start on :$n"
+    # The server takes the first free display itself and tells its number, so two scripts that
+    # start at once never share one.
+    track "$work/xvfb.out" "$work/xvfb.err" Xvfb -displayfd 1 -screen 0 1280x1024x24 -nolisten tcp
+    wait_until 10 grep -q '^[0-9]' "$work/xvfb.out" || fail "Xvfb did not start"
+    export DISPLAY=":$(head -n 1 "$work/xvfb.out")"
+    wait_until 10 xdotool getmouselocation > /dev/null 2>&1 || fail "Xvfb did not start on $DISPLAY"
 }
 
-# The window with its own settings folder, home and working folder ($work/window), the
-# monitor's port preselected as peer $1 of the line: start_window PEER BAUD PARITY.
 # The demo session of the window tests: a display, a 3-peer line at 38400 8N1, the pymodbus slave
 # answering units 1 and 2 on peer 1, and the window set up for peer 2.
 start_window_session() {
@@ -218,6 +215,8 @@ start_window_session() {
     start_window 2 38400 N
 }
 
+# The window with its own settings folder, home and working folder ($work/window), the
+# monitor's port preselected as peer $1 of the line: start_window PEER BAUD PARITY.
 start_window() {
     local port=${devices[$1]#/dev/}
     [ ${#port} -le 9 ] || fail "the line's device name $port does not fit a port setting"
