@@ -34,7 +34,7 @@ Monitor::Monitor(MonitorDependencies deps, MonitorOptions options)
       m_run(deps.timer, deps.controls.go, deps.controls.pause, deps.controls.stop),
       m_backup(options.backup), m_modelKind(options.frames),
       m_files(deps.prompts, deps.controls.fileName), m_detail(*this, deps.controls),
-      m_stopWhenPortLost(options.stopWhenPortLost)
+      m_stopWhenPortLost(options.stopWhenPortLost), m_countStatistics(options.countStatistics)
 {
 }
 
@@ -79,7 +79,8 @@ void Monitor::LineAdded()
 {
     const int index = LineCount() - 1;
     m_backup.LineAdded(m_data.store, LineCount());
-    m_statistics.Add(m_data.store.Info(index));
+    if (m_countStatistics)
+        m_statistics.Add(m_data.store.Info(index));
     if (m_lineObserver)
         m_lineObserver(index, m_data.store.Info(index));
 }
@@ -178,7 +179,7 @@ LoadOutcome Monitor::LoadFile(const std::string& path)
     // Every loaded byte is listed: what the last records left undecided is one last frame.
     if (!m_data.store.Full())
         m_lister.CutLoadRemainder();
-    for (int i = 0; i < m_data.store.Count(); ++i)
+    for (int i = 0; m_countStatistics && i < m_data.store.Count(); ++i)
         m_statistics.Add(m_data.store.Info(i));
     return {true, static_cast<int>(read.damagedLines)};
 }

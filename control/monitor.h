@@ -47,6 +47,9 @@ struct MonitorOptions
     // A line whose device went away stops the capture with a message; a headless run may
     // watch the line itself and end in its own words.
     bool stopWhenPortLost = true;
+    // The capture's line statistics are counted; a headless run that keeps statistics of its
+    // own across capture restarts need not have every frame counted twice.
+    bool countStatistics = true;
 };
 
 // What a load from a path did.
@@ -195,6 +198,7 @@ private:
     PortSettings m_settings;
     LineObserver m_lineObserver;
     bool m_stopWhenPortLost;
+    bool m_countStatistics;
 };
 
 } // namespace quillon

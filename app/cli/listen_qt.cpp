@@ -110,8 +110,10 @@ ListenSession::ListenSession(const ListenOptions& options)
     : m_options(options), m_opener(options.settings),
       m_monitor(
           MonitorDependencies{m_controls.View(), m_prompts, m_opener, m_timer, m_clock, m_settings},
-          MonitorOptions{
-              .backup = BackupMode::None, .frames = options.frames, .stopWhenPortLost = false})
+          MonitorOptions{.backup = BackupMode::None,
+                         .frames = options.frames,
+                         .stopWhenPortLost = false,
+                         .countStatistics = false})
 {
     m_monitor.SetLineObserver([this](int index, const FrameInfo& info) { OnLine(index, info); });
     m_statistics.SetLineFormat(LineFormatOf(options.settings));
