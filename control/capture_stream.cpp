@@ -78,7 +78,7 @@ public:
     [[nodiscard]] bool
     LogRecord(std::span<const std::uint8_t> bytes, std::string_view timestamp, bool& untimed)
     {
-        PlaceLogTimestamp(timestamp);
+        m_lister.SetRecordTimestamp(timestamp);
         untimed = m_data.timeSource == TimeSource::None;
         if (untimed) {
             m_data.timeUs = m_lastTimeUs;
@@ -107,40 +107,6 @@ public:
     [[nodiscard]] std::uint64_t Frames() const { return m_frames; }
 
 private:
-    // The lister's reading of a timestamp text, with the time of its second kept: the lines of
-    // one second differ only in their milliseconds, and a long capture has many per second.
-    void PlaceLogTimestamp(std::string_view text)
-    {
-        constexpr std::size_t kSecondText = 20; // "Feb 16 2012 13:30:42"
-        const int millisecond = text.size() > kSecondText + 3 && text[kSecondText] == '.'
-                                    ? Milliseconds(text.substr(kSecondText + 1, 3))
-                                    : -1;
-        if (millisecond >= 0 && m_secondKnown && text.substr(0, kSecondText) == m_secondText) {
-            m_data.timestamp.assign(text);
-            m_data.timeUs = m_secondTimeUs + millisecond * 1000;
-            m_data.timeSource = TimeSource::File;
-            return;
-        }
-        m_lister.SetRecordTimestamp(text);
-        m_secondKnown = millisecond >= 0 && m_data.timeSource == TimeSource::File;
-        if (m_secondKnown) {
-            m_secondText.assign(text.substr(0, kSecondText));
-            m_secondTimeUs = m_data.timeUs - millisecond * 1000;
-        }
-    }
-
-    // Three decimal digits; -1 when one is not a digit.
-    static int Milliseconds(std::string_view digits)
-    {
-        int value = 0;
-        for (const char c : digits) {
-            if (c < '0' || c > '9')
-                return -1;
-            value = value * 10 + (c - '0');
-        }
-        return value;
-    }
-
     [[nodiscard]] bool Analyse(std::span<const std::uint8_t> bytes)
     {
         m_lastTimeUs = m_data.timeUs;
@@ -175,9 +141,6 @@ private:
     const ListedFrameSink& m_sink;
     std::int64_t m_lastTimeUs = 0;
     TimeSource m_lastTimeSource = TimeSource::None;
-    bool m_secondKnown = false;
-    std::string m_secondText;
-    std::int64_t m_secondTimeUs = 0;
     std::uint64_t m_frames = 0;
 };
 

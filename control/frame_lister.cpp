@@ -6,6 +6,22 @@
 
 namespace quillon {
 
+namespace {
+
+// Three decimal digits as a number; -1 when one is not a digit.
+int ThreeDigits(std::string_view digits)
+{
+    int value = 0;
+    for (const char c : digits) {
+        if (c < '0' || c > '9')
+            return -1;
+        value = value * 10 + (c - '0');
+    }
+    return value;
+}
+
+} // namespace
+
 FrameLister::FrameLister(CaptureData& data, MonitorControls controls, const Filter& filter)
     : m_data(data), m_controls(controls), m_filter(filter), m_model(MakeFrameModel(m_modelKind))
 {
@@ -20,10 +36,26 @@ void FrameLister::UseModel(FrameModelKind kind)
 void FrameLister::SetRecordTimestamp(std::string_view text)
 {
     m_data.timestamp.assign(text);
+    // The lines of one second differ only in their milliseconds, and a long capture has many per
+    // second: those take the time of the second already read.
+    constexpr std::size_t kSecondText = 20; // "Feb 16 2012 13:30:42"
+    const int millisecond = text.size() >= kSecondText + 4 && text[kSecondText] == '.'
+                                ? ThreeDigits(text.substr(kSecondText + 1, 3))
+                                : -1;
+    if (millisecond >= 0 && m_secondKnown && text.substr(0, kSecondText) == m_secondText) {
+        m_data.timeUs = m_secondTimeUs + millisecond * 1000;
+        m_data.timeSource = TimeSource::File;
+        return;
+    }
     const auto time = ParseTimestamp(text);
     const auto us = time ? m_epoch.Microseconds(*time) : std::nullopt;
     m_data.timeUs = us.value_or(0);
     m_data.timeSource = us ? TimeSource::File : TimeSource::None;
+    m_secondKnown = us.has_value();
+    if (m_secondKnown) {
+        m_secondText.assign(text.substr(0, kSecondText));
+        m_secondTimeUs = *us - time->millisecond * 1000;
+    }
 }
 
 void FrameLister::AnalyseTick(SerialLine& line, Clock& clock, PassListener& listener)

@@ -105,6 +105,10 @@ private:
     FrameModelKind m_modelKind = FrameModelKind::Device;
     std::unique_ptr<FrameModel> m_model;
     LocalEpoch m_epoch;
+    // The second of the last loaded timestamp text that held a time, and that time.
+    bool m_secondKnown = false;
+    std::string m_secondText;
+    std::int64_t m_secondTimeUs = 0;
     // The working buffer and analysis record of loaded records.
     Cmodbus m_recordBuffer;
     AnalysePackets m_recordPackets;
