@@ -6,9 +6,9 @@
 
 #include <QDialog>
 
-#include "control/open_port.h"
-#include "control/port_probe.h"
 #include "port/qt_serial_line.h"
+#include "portsetup/open_port.h"
+#include "portsetup/port_probe.h"
 
 class QComboBox;
 class QPushButton;

@@ -7,7 +7,7 @@
 
 #include "app/port_setup_dialog.h"
 #include "app/qt_controls.h"
-#include "control/monitor.h"
+#include "monitor/monitor.h"
 
 class QAction;
 class QLabel;

@@ -12,7 +12,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
-#include "control/statistics_text.h"
+#include "analysis/statistics_text.h"
 
 namespace quillon {
 

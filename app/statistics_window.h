@@ -6,7 +6,7 @@
 #include <QSortFilterProxyModel>
 #include <QWidget>
 
-#include "control/line_statistics.h"
+#include "analysis/line_statistics.h"
 
 class QLabel;
 class QTableView;

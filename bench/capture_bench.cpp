@@ -5,10 +5,10 @@
 #include <vector>
 
 #include "capture/cmodbus.h"
-#include "control/frame_lister.h"
-#include "control/log_file.h"
-#include "control/memory_controls.h"
-#include "control/monitor.h"
+#include "formats/log_file.h"
+#include "headless/memory_controls.h"
+#include "monitor/frame_lister.h"
+#include "monitor/monitor.h"
 #include "support/fakes.h"
 
 namespace {

@@ -2,8 +2,8 @@
 
 #include <memory>
 
-#include "control/open_port.h"
 #include "port/qt_serial_line.h"
+#include "portsetup/open_port.h"
 #include "seams/port_settings.h"
 #include "seams/serial_device.h"
 

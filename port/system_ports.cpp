@@ -2,7 +2,7 @@
 
 #include <QSerialPortInfo>
 
-#include "control/port_probe.h"
+#include "portsetup/port_probe.h"
 
 namespace quillon {
 

@@ -6,8 +6,8 @@
 #include <string_view>
 
 #include "capture/capture_store.h"
-#include "control/file_output.h"
-#include "control/log_file.h"
+#include "formats/log_file.h"
+#include "io/file_output.h"
 
 namespace quillon::cli {
 

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "capture/frame_info.h"
-#include "control/capture_export.h"
-#include "control/log_file.h"
+#include "formats/log_file.h"
+#include "monitor/capture_export.h"
 
 namespace quillon::cli {
 

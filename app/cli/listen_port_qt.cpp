@@ -2,8 +2,8 @@
 
 #include <utility>
 
-#include "control/open_port.h"
 #include "port/qt_serial_line.h"
+#include "portsetup/open_port.h"
 
 namespace quillon::cli {
 

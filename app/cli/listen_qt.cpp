@@ -11,20 +11,20 @@
 #include <QCoreApplication>
 #include <QTimer>
 
+#include "analysis/line_statistics.h"
+#include "analysis/statistics_text.h"
 #include "app/cli/headless.h"
 #include "app/cli/listen_output.h"
 #include "app/cli/listen_pcap.h"
 #include "app/cli/listen_port_qt.h"
 #include "app/cli/signal_stop_qt.h"
 #include "capture/system_clock.h"
-#include "control/line_statistics.h"
-#include "control/memory_controls.h"
-#include "control/mode_string.h"
-#include "control/monitor.h"
-#include "control/scripted_prompts.h"
-#include "control/statistics_text.h"
+#include "headless/memory_controls.h"
+#include "headless/scripted_prompts.h"
+#include "monitor/monitor.h"
 #include "port/qt_serial_line.h"
 #include "port/qt_timer.h"
+#include "portsetup/mode_string.h"
 
 namespace quillon::cli {
 

@@ -2,10 +2,10 @@
 
 #include <cstdio>
 
-#include "control/file_statistics.h"
-#include "control/line_statistics.h"
-#include "control/messages.h"
-#include "control/statistics_text.h"
+#include "analysis/line_statistics.h"
+#include "analysis/statistics_text.h"
+#include "monitor/file_statistics.h"
+#include "monitor/messages.h"
 
 namespace quillon::cli {
 

@@ -16,10 +16,10 @@
 #include <memory>
 #include <optional>
 
-#include "control/memory_controls.h"
-#include "control/monitor.h"
 #include "decode/register_decoder.h"
 #include "fuzz_support.h"
+#include "headless/memory_controls.h"
+#include "monitor/monitor.h"
 #include "support/fakes.h"
 
 namespace quillon::fuzz {

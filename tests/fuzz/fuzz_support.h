@@ -13,7 +13,7 @@
 #include "capture/capture_store.h"
 #include "capture/function_names.h"
 #include "capture/line_tables.h"
-#include "control/filter.h"
+#include "monitor/filter.h"
 #include "seams/controls.h"
 
 namespace quillon::fuzz {

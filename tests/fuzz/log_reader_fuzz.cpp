@@ -5,10 +5,10 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include "control/log_file.h"
-#include "control/memory_controls.h"
-#include "control/monitor.h"
+#include "formats/log_file.h"
 #include "fuzz_support.h"
+#include "headless/memory_controls.h"
+#include "monitor/monitor.h"
 #include "support/fakes.h"
 
 namespace quillon::fuzz {

@@ -2,8 +2,8 @@
 // plain reading of the file format, every frame must fit a record, and what was read must come
 // back unchanged through the writer and the reader again.
 
-#include "control/pcap_reader.h"
-#include "control/pcap_writer.h"
+#include "formats/pcap_reader.h"
+#include "formats/pcap_writer.h"
 #include "fuzz_support.h"
 
 namespace quillon::fuzz {

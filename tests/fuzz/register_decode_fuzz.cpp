@@ -7,11 +7,11 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "control/detail_view.h"
-#include "control/memory_controls.h"
 #include "decode/ieee754.h"
 #include "decode/value_text.h"
 #include "fuzz_support.h"
+#include "headless/memory_controls.h"
+#include "monitor/detail_view.h"
 
 namespace quillon::fuzz {
 namespace {

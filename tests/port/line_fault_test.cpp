@@ -6,9 +6,9 @@
 
 #include <QCoreApplication>
 
-#include "control/log_file.h"
-#include "control/open_port.h"
+#include "formats/log_file.h"
 #include "port/qt_serial_line.h"
+#include "portsetup/open_port.h"
 #include "qt_app.h"
 #include "support/monitor_rig.h"
 

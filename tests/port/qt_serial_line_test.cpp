@@ -11,8 +11,8 @@
 
 #include <QCoreApplication>
 
-#include "control/open_port.h"
 #include "port/qt_serial_line.h"
+#include "portsetup/open_port.h"
 #include "qt_app.h"
 #include "support/fakes.h"
 

@@ -7,8 +7,8 @@
 #include <QTemporaryDir>
 #include <QVariant>
 
-#include "control/port_settings_persistence.h"
 #include "port/reg_funcs.h"
+#include "portsetup/port_settings_persistence.h"
 #include "qt_app.h"
 
 namespace quillon::test {

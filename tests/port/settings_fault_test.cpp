@@ -6,8 +6,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "control/port_settings_persistence.h"
 #include "port/reg_funcs.h"
+#include "portsetup/port_settings_persistence.h"
 #include "qt_app.h"
 #include "support/monitor_rig.h"
 

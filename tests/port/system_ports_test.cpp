@@ -1,9 +1,9 @@
 #include <algorithm>
 #include <gtest/gtest.h>
 
-#include "control/mode_string.h"
 #include "port/qt_port_opener.h"
 #include "port/system_ports.h"
+#include "portsetup/mode_string.h"
 #include "qt_app.h"
 #include "support/scripted_devices.h"
 

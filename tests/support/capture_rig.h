@@ -8,8 +8,8 @@
 #include <unistd.h>
 #include <vector>
 
-#include "control/frame_lister.h"
-#include "control/memory_controls.h"
+#include "headless/memory_controls.h"
+#include "monitor/frame_lister.h"
 #include "support/fakes.h"
 
 namespace quillon::test {

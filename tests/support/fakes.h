@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "control/scripted_prompts.h"
+#include "headless/scripted_prompts.h"
 #include "seams/clock.h"
 #include "seams/port_settings.h"
 #include "seams/prompts.h"

@@ -6,7 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "control/monitor.h"
+#include "monitor/monitor.h"
 #include "support/capture_rig.h"
 #include "support/child_process.h"
 

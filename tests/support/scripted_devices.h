@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "control/open_port.h"
-#include "control/port_probe.h"
+#include "portsetup/open_port.h"
+#include "portsetup/port_probe.h"
 #include "seams/serial_device.h"
 
 namespace quillon::test {

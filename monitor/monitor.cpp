@@ -1,0 +1,227 @@
+#include "monitor/monitor.h"
+
+#include <string_view>
+
+#include "capture/timestamp.h"
+#include "formats/log_file.h"
+#include "formats/pcap_reader.h"
+#include "monitor/file_paths.h"
+#include "portsetup/port_settings_persistence.h"
+
+namespace quillon {
+
+namespace {
+
+void ResetCombo(ComboBox& combo, std::string_view firstEntry)
+{
+    combo.Clear();
+    combo.Add(std::string(firstEntry));
+    combo.SetSelection(0);
+}
+
+std::string SelectedText(const ComboBox& combo)
+{
+    const int selected = combo.Selection();
+    return selected < 0 ? std::string() : combo.Text(selected);
+}
+
+} // namespace
+
+Monitor::Monitor(MonitorDependencies deps, MonitorOptions options)
+    : m_controls(deps.controls), m_prompts(deps.prompts), m_portOpener(deps.portOpener),
+      m_clock(deps.clock), m_settingsStore(deps.settings),
+      m_lister(m_data, deps.controls, m_filter),
+      m_run(deps.timer, deps.controls.go, deps.controls.pause, deps.controls.stop),
+      m_backup(options.backup), m_modelKind(options.frames),
+      m_files(deps.prompts, deps.controls.fileName), m_detail(*this, deps.controls),
+      m_stopWhenPortLost(options.stopWhenPortLost), m_countStatistics(options.countStatistics)
+{
+}
+
+Monitor::~Monitor() = default;
+
+void Monitor::Initialise()
+{
+    EnterInitialState();
+    LoadSettings();
+}
+
+void Monitor::EnterInitialState()
+{
+    m_settings = PortSettings{};
+    m_run.EnterInitialState();
+    EmptyCapture();
+    m_data.assembly.Clear();
+
+    // The working directory is read once: the backup stays where the monitor started.
+    m_files.EnterInitialState(ReadWorkingDirectory().value_or(std::string()));
+    CreateBackup();
+
+    m_controls.saveFile.Enable(false);
+    FillFloatOrderBox(m_controls.floatOrder);
+}
+
+void Monitor::OnTimer(unsigned timerId)
+{
+    if (!m_run.BeginPass(timerId))
+        return;
+    AnalyseTick();
+    m_run.EndPass();
+    StopIfPortLost();
+}
+
+void Monitor::AnalyseTick()
+{
+    m_lister.AnalyseTick(m_run.Line(), m_clock, *this);
+}
+
+void Monitor::LineAdded()
+{
+    const int index = LineCount() - 1;
+    m_backup.LineAdded(m_data.store, LineCount());
+    if (m_countStatistics)
+        m_statistics.Add(m_data.store.Info(index));
+    if (m_lineObserver)
+        m_lineObserver(index, m_data.store.Info(index));
+}
+
+void Monitor::StartCapture()
+{
+    m_run.Start();
+    EmptyCapture();
+    m_data.assembly.Clear();
+    m_lister.UseModel(m_modelKind);
+    // Bytes of a chunk are dated back a character time each from the chunk's arrival.
+    const LineFormat format = LineFormatOf(m_settings);
+    m_statistics.SetLineFormat(format);
+    m_data.assembly.SetCharacterUs(format.baud > 0 ? format.BitsPerCharacter() * 1e6 / format.baud
+                                                   : 0);
+}
+
+void Monitor::RestartAfterLimit()
+{
+    // Bytes already received and not yet cut stay: the next pass analyses them.
+    EmptyCapture();
+    m_run.ShowRunningButtons();
+}
+
+void Monitor::ResetForLoad()
+{
+    // A load ends a live run: its newest lines go to the backup before the lists are emptied.
+    if (m_run.State() != RunState::Stopped)
+        m_backup.CatchUp(m_data.store, LineCount());
+    m_run.Stop();
+    EmptyCapture();
+    m_data.assembly.Clear();
+    m_lister.UseModel(m_modelKind);
+}
+
+void Monitor::EmptyCapture()
+{
+    m_controls.frameList.Clear();
+    m_controls.detailList.Clear();
+    m_controls.filteredList.Clear();
+    ResetCombo(m_controls.functionFilter, kNoFunctionFilterEntry);
+    ResetCombo(m_controls.nodeFilter, kNoNodeFilterEntry);
+    // The reset combos show no filter, so the filter values follow them.
+    m_filter.Set(0, 0);
+    m_data.store.Reset();
+    m_data.lines.Reset();
+    m_backup.Rewind();
+    m_statistics.Clear();
+}
+
+void Monitor::RebuildFiltered()
+{
+    ApplyFilter(FunctionFilterFromEntry(SelectedText(m_controls.functionFilter)),
+                NodeFilterFromEntry(SelectedText(m_controls.nodeFilter)));
+}
+
+void Monitor::ApplyFilter(std::uint8_t function, std::uint8_t node)
+{
+    m_filter.Set(function, node);
+    m_controls.detailList.Clear();
+    m_controls.filteredList.Clear();
+    if (function == 0 && node == 0)
+        return;
+    for (int i = 0; i < m_data.lines.Count(); ++i) {
+        if (PassesFilter(i))
+            m_controls.filteredList.Add(m_controls.frameList.Text(i));
+    }
+}
+
+std::span<const std::uint8_t> Monitor::RecordFrame(int index) const
+{
+    if (index < 0 || index >= m_data.store.Count())
+        return {};
+    return m_data.store.Record(index).Frame();
+}
+
+bool Monitor::PassesFilter(int index) const
+{
+    if (index < 0 || index >= m_data.lines.Count())
+        return false;
+    return m_filter.Passes(m_data.lines.Code(index), m_data.lines.Node(index));
+}
+
+LoadOutcome Monitor::LoadFile(const std::string& path)
+{
+    const LogFile file = OpenLogFileForReading(path);
+    if (!file)
+        return {};
+    ResetForLoad();
+    const ReadLogResult read = ReadLogFile(file.get(), [this](const ParsedLogLine& line) {
+        // The record keeps the time written in the file, not the time of loading.
+        m_lister.SetRecordTimestamp(line.timestamp);
+        m_lister.AnalyseRecord(line.Frame());
+        return !m_data.store.Full();
+    });
+    // Every loaded byte is listed: what the last records left undecided is one last frame.
+    if (!m_data.store.Full())
+        m_lister.CutLoadRemainder();
+    for (int i = 0; m_countStatistics && i < m_data.store.Count(); ++i)
+        m_statistics.Add(m_data.store.Info(i));
+    return {true, static_cast<int>(read.damagedLines)};
+}
+
+LoadOutcome Monitor::LoadPcapFile(const std::string& path, std::string& refusal)
+{
+    refusal.clear();
+    const LogFile file = OpenLogFileForReading(path);
+    if (!file)
+        return {};
+    ResetForLoad();
+    PcapReader reader(file.get());
+    PcapPacket packet;
+    while (!m_data.store.Full() && reader.Next(packet)) {
+        // The text a pass would have written at the packet's time; the frames keep the
+        // packet's own time, to the microsecond.
+        m_lister.SetRecordTimestamp(MakeTimestamp(LocalTimeAt(packet.timeUs)));
+        m_data.timeUs = packet.timeUs;
+        m_data.timeSource = TimeSource::Packet;
+        m_lister.AnalyseRecord(packet.Frame());
+    }
+    refusal = reader.Describe();
+    if (!m_data.store.Full())
+        m_lister.CutLoadRemainder();
+    return {true, 0};
+}
+
+void Monitor::LoadSettings()
+{
+    quillon::LoadSettings(m_settingsStore, m_settings);
+    LoadFrameModelKind(m_settingsStore, m_modelKind);
+}
+
+void Monitor::ChooseFrameModel(FrameModelKind kind)
+{
+    m_modelKind = kind;
+    SaveFrameModelKind(m_settingsStore, kind);
+}
+
+void Monitor::SaveSettings()
+{
+    quillon::SaveSettings(m_settingsStore, m_settings);
+}
+
+} // namespace quillon

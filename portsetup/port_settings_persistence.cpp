@@ -1,0 +1,98 @@
+#include "portsetup/port_settings_persistence.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace quillon {
+
+namespace {
+
+using Field = std::array<std::uint8_t, kSettingFieldSize>;
+
+struct NamedField
+{
+    const char* name;
+    std::string PortSettings::*text;
+};
+
+// Read and written in this order.
+constexpr std::array<NamedField, 5> kFields{{{"Port", &PortSettings::port},
+                                             {"Baud", &PortSettings::baud},
+                                             {"Parity", &PortSettings::parity},
+                                             {"DataLength", &PortSettings::dataLength},
+                                             {"StopBits", &PortSettings::stopBits}}};
+
+// The value "Frames" and the texts that name the models in it.
+constexpr const char* kFramesName = "Frames";
+constexpr std::string_view kDeviceText = "Device";
+constexpr std::string_view kStandardText = "Standard";
+
+// The field as it is held: the text (at most 9 characters), its zero byte, zero padding.
+Field ToField(std::string_view text)
+{
+    Field field{};
+    const std::size_t length = std::min(text.size(), kSettingTextMax);
+    std::copy_n(text.begin(), length, field.begin());
+    return field;
+}
+
+// A stored value is copied over the start of the field as it is held; the field's text is then
+// what precedes its first zero byte. Values that do not fit, or that leave no zero byte in the
+// field, are not taken.
+std::optional<std::string> TakeValue(const std::vector<std::uint8_t>& value,
+                                     const std::string& current)
+{
+    if (value.size() > kSettingFieldSize)
+        return std::nullopt;
+    Field field = ToField(current);
+    std::copy(value.begin(), value.end(), field.begin());
+    const auto end = std::find(field.begin(), field.end(), std::uint8_t{0});
+    if (end == field.end())
+        return std::nullopt;
+    return std::string(field.begin(), end);
+}
+
+} // namespace
+
+void LoadSettings(SettingsStore& store, PortSettings& settings)
+{
+    for (const NamedField& entry : kFields) {
+        const std::optional<std::vector<std::uint8_t>> value = store.ReadValue(entry.name);
+        if (!value)
+            continue;
+        std::string& text = settings.*entry.text;
+        if (std::optional<std::string> taken = TakeValue(*value, text))
+            text = std::move(*taken);
+    }
+}
+
+void SaveSettings(SettingsStore& store, const PortSettings& settings)
+{
+    for (const NamedField& entry : kFields) {
+        const Field field = ToField(settings.*entry.text);
+        (void)store.WriteValue(entry.name, field);
+    }
+}
+
+void LoadFrameModelKind(SettingsStore& store, FrameModelKind& kind)
+{
+    const std::optional<std::vector<std::uint8_t>> value = store.ReadValue(kFramesName);
+    if (!value)
+        return;
+    const std::optional<std::string> text = TakeValue(*value, std::string());
+    kind = text == kStandardText ? FrameModelKind::Standard : FrameModelKind::Device;
+}
+
+void SaveFrameModelKind(SettingsStore& store, FrameModelKind kind)
+{
+    const Field field = ToField(kind == FrameModelKind::Standard ? kStandardText : kDeviceText);
+    (void)store.WriteValue(kFramesName, field);
+}
+
+} // namespace quillon

@@ -1,0 +1,373 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+
+#include "capture/summary_line.h"
+#include "formats/log_file.h"
+#include "support/monitor_rig.h"
+
+namespace quillon {
+namespace {
+
+using test::Bytes;
+using test::Cat;
+using test::Hex;
+using test::MonitorRig;
+using test::Query;
+using test::ReadWholeFile;
+using Outcome = test::ScriptedPortOpener::Outcome;
+
+// A code-3 response with two floats: 10 and 100 in the default order.
+const Bytes kFloats = Hex("01 03 08 41 20 00 00 42 C8 00 00 E4 6F");
+
+TEST(RunStates, ButtonsTimerAndPortFollowEveryState)
+{
+    MonitorRig rig;
+    const std::string file = rig.dir.Write("a.mlog", "00,08,01,03,00,00,00,0A,C5,CD,t\n");
+    struct Step
+    {
+        const char* name;
+        std::function<void()> act;
+        RunState state;
+        bool go, pause;
+        const char* pauseText;
+        bool stop, saveFile;
+        unsigned timerMs; // 0: not running
+        bool port;
+    };
+    const auto portSetup = [&](Outcome o) { rig.portOpener.outcome = o; };
+    const Step steps[] = {
+        {"start", [] {}, RunState::Stopped, true, false, "Pause", false, false, 0, false},
+        {"go", [&] { rig.monitor.OnGo(); }, RunState::Running, false, true, "Pause", true, false,
+         20, true},
+        {"first pass", [&] { rig.Pass(Query(1)); }, RunState::Running, false, true, "Pause", true,
+         false, 100, true},
+        {"second pass", [&] { rig.Pass(); }, RunState::Running, false, true, "Pause", true, true,
+         100, true},
+        {"pause", [&] { rig.monitor.TogglePause(); }, RunState::Paused, false, true, "Continue",
+         true, true, 0, true},
+        {"tick while paused", [&] { rig.monitor.OnTimer(Monitor::kTimerId); }, RunState::Paused,
+         false, true, "Continue", true, true, 0, true},
+        {"continue", [&] { rig.monitor.TogglePause(); }, RunState::Running, false, true, "Pause",
+         true, true, 100, true},
+        {"pause again", [&] { rig.monitor.TogglePause(); }, RunState::Paused, false, true,
+         "Continue", true, true, 0, true},
+        {"stop", [&] { rig.monitor.StopCapture(); }, RunState::Stopped, true, false, "Pause", false,
+         true, 0, false},
+        {"pause while stopped", [&] { rig.monitor.TogglePause(); }, RunState::Stopped, true, false,
+         "Pause", false, true, 0, false},
+        {"go, port setup cancelled",
+         [&] {
+             portSetup(Outcome::Cancel);
+             rig.monitor.OnGo();
+         },
+         RunState::Stopped, true, false, "Pause", false, true, 0, false},
+        {"go, port fails",
+         [&] {
+             portSetup(Outcome::Fail);
+             rig.monitor.OnGo();
+         },
+         RunState::Stopped, true, false, "Pause", false, true, 0, false},
+        {"go again",
+         [&] {
+             portSetup(Outcome::Open);
+             rig.prompts.answers = {Answer::No};
+             rig.monitor.OnGo();
+         },
+         RunState::Running, false, true, "Pause", true, true, 20, true},
+        {"go while running", [&] { rig.monitor.OnGo(); }, RunState::Running, false, true, "Pause",
+         true, true, 20, true},
+        {"load",
+         [&] {
+             rig.prompts.files = {file};
+             rig.monitor.OnLoadFile();
+         },
+         RunState::Stopped, true, false, "Pause", false, true, 0, false},
+    };
+    for (const Step& step : steps) {
+        step.act();
+        SCOPED_TRACE(step.name);
+        EXPECT_EQ(rig.monitor.State(), step.state);
+        EXPECT_EQ(rig.controls.go.IsEnabled(), step.go);
+        EXPECT_EQ(rig.controls.pause.IsEnabled(), step.pause);
+        EXPECT_EQ(rig.controls.pause.Text(), step.pauseText);
+        EXPECT_EQ(rig.controls.stop.IsEnabled(), step.stop);
+        EXPECT_EQ(rig.controls.saveFile.IsEnabled(), step.saveFile);
+        EXPECT_EQ(rig.timer.running ? rig.timer.running->periodMs : 0u, step.timerMs);
+        EXPECT_EQ(rig.monitor.PortOpen(), step.port);
+    }
+    // Every Go with lines asked to save them, also when no port opened; the first did not.
+    EXPECT_EQ(rig.prompts.questions.size(), 3u);
+    EXPECT_EQ(rig.portOpener.calls, 4);
+    EXPECT_EQ(rig.Frames().size(), 1u);
+}
+
+TEST(RunStates, ThePassRunsWithTheTimerStopped)
+{
+    MonitorRig rig;
+    rig.monitor.OnGo();
+    bool timerRanDuringPass = false;
+    rig.portOpener.feed->onRead = [&] { timerRanDuringPass |= rig.timer.running.has_value(); };
+    rig.Pass(Query(1));
+    EXPECT_FALSE(timerRanDuringPass);
+    EXPECT_EQ(rig.Frames().size(), 1u);
+    // A tick with another identifier runs nothing.
+    rig.portOpener.feed->Push(Query(2));
+    rig.monitor.OnTimer(Monitor::kTimerId + 1);
+    EXPECT_EQ(rig.Frames().size(), 1u);
+}
+
+TEST(RunStates, GoOffersToSaveAndStartsWhateverTheAnswer)
+{
+    for (const Answer answer : {Answer::Yes, Answer::No, Answer::Cancel}) {
+        MonitorRig rig;
+        rig.monitor.OnGo();
+        rig.PassQueries(3);
+        rig.monitor.StopCapture();
+        const std::string saved = rig.dir.File("saved.mlog");
+        rig.prompts.answers = {answer};
+        rig.prompts.files = {saved};
+        rig.controls.detailList.Add("old detail");
+        rig.monitor.OnGo();
+
+        SCOPED_TRACE(static_cast<int>(answer));
+        ASSERT_EQ(rig.prompts.questions.size(), 1u);
+        EXPECT_EQ(rig.prompts.questions[0].caption, "Save Data");
+        EXPECT_EQ(rig.prompts.questions[0].text, "Save current data to file?");
+        EXPECT_EQ(MonitorRig::FileLines(saved), answer == Answer::Yes ? 3 : -1);
+        // The backup is renewed only by the save.
+        EXPECT_EQ(MonitorRig::FileLines(rig.BackupPath()), answer == Answer::Yes ? 0 : 3);
+        EXPECT_EQ(rig.monitor.State(), RunState::Running);
+        EXPECT_TRUE(rig.Frames().empty());
+        EXPECT_TRUE(rig.controls.detailList.Lines().empty());
+        EXPECT_EQ(rig.controls.samples.Text(), "Samples = 3");
+        EXPECT_EQ(rig.monitor.LineCount(), 0);
+    }
+}
+
+TEST(RunStates, PortSetupChoicesAreKeptAndQuitStoresThem)
+{
+    MonitorRig rig;
+    rig.monitor.OnGo();
+    rig.PassQueries(2);
+    rig.monitor.StopCapture();
+    const PortSettings chosen{"COM3", "9600", "N", "8", "2"};
+    rig.portOpener.choice = chosen;
+    rig.portOpener.outcome = Outcome::Fail;
+    rig.monitor.OnGo();
+    EXPECT_EQ(rig.portOpener.lastSeen, PortSettings{});
+    EXPECT_EQ(rig.monitor.Settings(), chosen);
+    EXPECT_EQ(rig.Frames().size(), 2u);
+    EXPECT_EQ(rig.monitor.LineCount(), 2);
+
+    rig.monitor.Quit();
+    EXPECT_EQ(rig.settings.values["Baud"], (Bytes{'9', '6', '0', '0', 0, 0, 0, 0, 0, 0}));
+    rig.settings.values["Parity"] = Bytes{'O', 0};
+    rig.monitor.Initialise();
+    EXPECT_EQ(rig.monitor.Settings(), (PortSettings{"COM3", "9600", "O", "8", "2"}));
+}
+
+TEST(RunStates, PauseShowsTheNewestLineAndContinueEmptiesTheDetail)
+{
+    MonitorRig rig;
+    rig.monitor.OnGo();
+    rig.monitor.TogglePause();
+    EXPECT_TRUE(rig.controls.detailList.Lines().empty());
+    rig.monitor.TogglePause();
+    EXPECT_FALSE(rig.portOpener.feed->closed);
+
+    rig.Pass(Query(1));
+    rig.controls.nodeFilter.SetSelection(1); // node 1
+    rig.monitor.RebuildFiltered();
+    rig.Pass(kFloats);
+    ASSERT_EQ(rig.controls.filteredList.Count(), 2);
+
+    // Running: a Filtered-list click shows its frame, a Frame-list click shows nothing new,
+    // and a float order change redisplays only a Filtered-list line.
+    const std::string query = "[01][03][00][00][00][0A][C5][CD]";
+    rig.controls.filteredList.SetSelection(0);
+    rig.monitor.OnFilteredListSelChange();
+    EXPECT_EQ(rig.controls.detailList.Lines(), std::vector<std::string>{query});
+    rig.controls.frameList.SetSelection(1);
+    rig.monitor.OnFrameListSelChange();
+    EXPECT_EQ(rig.controls.filteredList.Selection(), -1);
+    rig.controls.floatOrder.SetSelection(3);
+    rig.monitor.OnFloatOrderChange();
+    EXPECT_EQ(rig.controls.detailList.Lines(), std::vector<std::string>{query});
+
+    // The next pass selects its newest line, which Pause shows in the chosen order.
+    rig.Pass(kFloats);
+    rig.controls.floatOrder.SetSelection(0);
+    rig.monitor.TogglePause();
+    EXPECT_EQ(rig.controls.detailList.Lines(),
+              (std::vector<std::string>{"[01][03][08][41][20][00][00][42][C8][00][00][E4][6F]",
+                                        "10.000000", "100.000000"}));
+    rig.controls.floatOrder.SetSelection(3);
+    rig.monitor.OnFloatOrderChange();
+    EXPECT_EQ(rig.controls.detailList.Lines()[2], "-198656.000000");
+
+    rig.monitor.TogglePause();
+    EXPECT_TRUE(rig.controls.detailList.Lines().empty());
+}
+
+// Lists 1995 lines, then a pass of 5 more that reaches the limit with 3 bytes of the next frame
+// behind them.
+void RunToTheLimit(MonitorRig& rig)
+{
+    rig.monitor.OnGo();
+    rig.PassQueries(1995, 15);
+    rig.controls.nodeFilter.SetSelection(1);
+    rig.monitor.RebuildFiltered();
+    rig.Pass(Cat({Query(1), Query(1), Query(1), Query(1), Query(1), Hex("01 03 00")}));
+}
+
+TEST(RunStates, CaptureLimitAnswersRestartOrStopTheRun)
+{
+    const struct
+    {
+        Answer answer;
+        bool restarts;
+        int savedLines; // -1: nothing saved
+        int backupLines;
+    } cases[] = {
+        {Answer::Yes, true, 2000, 0},
+        {Answer::No, true, -1, 0},
+        {Answer::Cancel, false, -1, 2000},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.answer));
+        MonitorRig rig;
+        const std::string saved = rig.dir.File("limit.mlog");
+        rig.prompts.answers = {c.answer};
+        rig.prompts.files = {saved};
+        RunToTheLimit(rig);
+
+        ASSERT_EQ(rig.prompts.questions.size(), 1u);
+        EXPECT_EQ(rig.prompts.questions[0].caption, "Maximum Data");
+        EXPECT_EQ(rig.prompts.questions[0].text, "Maximum List Entries - Save to file?\nPress "
+                                                 "Cancel to stop retrieval to analyse data");
+        EXPECT_EQ(MonitorRig::FileLines(saved), c.savedLines);
+        EXPECT_EQ(MonitorRig::FileLines(rig.BackupPath()), c.backupLines);
+        EXPECT_TRUE(rig.prompts.messages.empty());
+        EXPECT_EQ(rig.monitor.AssemblyCount(), 3u);
+        if (c.restarts) {
+            EXPECT_EQ(rig.monitor.State(), RunState::Running);
+            EXPECT_TRUE(rig.Frames().empty());
+            EXPECT_EQ(rig.controls.nodeFilter.Entries(), std::vector<std::string>{"Node"});
+            EXPECT_EQ(rig.monitor.CurrentFilter().Node(), 0);
+            EXPECT_FALSE(rig.controls.go.IsEnabled());
+            EXPECT_TRUE(rig.controls.stop.IsEnabled());
+            // The bytes received before the restart are the start of its first frame.
+            rig.Pass(Hex("00 00 0A C5 CD"));
+            EXPECT_EQ(rig.Frames().size(), 1u);
+            EXPECT_EQ(rig.controls.filteredList.Count(), 0);
+        } else {
+            EXPECT_EQ(rig.monitor.State(), RunState::Stopped);
+            EXPECT_EQ(rig.Frames().size(), 2000u);
+            EXPECT_EQ(rig.monitor.Store().Count(), 2000);
+            EXPECT_FALSE(rig.monitor.PortOpen());
+            EXPECT_TRUE(rig.controls.go.IsEnabled());
+        }
+    }
+}
+
+TEST(RunStates, AFailedSaveAtTheLimitKeepsTheRecordsAndStops)
+{
+    MonitorRig rig;
+    const std::string target = rig.dir.Write("earlier.mlog", "earlier capture\r\n");
+    rig.prompts.answers = {Answer::Yes};
+    rig.prompts.files = {target};
+    // The file-size limit comes with the question, after the backup took the 2000th line.
+    rig.prompts.onQuestion = [] {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{4096, 4096};
+        (void)::setrlimit(RLIMIT_FSIZE, &limit);
+    };
+    const int code = test::RunInChild([&] {
+        RunToTheLimit(rig);
+        const bool reported = rig.prompts.messages.size() == 1 &&
+                              rig.prompts.messages[0].caption == "File Write Error" &&
+                              rig.prompts.messages[0].text == "Can't Write File";
+        if (!reported)
+            return 2;
+        if (rig.monitor.State() != RunState::Stopped || rig.monitor.Store().Count() != 2000 ||
+            rig.monitor.PortOpen())
+            return 3;
+        return 0;
+    });
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(ReadWholeFile(target), "earlier capture\r\n");
+    EXPECT_EQ(MonitorRig::FileLines(rig.BackupPath()), 2000);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(rig.dir.File("")),
+                            std::filesystem::directory_iterator()),
+              2);
+}
+
+TEST(RunStates, LoadEndsARunAndAFailedLoadLeavesItGoing)
+{
+    MonitorRig rig;
+    rig.monitor.OnGo();
+    rig.PassQueries(4);
+    rig.prompts.files = {rig.dir.File("missing.mlog")};
+    rig.monitor.OnLoadFile();
+    ASSERT_EQ(rig.prompts.messages.size(), 1u);
+    EXPECT_EQ(rig.prompts.messages[0].caption, "File Open Error");
+    EXPECT_EQ(rig.prompts.messages[0].text, "Can't Open File");
+    EXPECT_EQ(rig.monitor.State(), RunState::Running);
+    EXPECT_TRUE(rig.timer.running.has_value());
+    EXPECT_EQ(rig.Frames().size(), 4u);
+
+    rig.monitor.ApplyFilter(3, 0);
+    rig.prompts.files = {rig.dir.Write(
+        "two.mlog", "00,08,01,03,00,00,00,0A,C5,CD,a\r\nnot a line\r\n00,03,ZZ\r\n\r\n")};
+    rig.monitor.OnLoadFile();
+    EXPECT_EQ(rig.monitor.State(), RunState::Stopped);
+    EXPECT_FALSE(rig.timer.running.has_value());
+    EXPECT_TRUE(rig.portOpener.feed->closed);
+    EXPECT_EQ(rig.Frames().size(), 1u);
+    EXPECT_EQ(rig.monitor.CurrentFilter().Function(), 0);
+    ASSERT_EQ(rig.prompts.messages.size(), 2u);
+    EXPECT_EQ(rig.prompts.messages[1].caption, "File Read Error");
+    EXPECT_EQ(rig.prompts.messages[1].text, "Damaged lines skipped: 2");
+
+    rig.prompts.files = {rig.dir.Write("empty.mlog", "")};
+    rig.monitor.OnLoadFile();
+    EXPECT_TRUE(rig.Frames().empty());
+    EXPECT_EQ(rig.prompts.messages.size(), 2u);
+}
+
+TEST(RunStates, EveryLiveLineIsAnnouncedWithItsRecordBeforeTheLimitQuestion)
+{
+    MonitorRig rig;
+    std::vector<std::string> announced;
+    int factsMismatched = 0;
+    rig.monitor.SetLineObserver([&](int index, const FrameInfo& info) {
+        announced.push_back(rig.controls.frameList.Text(index) + "|" +
+                            FormatLogLine(rig.monitor.Store().Record(index)));
+        // The facts handed on are those of the record just listed, and build its line.
+        const auto frame = rig.monitor.Store().Record(index).Frame();
+        std::string line;
+        BuildSummaryLine(info, rig.monitor.Store().Record(index).Timestamp(), line);
+        if (&info != &rig.monitor.Store().Info(index) || info.length != frame.size() ||
+            info.node != frame[0] || line != rig.controls.frameList.Text(index) ||
+            info.timeSource != TimeSource::Pass)
+            ++factsMismatched;
+    });
+    std::size_t announcedAtQuestion = 0;
+    rig.prompts.onQuestion = [&] { announcedAtQuestion = announced.size(); };
+    rig.prompts.answers = {Answer::No};
+    RunToTheLimit(rig);
+    EXPECT_EQ(announcedAtQuestion, 2000u);
+    EXPECT_EQ(factsMismatched, 0);
+    EXPECT_EQ(announced.back(),
+              "Feb 16 2012 13:30:42.075  (Q) Read Holding Regs: Node = 1 : Address = 0 : "
+              "Registers 5 : Bytes = 8|00,08,01,03,00,00,00,0A,C5,CD,Feb 16 2012 13:30:42.075  "
+              "\r\n");
+    // Loaded lines are not live lines.
+    rig.prompts.files = {rig.dir.Write("in.mlog", "00,08,01,03,00,00,00,0A,C5,CD,t\n")};
+    rig.monitor.OnLoadFile();
+    EXPECT_EQ(announced.size(), 2000u);
+}
+
+} // namespace
+} // namespace quillon
