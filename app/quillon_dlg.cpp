@@ -21,7 +21,6 @@
 #include "app/qt_prompts.h"
 #include "app/statistics_window.h"
 #include "capture/capture_store.h"
-#include "capture/line_tables.h"
 #include "capture/summary_line.h"
 #include "capture/system_clock.h"
 #include "decode/float_order.h"
@@ -459,21 +458,35 @@ void CQuillonDlg::ShowAbout()
 
 void CQuillonDlg::ExportCapture()
 {
-    const QString pcapFilter = QStringLiteral("Wireshark capture (*.pcap)");
-    const QString csvFilter = QStringLiteral("CSV (*.csv)");
+    // One filter per export format: "Wireshark capture (*.pcap)".
+    const auto filterOf = [](const CaptureFormat& format) {
+        return QString::fromUtf8(format.label.data(), static_cast<qsizetype>(format.label.size())) +
+               QStringLiteral(" (*.") +
+               QString::fromUtf8(format.extension.data(),
+                                 static_cast<qsizetype>(format.extension.size())) +
+               QStringLiteral(")");
+    };
+    QStringList filters;
+    for (const CaptureFormat& format : CaptureFormats())
+        filters.append(filterOf(format));
     QFileDialog dialog(this, QStringLiteral("Export"), QString(),
-                       pcapFilter + QStringLiteral(";;") + csvFilter);
+                       filters.join(QStringLiteral(";;")));
     dialog.setObjectName(QStringLiteral("exportDialog"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
-    const bool csv = dialog.selectedNameFilter() == csvFilter;
+    const CaptureFormat* chosen = &CaptureFormats().front();
+    for (const CaptureFormat& format : CaptureFormats()) {
+        if (dialog.selectedNameFilter() == filterOf(format))
+            chosen = &format;
+    }
     QString path = dialog.selectedFiles().front();
     // A name typed without a suffix takes the one of the chosen format.
     if (QFileInfo(path).suffix().isEmpty())
-        path += csv ? QStringLiteral(".csv") : QStringLiteral(".pcap");
-    (void)m_monitor->ExportCapture(QDir::toNativeSeparators(path).toStdString(),
-                                   csv ? ExportFormat::Csv : ExportFormat::Pcap);
+        path += QStringLiteral(".") +
+                QString::fromUtf8(chosen->extension.data(),
+                                  static_cast<qsizetype>(chosen->extension.size()));
+    (void)m_monitor->ExportCapture(QDir::toNativeSeparators(path).toStdString(), chosen->id);
 }
 
 } // namespace quillon

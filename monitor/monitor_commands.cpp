@@ -54,7 +54,7 @@ void Monitor::StopIfPortLost()
 {
     // The pass has read everything the device delivered; an answer to the capture-limit
     // question may already have ended the run.
-    if (!m_stopWhenPortLost || !m_run.PortOpen() || !m_run.Line().Lost())
+    if (!m_run.PortOpen() || !m_run.Line().Lost())
         return;
     StopCapture();
     ShowMessage(kPortErrorCaption, kPortLost);
@@ -127,8 +127,7 @@ FileOutcome Monitor::ExportCapture(const std::string& path, ExportFormat format)
         ShowMessage(kFileOpenErrorCaption, kProtectedFile);
         return FileOutcome::OpenFailed;
     }
-    const FileOutcome outcome =
-        quillon::ExportCapture(path, format, m_data.store, m_controls.frameList, LineCount());
+    const FileOutcome outcome = quillon::ExportCapture(path, format, m_data.store);
     switch (outcome) {
     case FileOutcome::OpenFailed:
         ShowMessage(kFileOpenErrorCaption, kCantOpenCreateFile);

@@ -10,11 +10,11 @@
 #include "app/cli/options.h"
 #include "app/cli/stats_command.h"
 #include "capture/system_clock.h"
+#include "formats/capture_export.h"
 #include "formats/log_file.h"
 #include "headless/memory_controls.h"
 #include "headless/scripted_prompts.h"
 #include "io/file_writer.h"
-#include "monitor/capture_export.h"
 #include "monitor/messages.h"
 #include "monitor/monitor.h"
 

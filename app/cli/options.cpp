@@ -1,5 +1,7 @@
 #include "app/cli/options.h"
 
+#include <vector>
+
 namespace quillon::cli {
 
 namespace {
@@ -104,17 +106,15 @@ Parsed<ExportOptions> ParseExportCommand(std::span<const std::string_view> args)
             return Verdict(true);
         });
     };
-    const OptionSpec options[] = {
-        output("--pcap", ExportFormat::Pcap),
-        output("--csv", ExportFormat::Csv),
-        ValueOption("--frames", "device or standard",
-                    [&](std::string_view v) {
-                        if (haveFrames)
-                            return Verdict::Refused("option --frames given twice");
-                        haveFrames = true;
-                        return Verdict(Store(o.frames, ParseFrameModelKind(v)));
-                    }),
-    };
+    std::vector<OptionSpec> options;
+    for (const CaptureFormat& format : CaptureFormats())
+        options.push_back(output(format.option, format.id));
+    options.push_back(ValueOption("--frames", "device or standard", [&](std::string_view v) {
+        if (haveFrames)
+            return Verdict::Refused("option --frames given twice");
+        haveFrames = true;
+        return Verdict(Store(o.frames, ParseFrameModelKind(v)));
+    }));
     const OperandSpec input{"export needs a capture file", "more than one input file given",
                             [&](std::string_view v) {
                                 o.input = std::string(v);
