@@ -25,7 +25,7 @@ private:
 
 FileOutcome ExportCapture(const std::string& path, ExportFormat format, const CaptureStore& store)
 {
-    CaptureFileWriter file;
+    AtomicFileWriter file;
     const FileOutcome opened = file.Open(path);
     if (opened != FileOutcome::Ok)
         return opened;

@@ -20,7 +20,7 @@ int RunExport(const ExportOptions& options)
         return kExitFailed;
     }
     const bool toStdout = options.output == "-";
-    CaptureFileWriter file;
+    AtomicFileWriter file;
     if (!toStdout && file.Open(options.output) != FileOutcome::Ok) {
         Print(stderr, std::string(kCantOpenCreateFile) + "\n");
         return kExitFailed;
