@@ -7,8 +7,8 @@
 
 namespace quillon {
 
-// What the detail view reads of the monitor's capture: records, line tables via the filter
-// test, and the run state. The monitor implements it.
+// What the detail view reads of the monitor's capture: records, the stored filter values via the
+// filter test, and the run state. The monitor implements it.
 class CaptureView
 {
 public:
