@@ -24,9 +24,9 @@ int CQuillonApp::InitInstance()
 {
     CQuillonDlg dialog;
     // `quillon FILE`: the file is loaded once the window is up, so that Load's messages stand
-    // over it.
+    // over it. An argument that begins with "-" names no file.
     const QStringList args = arguments();
-    if (args.size() > 1) {
+    if (args.size() > 1 && !args.at(1).startsWith(QLatin1Char('-'))) {
         const QString file = args.at(1);
         QTimer::singleShot(0, &dialog, [&dialog, file] { dialog.OpenFile(file); });
     }
