@@ -102,6 +102,9 @@ public:
 
     // Makes `path` the current capture file as a dialog choice would, without a dialog.
     void UseFile(const std::string& path);
+    // Load File on a file named without its dialog (the command line, a dropped file): the same
+    // load with the same messages.
+    void OpenFile(const std::string& path);
 
     // `sink` is handed every frame listed from now on, once it is stored, listed and counted
     // (and before the capture-limit question); the store's newest record is its record.
@@ -153,6 +156,9 @@ public:
     [[nodiscard]] const LineStatistics& Statistics() const { return m_statistics; }
 
 private:
+    // Load File once its file is chosen: a capture log file, or a pcap file told by its first
+    // bytes; a file that cannot be read whole keeps what was read and says why.
+    void LoadChosenFile(const std::string& path);
     // One analysis pass over the bytes that arrived since the last one.
     void AnalyseTick();
     // After a pass: a line whose device went away ends the run as Stop does, and says so.

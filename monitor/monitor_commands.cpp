@@ -1,4 +1,6 @@
 #include "formats/capture_saver.h"
+#include "formats/capture_stream.h"
+#include "formats/log_file.h"
 #include "monitor/messages.h"
 #include "monitor/monitor.h"
 
@@ -149,12 +151,27 @@ void Monitor::UseFile(const std::string& path)
 void Monitor::OnLoadFile()
 {
     m_files.ChooseFile(FileChoiceKind::Load, m_backup);
-    const std::string& path = m_files.CurrentFileName();
+    LoadChosenFile(m_files.CurrentFileName());
+}
+
+void Monitor::OpenFile(const std::string& path)
+{
+    if (!m_backup.IsBackupPath(path))
+        m_files.UseFile(path);
+    LoadChosenFile(path);
+}
+
+void Monitor::LoadChosenFile(const std::string& path)
+{
     if (m_backup.IsBackupPath(path)) {
         ShowMessage(kFileOpenErrorCaption, kProtectedFile);
         return;
     }
-    const LoadOutcome load = LoadFile(path);
+    // A pcap file is told by its first bytes, whatever its name.
+    const LogFile sniffed = OpenLogFileForReading(path);
+    const bool pcap = sniffed && IsPcapFile(sniffed.get());
+    std::string refusal;
+    const LoadOutcome load = pcap ? LoadPcapFile(path, refusal) : LoadFile(path);
     if (!load.opened) {
         ShowMessage(kFileOpenErrorCaption, kCantOpenFile);
         return;
@@ -163,6 +180,8 @@ void Monitor::OnLoadFile()
     if (load.damagedLines > 0)
         ShowMessage(kFileReadErrorCaption,
                     std::string(kDamagedLinesSkipped) + std::to_string(load.damagedLines));
+    if (!refusal.empty())
+        ShowMessage(kFileReadErrorCaption, refusal);
 }
 
 void Monitor::CreateBackup()

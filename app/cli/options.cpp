@@ -30,7 +30,7 @@ Parsed<ReplayOptions> ParseReplayCommand(std::span<const std::string_view> args)
                     [&](std::string_view v) { return Store(o.order, ParseFloatOrder(v)); }),
         ValueOption("--save", "a file name",
                     [&](std::string_view v) { return Store(o.save, ParseFileName(v)); }),
-        ValueOption("--frames", "device or standard",
+        ValueOption("--frames", FrameModelValues(),
                     [&](std::string_view v) { return Store(o.frames, ParseFrameModelKind(v)); }),
     };
     const OperandSpec file{"replay needs a capture file", "more than one file given",
@@ -63,7 +63,7 @@ Parsed<ListenOptions> ParseListenCommand(std::span<const std::string_view> args)
         ValueOption(
             "--stats-every", "a number of seconds above 0",
             [&](std::string_view v) { return Store(o.statsEverySeconds, ParseSeconds(v)); }),
-        ValueOption("--frames", "device or standard",
+        ValueOption("--frames", FrameModelValues(),
                     [&](std::string_view v) { return Store(o.frames, ParseFrameModelKind(v)); }),
         Flag("--stats", [&] { o.stats = true; }),
         Flag("--json", [&] { o.json = true; }),
@@ -101,7 +101,7 @@ Parsed<ExportOptions> ParseExportCommand(std::span<const std::string_view> args)
     std::vector<OptionSpec> options;
     for (const CaptureFormat& format : CaptureFormats())
         options.push_back(output(format.option, format.id));
-    options.push_back(ValueOption("--frames", "device or standard", [&](std::string_view v) {
+    options.push_back(ValueOption("--frames", FrameModelValues(), [&](std::string_view v) {
         if (haveFrames)
             return Verdict::Refused("option --frames given twice");
         haveFrames = true;
@@ -125,7 +125,7 @@ Parsed<StatsOptions> ParseStatsCommand(std::span<const std::string_view> args)
     Parsed<StatsOptions> parsed;
     StatsOptions& o = parsed.options;
     const OptionSpec options[] = {
-        ValueOption("--frames", "device or standard",
+        ValueOption("--frames", FrameModelValues(),
                     [&](std::string_view v) { return Store(o.frames, ParseFrameModelKind(v)); }),
         Flag("--json", [&] { o.json = true; }),
     };
