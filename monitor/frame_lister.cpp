@@ -167,8 +167,9 @@ std::size_t FrameLister::ListFrontFrame(
     frameBuffer.CheckCRC();
     info.crcCorrect = !frameBuffer.ErrorFlag();
     info.tag = TagOf(info);
-    info.timeUs = m_data.timeUs;
-    info.timeSource = m_data.timeSource;
+    // A frame whose first byte's arrival is known takes that time; else the pass's or the line's.
+    info.timeUs = arrival.firstByteWallUs >= 0 ? arrival.firstByteWallUs : m_data.timeUs;
+    info.timeSource = arrival.firstByteWallUs >= 0 ? TimeSource::Arrival : m_data.timeSource;
     info.firstByteUs = arrival.firstByteUs;
     info.lastByteUs = arrival.lastByteUs;
     if (!m_data.store.StoreRecord(frameBuffer.Bytes(), m_data.timestamp, info))

@@ -429,6 +429,7 @@ TEST(StatsCli, CountsACaptureFileAndRefusesWhatItCannotRead)
         std::fputs("\xD4\xC3\xB2\xA1 and more", pcap);
         std::fclose(pcap);
     }
+    ASSERT_EQ(RunCli(dir, {"export", kSample, "--pcap", dir.File("sample.pcap")}).status, 0);
     const struct
     {
         std::vector<std::string> args;
@@ -439,17 +440,31 @@ TEST(StatsCli, CountsACaptureFileAndRefusesWhatItCannotRead)
         {{"stats", kSample, "--json"},
          0,
          "{\"node\": null, \"function\": null, \"frames\": 30, \"bytes\": 271, "
-         "\"crc_errors\": 2, \"timeouts\": 2}",
+         "\"crc_errors\": 2, \"timeouts\": 1, \"still_waiting\": 0, \"late_answers\": 2, "
+         "\"span_s\": 1.450, \"frames_per_second\": 20.7, \"bus_load_percent\": null, "
+         "\"crc_error_percent\": 6.67, \"rt_source\": \"file\"}",
          ""},
         {{"stats", kSample, "--frames", "device", "--json"},
          0,
          "{\"node\": 1, \"function\": 3, \"queries\": 2, \"responses\": 1, \"exceptions\": 1, "
-         "\"timeouts\": 0, \"crc_errors\": 0, \"rt_count\": 0, \"rt_min_ms\": null, "
-         "\"rt_median_ms\": null, \"rt_p95_ms\": null, \"rt_max_ms\": null}",
+         "\"timeouts\": 0, \"still_waiting\": 0, \"late_answers\": 0, \"crc_errors\": 0, "
+         "\"rt_count\": 1, \"rt_min_ms\": 50.000, \"rt_median_ms\": 50.000, "
+         "\"rt_p95_ms\": 50.000, \"rt_max_ms\": 50.000, \"rt_source\": \"file\", "
+         "\"last_seen\": \"2012-03-05 09:04:07.458\", \"exception_codes\": {\"2\": 1}}",
          ""},
         {{"stats", kSample},
          0,
-         "Line: 30 frames, 271 bytes in 1.450 s, 20.7 frames/s, CRC errors 2 (6.67 %), timeouts 2",
+         "Line: 30 frames, 271 bytes in 1.450 s, 20.7 frames/s, CRC errors 2 (6.67 %), timeouts 1, "
+         "still waiting 0, late answers 2",
+         ""},
+        // The same frames as pcap packets are timed packet to packet, to the microsecond.
+        {{"stats", dir.File("sample.pcap"), "--json"},
+         0,
+         "{\"node\": 200, \"function\": 3, \"queries\": 1, \"responses\": 1, "
+         "\"exceptions\": 0, \"timeouts\": 0, \"still_waiting\": 0, \"late_answers\": 0, "
+         "\"crc_errors\": 0, \"rt_count\": 1, \"rt_min_ms\": 50.000, \"rt_median_ms\": 50.000, "
+         "\"rt_p95_ms\": 50.000, \"rt_max_ms\": 50.000, \"rt_source\": \"packet\", "
+         "\"last_seen\": \"2012-03-05 09:04:08.458\", \"exception_codes\": {}}",
          ""},
         {{"stats", dir.File("capture.pcap")}, 1, "", "pcap"},
         {{"stats", dir.File("missing.mlog")}, 1, "", "Can't Open File"},
