@@ -9,6 +9,7 @@
 #include "app/cli/headless.h"
 #include "app/cli/options.h"
 #include "app/cli/stats_command.h"
+#include "app/cli/values_command.h"
 #include "capture/system_clock.h"
 #include "formats/log_file.h"
 #include "headless/memory_controls.h"
@@ -225,6 +226,8 @@ int main(int argc, char** argv)
         return Export(std::span(args).subspan(1));
     if (!args.empty() && args[0] == "stats")
         return Stats(std::span(args).subspan(1));
+    if (!args.empty() && args[0] == "values")
+        return cli::RunValues(std::span(args).subspan(1));
     const cli::Parsed<cli::ReplayOptions> replay = cli::ParseCommand(args);
     if (const std::optional<int> status = Answered(replay, cli::UsageText(), cli::HelpText()))
         return *status;
