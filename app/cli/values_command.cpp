@@ -7,7 +7,7 @@
 #include <string>
 
 #include "analysis/register_image.h"
-#include "app/cli/option_parser.h"
+#include "app/cli/command.h"
 #include "formats/log_file.h"
 #include "formats/register_map.h"
 #include "monitor/capture_stream.h"
@@ -16,10 +16,6 @@
 namespace quillon::cli {
 
 namespace {
-
-constexpr int kExitDone = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
 
 constexpr std::string_view kUsage =
     "usage: quillon-cli values FILE.mlog|FILE.pcap [--frames device|standard] [--map FILE]\n"
@@ -47,19 +43,6 @@ constexpr std::string_view kHelp =
     "\n"
     "Exit status: 0 done; 1 the file or the map could not be read, or the output not\n"
     "written; 2 usage error.\n";
-
-struct ValuesOptions
-{
-    std::string file;
-    FrameModelKind frames = FrameModelKind::Device;
-    std::string map;
-    bool json = false;
-};
-
-void Print(std::FILE* stream, std::string_view text)
-{
-    std::fwrite(text.data(), 1, text.size(), stream);
-}
 
 // ISO 8601 in UTC with microseconds: "2026-12-07T20:15:42.075123Z".
 std::string IsoTime(std::int64_t us)
@@ -152,9 +135,10 @@ std::string Lines(const RegisterImage& image, const RegisterMap& map, bool json)
 
 } // namespace
 
-int RunValues(std::span<const std::string_view> args)
+Parsed<ValuesOptions> ParseValuesCommand(std::span<const std::string_view> args)
 {
-    ValuesOptions o;
+    Parsed<ValuesOptions> parsed;
+    ValuesOptions& o = parsed.options;
     const OptionSpec options[] = {
         ValueOption("--frames", "device or standard",
                     [&](std::string_view v) { return Store(o.frames, ParseFrameModelKind(v)); }),
@@ -167,19 +151,24 @@ int RunValues(std::span<const std::string_view> args)
                                o.file = std::string(v);
                                return true;
                            }};
-    const ParseResult parsed = ParseArguments(args, {options, file, HelpRule::InPlace});
-    switch (parsed.kind) {
-    case ParseKind::Help:
-        Print(stdout, kHelp);
-        return kExitDone;
-    case ParseKind::UsageError:
-        Print(stderr, "quillon-cli: " + parsed.error + "\n");
-        Print(stderr, kUsage);
-        return kExitUsage;
-    case ParseKind::Run:
-        break;
-    }
+    const ParseResult result = ParseArguments(args, {options, file, HelpRule::InPlace});
+    parsed.kind = result.kind;
+    parsed.error = result.error;
+    return parsed;
+}
 
+std::string_view ValuesUsageText()
+{
+    return kUsage;
+}
+
+std::string_view ValuesHelpText()
+{
+    return kHelp;
+}
+
+int RunValues(const ValuesOptions& o)
+{
     RegisterMap map;
     if (!o.map.empty()) {
         MapRead read = ReadRegisterMapFile(o.map);
