@@ -1,3 +1,4 @@
+#include <ctime>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <set>
@@ -22,6 +23,26 @@ struct CliRun
     std::string out;
     std::string err;
 };
+
+// A local time of a capture log's timestamp text as ISO 8601 in UTC, to the microsecond.
+std::string IsoUtc(int year, int month, int day, int hour, int minute, int second, int ms)
+{
+    std::tm local{};
+    local.tm_year = year - 1900;
+    local.tm_mon = month - 1;
+    local.tm_mday = day;
+    local.tm_hour = hour;
+    local.tm_min = minute;
+    local.tm_sec = second;
+    local.tm_isdst = -1;
+    const std::time_t seconds = std::mktime(&local);
+    std::tm utc{};
+    gmtime_r(&seconds, &utc);
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03d000Z", utc.tm_year + 1900,
+                  utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, ms);
+    return text;
+}
 
 std::string Quote(const std::string& arg)
 {
@@ -430,6 +451,16 @@ TEST(StatsCli, CountsACaptureFileAndRefusesWhatItCannotRead)
         std::fclose(pcap);
     }
     ASSERT_EQ(RunCli(dir, {"export", kSample, "--pcap", dir.File("sample.pcap")}).status, 0);
+    for (const auto& [name, text] :
+         {std::pair{"good.csv", "node,table,address,name,type,unit\n"
+                                "200,holding_register,10,level,float32,m\n"},
+          std::pair{"bad.csv", "node,table,address,name,type\n"
+                               "200,holding,10,level,float32\n"}}) {
+        std::FILE* map = std::fopen(dir.File(name).c_str(), "wb");
+        ASSERT_NE(map, nullptr);
+        std::fputs(text, map);
+        std::fclose(map);
+    }
     const struct
     {
         std::vector<std::string> args;
@@ -467,6 +498,25 @@ TEST(StatsCli, CountsACaptureFileAndRefusesWhatItCannotRead)
          "\"last_seen\": \"2012-03-05 09:04:08.458\", \"exception_codes\": {}}",
          ""},
         {{"stats", dir.File("capture.pcap")}, 1, "", "pcap"},
+        // The register image of the same file: a confirmed write of code 16, and a read named
+        // and decoded by a map; a map with a mistake is refused before the file is read.
+        {{"values", kSample, "--frames", "standard", "--json"},
+         0,
+         "{\"node\": 17, \"table\": \"holding_register\", \"address\": 2, \"raw\": 258, "
+         "\"reads\": 0, \"writes\": 1, \"last_time\": \"" +
+             IsoUtc(2012, 3, 5, 9, 4, 7, 358) + "\"}",
+         ""},
+        {{"values", kSample, "--map", dir.File("good.csv"), "--json"},
+         0,
+         "{\"node\": 200, \"table\": \"holding_register\", \"address\": 10, \"raw\": 16256, "
+         "\"reads\": 1, \"writes\": 0, \"last_time\": \"" +
+             IsoUtc(2012, 3, 5, 9, 4, 8, 458) +
+             "\", \"name\": \"level\", \"type\": \"float32\", \"value\": 1, \"unit\": \"m\"}",
+         ""},
+        {{"values", kSample, "--map", dir.File("bad.csv")},
+         1,
+         "",
+         "bad.csv:2:2: table \"holding\""},
         {{"stats", dir.File("missing.mlog")}, 1, "", "Can't Open File"},
         {{"stats", kSample, "--frames", "odd"}, 2, "", "usage: quillon-cli stats"},
     };
