@@ -79,8 +79,10 @@ void Monitor::LineAdded()
 {
     const int index = LineCount() - 1;
     m_backup.LineAdded(m_data.store, LineCount());
-    if (m_countStatistics)
+    if (m_countStatistics) {
         m_statistics.Add(m_data.store.Info(index));
+        m_registers.Add(m_data.store.Record(index).Frame(), m_data.store.Info(index));
+    }
     if (m_lineObserver)
         m_lineObserver(index, m_data.store.Info(index));
 }
@@ -129,6 +131,7 @@ void Monitor::EmptyCapture()
     m_data.lines.Reset();
     m_backup.Rewind();
     m_statistics.Clear();
+    m_registers.Clear();
 }
 
 void Monitor::RebuildFiltered()
@@ -179,8 +182,10 @@ LoadOutcome Monitor::LoadFile(const std::string& path)
     // Every loaded byte is listed: what the last records left undecided is one last frame.
     if (!m_data.store.Full())
         m_lister.CutLoadRemainder();
-    for (int i = 0; m_countStatistics && i < m_data.store.Count(); ++i)
+    for (int i = 0; m_countStatistics && i < m_data.store.Count(); ++i) {
         m_statistics.Add(m_data.store.Info(i));
+        m_registers.Add(m_data.store.Record(i).Frame(), m_data.store.Info(i));
+    }
     return {true, static_cast<int>(read.damagedLines)};
 }
 
