@@ -242,6 +242,7 @@ RegistersWindow::RegistersWindow(const RegisterImage& image, QWidget* parent)
     connect(loadMap, &QPushButton::clicked, this, [this] { ChooseMap(); });
     auto* trend = new QPushButton(QStringLiteral("Trend"), this);
     trend->setObjectName(QStringLiteral("trendRegisters"));
+    trend->setShortcut(QKeySequence(QStringLiteral("Ctrl+T")));
     connect(trend, &QPushButton::clicked, this, [this] {
         std::set<int> rows;
         for (const QModelIndex& index : m_table->selectionModel()->selectedRows())
