@@ -34,7 +34,10 @@ void StatsRow::Merge(const StatsRow& other)
     responses += other.responses;
     exceptions += other.exceptions;
     timeouts += other.timeouts;
+    stillWaiting += other.stillWaiting;
+    lateAnswers += other.lateAnswers;
     crcErrors += other.crcErrors;
+    timeBasis = std::max(timeBasis, other.timeBasis);
     for (const auto& [code, count] : other.exceptionCodes)
         CountException(*this, code, count);
     times.Merge(other.times);
@@ -96,30 +99,49 @@ void LineStatistics::Add(const FrameInfo& info)
         return;
     }
 
+    // A wait that ends leaves its row's still-waiting count, answered or not.
+    if ((outcome.timedOut || outcome.paired) && m_waitingRow != 0) {
+        --m_rows[m_waitingRow - 1].stillWaiting;
+        m_waitingRow = 0;
+    }
     if (outcome.timedOut) {
         ++m_timeouts;
-        ++RowFor(info.node, outcome.timedOutCode).timeouts;
+        ++RowFor(outcome.timedOutNode, outcome.timedOutCode).timeouts;
     }
     StatsRow& row = RowFor(info.node, info.functionCode);
     if (timed)
         row.lastSeenUs = info.timeUs;
     switch (outcome.role) {
     case PairRole::Query:
+        ++row.queries;
+        ++row.stillWaiting;
+        m_waitingRow = m_rowIndex[KeyOf(info.node, info.functionCode)];
+        break;
     case PairRole::Broadcast:
         ++row.queries;
         break;
     case PairRole::Response:
+    case PairRole::Exception:
+        if (outcome.late) {
+            ++row.lateAnswers;
+            ++m_lateAnswers;
+            break;
+        }
+        if (outcome.role == PairRole::Exception) {
+            ++row.exceptions;
+            CountException(row, info.exceptionCode, 1);
+            break;
+        }
         ++row.responses;
         if (outcome.responseUs >= 0) {
             const bool had = row.times.HasHistogram();
             row.times.Add(outcome.responseUs, m_timedRows < kTimedRowsMax);
             m_timedRows += !had && row.times.HasHistogram() ? 1 : 0;
+            row.timeBasis = std::max(row.timeBasis, outcome.basis);
+            m_timeBasis = std::max(m_timeBasis, outcome.basis);
         }
         break;
-    case PairRole::Exception:
-        ++row.exceptions;
-        CountException(row, info.exceptionCode, 1);
-        break;
+    case PairRole::Unplaced:
     case PairRole::CrcError:
         break;
     }
@@ -134,6 +156,9 @@ void LineStatistics::Clear()
     m_bytes = 0;
     m_crcErrors = 0;
     m_timeouts = 0;
+    m_lateAnswers = 0;
+    m_waitingRow = 0;
+    m_timeBasis = TimeBasis::None;
     m_firstTimeUs = -1;
     m_lastTimeUs = -1;
     m_timedRows = 0;
@@ -171,6 +196,9 @@ LineTotals LineStatistics::Totals(std::optional<std::int64_t> spanUs) const
     totals.bytes = m_bytes;
     totals.crcErrors = m_crcErrors;
     totals.timeouts = m_timeouts;
+    totals.stillWaiting = m_waitingRow != 0 ? 1 : 0;
+    totals.lateAnswers = m_lateAnswers;
+    totals.timeBasis = m_timeBasis;
     if (spanUs)
         totals.spanUs = *spanUs;
     else if (m_firstTimeUs >= 0 && m_lastTimeUs > m_firstTimeUs)

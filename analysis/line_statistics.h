@@ -41,13 +41,16 @@ struct StatsRow
     std::uint8_t node = 0;
     std::uint8_t function = kNoFunction; // bit 7 cleared; kNoFunction: unknown
     std::uint64_t queries = 0;
-    std::uint64_t responses = 0;  // normal responses; exceptions are answers but not counted here
-    std::uint64_t exceptions = 0; // exception responses, all codes
+    std::uint64_t responses = 0;  // paired normal responses; exceptions are counted apart
+    std::uint64_t exceptions = 0; // paired exception responses, all codes
     std::uint64_t timeouts = 0;
+    std::uint64_t stillWaiting = 0; // a query whose wait has not ended yet (0 or 1)
+    std::uint64_t lateAnswers = 0;  // answers that found no waiting query of theirs
     std::uint64_t crcErrors = 0;
     // Exception responses by exception code, in order of the code.
     std::vector<std::pair<std::uint8_t, std::uint64_t>> exceptionCodes;
-    ResponseTimes times; // paired normal responses with known arrival times
+    ResponseTimes times;                   // paired normal responses with known times
+    TimeBasis timeBasis = TimeBasis::None; // the coarsest times those were measured from
     // Wall-clock time of the row's last frame, microseconds since the Unix epoch; -1 unknown.
     std::int64_t lastSeenUs = -1;
 
@@ -63,17 +66,22 @@ struct LineTotals
     std::uint64_t bytes = 0;
     std::uint64_t crcErrors = 0; // every CRC-error frame, whether or not its node is known
     std::uint64_t timeouts = 0;
-    std::int64_t spanUs = -1;    // the time the figures cover; -1 unknown
-    double framesPerSecond = -1; // -1 unknown
-    double busLoadPercent = -1;  // -1 unknown (no baud rate, or no time span)
-    double crcErrorPercent = 0;  // CRC-error frames per 100 frames
+    std::uint64_t stillWaiting = 0;
+    std::uint64_t lateAnswers = 0;
+    TimeBasis timeBasis = TimeBasis::None; // the coarsest times response times came from
+    std::int64_t spanUs = -1;              // the time the figures cover; -1 unknown
+    double framesPerSecond = -1;           // -1 unknown
+    double busLoadPercent = -1;            // -1 unknown (no baud rate, or no time span)
+    double crcErrorPercent = 0;            // CRC-error frames per 100 frames
 };
 
 // Statistics of a capture, fed each frame's facts in capture order: per node and function the
-// queries, answers, exceptions by code, time-outs, CRC errors and response times, and the line's
-// totals. Memory is bounded by the number of node and function pairs seen, never by the length
-// of the capture; at most kTimedRowsMax rows keep a response-time histogram (about 14 MB), the
-// rows after them count their times without percentiles.
+// queries, answers, exceptions by code, time-outs, the query still waiting, late answers, CRC
+// errors and response times, and the line's totals. In every row but node 0's (broadcasts, which
+// nothing answers) queries = responses + exceptions + time-outs + still waiting. Memory is bounded
+// by the number of node and function pairs seen, never by the length of the capture; at most
+// kTimedRowsMax rows keep a response-time histogram (about 14 MB), the rows after them count their
+// times without percentiles.
 class LineStatistics
 {
 public:
@@ -110,6 +118,9 @@ private:
     std::uint64_t m_bytes = 0;
     std::uint64_t m_crcErrors = 0;
     std::uint64_t m_timeouts = 0;
+    std::uint64_t m_lateAnswers = 0;
+    std::uint32_t m_waitingRow = 0; // row index + 1 of the query still waiting; 0: none
+    TimeBasis m_timeBasis = TimeBasis::None;
     std::int64_t m_firstTimeUs = -1;
     std::int64_t m_lastTimeUs = -1;
     std::uint64_t m_revision = 0;

@@ -30,7 +30,8 @@ std::string JsonMs(std::int64_t us)
 }
 
 constexpr const char* kTableHeader =
-    "Node Func   Queries Responses Exceptions  Timeouts CRC-errors  RT-count   RT-min-ms"
+    "Node Func   Queries Responses Exceptions  Timeouts   Waiting      Late CRC-errors  RT-count"
+    "   RT-min-ms"
     " RT-median-ms   RT-p95-ms   RT-max-ms  Last-seen                Exception-codes\n";
 
 void AppendTableRow(std::string& text,
@@ -39,9 +40,10 @@ void AppendTableRow(std::string& text,
                     const StatsRow& row)
 {
     const ResponseTimes& times = row.times;
-    AppendFormatted(text, "%4s %4s %9s %9s %10s %9s %10s %9s", node.c_str(), function.c_str(),
-                    Count(row.queries).c_str(), Count(row.responses).c_str(),
+    AppendFormatted(text, "%4s %4s %9s %9s %10s %9s %9s %9s %10s %9s", node.c_str(),
+                    function.c_str(), Count(row.queries).c_str(), Count(row.responses).c_str(),
                     Count(row.exceptions).c_str(), Count(row.timeouts).c_str(),
+                    Count(row.stillWaiting).c_str(), Count(row.lateAnswers).c_str(),
                     Count(row.crcErrors).c_str(), Count(times.Count()).c_str());
     const auto ms = [](std::int64_t us) {
         const std::string t = MillisecondsText(us);
@@ -62,7 +64,40 @@ void AppendTableRow(std::string& text,
     text += '\n';
 }
 
+std::string JsonText(const std::string& text)
+{
+    return text.empty() ? std::string("null") : "\"" + text + "\"";
+}
+
+std::string JsonNumber(const char* format, double value, bool known)
+{
+    if (!known)
+        return "null";
+    std::string text;
+    AppendFormatted(text, format, value);
+    return text;
+}
+
 } // namespace
+
+std::string ResponseTimeBasisText(TimeBasis basis)
+{
+    switch (basis) {
+    case TimeBasis::Arrival:
+        return "Response times: from arrival stamps, microseconds (query's last byte to answer's "
+               "first byte)";
+    case TimeBasis::Packet:
+        return "Response times: from packet times, microseconds (query's packet to answer's)";
+    case TimeBasis::File:
+        return "Response times: from the file's timestamps, milliseconds (a capture log written "
+               "live holds the times of its passes, 100 ms apart)";
+    case TimeBasis::Pass:
+        return "Response times: from the times of the analysis passes, 100 ms apart";
+    case TimeBasis::None:
+        break;
+    }
+    return "Response times: none measured";
+}
 
 std::string MillisecondsText(std::int64_t us)
 {
@@ -111,6 +146,9 @@ std::string TotalsText(const LineTotals& totals)
     AppendFormatted(text, ", CRC errors %llu (%.2f %%), timeouts %llu",
                     static_cast<unsigned long long>(totals.crcErrors), totals.crcErrorPercent,
                     static_cast<unsigned long long>(totals.timeouts));
+    AppendFormatted(text, ", still waiting %llu, late answers %llu",
+                    static_cast<unsigned long long>(totals.stillWaiting),
+                    static_cast<unsigned long long>(totals.lateAnswers));
     return text;
 }
 
@@ -130,6 +168,8 @@ std::string StatisticsTable(const LineStatistics& statistics, const LineTotals& 
 
     text += TotalsText(totals);
     text += '\n';
+    text += ResponseTimeBasisText(totals.timeBasis);
+    text += '\n';
     return text;
 }
 
@@ -145,18 +185,37 @@ std::string StatisticsJsonLines(const LineStatistics& statistics, const LineTota
         text += ", \"responses\": " + Count(row->responses);
         text += ", \"exceptions\": " + Count(row->exceptions);
         text += ", \"timeouts\": " + Count(row->timeouts);
+        text += ", \"still_waiting\": " + Count(row->stillWaiting);
+        text += ", \"late_answers\": " + Count(row->lateAnswers);
         text += ", \"crc_errors\": " + Count(row->crcErrors);
         text += ", \"rt_count\": " + Count(times.Count());
         text += ", \"rt_min_ms\": " + JsonMs(times.Min());
         text += ", \"rt_median_ms\": " + JsonMs(times.Percentile(0.5));
         text += ", \"rt_p95_ms\": " + JsonMs(times.Percentile(0.95));
         text += ", \"rt_max_ms\": " + JsonMs(times.Max());
+        text += ", \"rt_source\": " + JsonText(TimeBasisName(row->timeBasis));
+        text += ", \"last_seen\": " + JsonText(LocalTimeText(row->lastSeenUs));
+        std::string codes;
+        for (const auto& [code, count] : row->exceptionCodes)
+            codes += (codes.empty() ? "\"" : ", \"") + std::to_string(code) +
+                     "\": " + std::to_string(count);
+        text += ", \"exception_codes\": {" + codes + "}";
         text += "}\n";
     }
     text += "{\"node\": null, \"function\": null, \"frames\": " + Count(totals.frames);
     text += ", \"bytes\": " + Count(totals.bytes);
     text += ", \"crc_errors\": " + Count(totals.crcErrors);
     text += ", \"timeouts\": " + Count(totals.timeouts);
+    text += ", \"still_waiting\": " + Count(totals.stillWaiting);
+    text += ", \"late_answers\": " + Count(totals.lateAnswers);
+    text += ", \"span_s\": " +
+            JsonNumber("%.3f", static_cast<double>(totals.spanUs) / 1e6, totals.spanUs >= 0);
+    text += ", \"frames_per_second\": " +
+            JsonNumber("%.1f", totals.framesPerSecond, totals.framesPerSecond >= 0);
+    text += ", \"bus_load_percent\": " +
+            JsonNumber("%.1f", totals.busLoadPercent, totals.busLoadPercent >= 0);
+    text += ", \"crc_error_percent\": " + JsonNumber("%.2f", totals.crcErrorPercent, true);
+    text += ", \"rt_source\": " + JsonText(TimeBasisName(totals.timeBasis));
     text += "}\n";
     return text;
 }

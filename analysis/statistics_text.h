@@ -18,11 +18,16 @@ namespace quillon {
 [[nodiscard]] std::string ExceptionCodesText(const StatsRow& row);
 
 // The line's totals in one line, without its line end: "Line: 120 frames, 2040 bytes in
-// 12.000 s, 10.0 frames/s, bus load 1.8 %, CRC errors 0 (0.00 %), timeouts 3".
+// 12.000 s, 10.0 frames/s, bus load 1.8 %, CRC errors 0 (0.00 %), timeouts 3, still waiting 1, late
+// answers 0".
 [[nodiscard]] std::string TotalsText(const LineTotals& totals);
 
+// The sentence under the table that says which times the response times came from.
+[[nodiscard]] std::string ResponseTimeBasisText(TimeBasis basis);
+
 // The fixed-width table: a header, one row per node and function (ordered by node, then
-// function), a summary row per node that has more than one, and a line of totals.
+// function), a summary row per node that has more than one, a line of totals and the sentence
+// saying which times the response times came from.
 [[nodiscard]] std::string StatisticsTable(const LineStatistics& statistics,
                                           const LineTotals& totals);
 

@@ -25,6 +25,7 @@
 #include "app/monitor_template.h"
 #include "app/port_setup_dialog.h"
 #include "app/qt_prompts.h"
+#include "app/registers_window.h"
 #include "app/statistics_window.h"
 #include "capture/capture_store.h"
 #include "capture/frame_models.h"
@@ -441,6 +442,19 @@ void CQuillonDlg::RefreshStatistics()
 {
     if (m_statistics != nullptr && m_statistics->isVisible())
         m_statistics->Refresh();
+    if (m_registers != nullptr && m_registers->isVisible())
+        m_registers->Refresh();
+}
+
+RegistersWindow& CQuillonDlg::ShowRegisters()
+{
+    if (m_registers == nullptr)
+        m_registers = new RegistersWindow(m_monitor->Registers(), this);
+    m_registers->Refresh();
+    m_registers->show();
+    m_registers->raise();
+    m_registers->activateWindow();
+    return *m_registers;
 }
 
 StatisticsWindow& CQuillonDlg::ShowStatistics()
@@ -506,6 +520,8 @@ void CQuillonDlg::contextMenuEvent(QContextMenuEvent* event)
     }
     menu.addAction(QStringLiteral("&Statistics..."), this, [this] { (void)ShowStatistics(); })
         ->setObjectName(QStringLiteral("showStatistics"));
+    menu.addAction(QStringLiteral("&Registers..."), this, [this] { (void)ShowRegisters(); })
+        ->setObjectName(QStringLiteral("showRegisters"));
     menu.addSeparator();
     menu.addAction(QStringLiteral("&About Quillon..."), this, &CQuillonDlg::ShowAbout);
     menu.exec(event->globalPos());

@@ -19,6 +19,7 @@ class QListWidget;
 namespace quillon {
 
 class QtTimer;
+class RegistersWindow;
 class StatisticsWindow;
 
 // The handlers the window's controls and timer reach in the monitor.
@@ -65,6 +66,8 @@ public:
     [[nodiscard]] Monitor& GetMonitor() { return *m_monitor; }
     // The Statistics window of the context menu: made on first use, then shown and raised.
     StatisticsWindow& ShowStatistics();
+    // Opens (or raises) the non-modal Registers window.
+    RegistersWindow& ShowRegisters();
 
     // Quit, Escape and the close box: the monitor quits, the window's size is remembered, then
     // the window closes.
@@ -163,6 +166,7 @@ private:
     std::unique_ptr<QtTimer> m_timer;
     std::unique_ptr<Adapters> m_adapters;
     StatisticsWindow* m_statistics = nullptr; // a child window, made on first use
+    RegistersWindow* m_registers = nullptr;   // a child window, made on first use
     std::unique_ptr<Monitor> m_monitor;       // last: it goes first, while all it uses still exists
     bool m_quitting = false;
 };

@@ -26,6 +26,8 @@ enum Column
     kResponses,
     kExceptions,
     kTimeouts,
+    kStillWaiting,
+    kLateAnswers,
     kCrcErrors,
     kRtCount,
     kRtMin,
@@ -38,9 +40,9 @@ enum Column
 };
 
 constexpr std::array<const char*, kColumnCount> kHeaders{
-    "Node",      "Function",   "Queries",   "Responses",      "Exceptions",
-    "Timeouts",  "CRC errors", "RT count",  "RT min ms",      "RT median ms",
-    "RT p95 ms", "RT max ms",  "Last seen", "Exception codes"};
+    "Node",          "Function",     "Queries",    "Responses",      "Exceptions", "Timeouts",
+    "Still waiting", "Late answers", "CRC errors", "RT count",       "RT min ms",  "RT median ms",
+    "RT p95 ms",     "RT max ms",    "Last seen",  "Exception codes"};
 
 QString ToQt(const std::string& text)
 {
@@ -130,6 +132,10 @@ QVariant StatisticsTableModel::data(const QModelIndex& index, int role) const
         return CountCell(row.exceptions, role);
     case kTimeouts:
         return CountCell(row.timeouts, role);
+    case kStillWaiting:
+        return CountCell(row.stillWaiting, role);
+    case kLateAnswers:
+        return CountCell(row.lateAnswers, role);
     case kCrcErrors:
         return CountCell(row.crcErrors, role);
     case kRtCount:
@@ -199,7 +205,8 @@ void StatisticsWindow::Refresh()
         return;
     m_revision = m_statistics.Revision();
     m_model.Refresh();
-    m_totals->setText(ToQt(TotalsText(m_statistics.Totals())));
+    const LineTotals totals = m_statistics.Totals();
+    m_totals->setText(ToQt(TotalsText(totals) + "\n" + ResponseTimeBasisText(totals.timeBasis)));
 }
 
 QString StatisticsWindow::SelectedRowsText() const

@@ -9,7 +9,9 @@
 #include <unistd.h>
 #include <vector>
 
+#include "analysis/register_image.h"
 #include "capture/cmodbus.h"
+#include "formats/capture_stream.h"
 
 namespace {
 
@@ -80,11 +82,17 @@ std::filesystem::path WriteMillionFrameFile()
     return path;
 }
 
-// The whole `quillon-cli stats` process over a file of a million frames: frames per second of
-// wall time, and the process's peak resident size.
-void BM_StatsCommandMillionFrames(benchmark::State& state)
+const std::filesystem::path& MillionFrameFile()
 {
     static const std::filesystem::path path = WriteMillionFrameFile();
+    return path;
+}
+
+// A whole `quillon-cli` process over a file of a million frames: frames per second of wall
+// time, and the process's peak resident size.
+void RunCliOverMillionFrames(benchmark::State& state, const char* command)
+{
+    const std::filesystem::path& path = MillionFrameFile();
     if (path.empty()) {
         state.SkipWithError("cannot write the capture file");
         return;
@@ -96,7 +104,7 @@ void BM_StatsCommandMillionFrames(benchmark::State& state)
         const pid_t child = ::fork();
         if (child == 0) {
             std::freopen("/dev/null", "w", stdout);
-            ::execl(QUILLON_CLI_PATH, QUILLON_CLI_PATH, "stats", path.string().c_str(), "--json",
+            ::execl(QUILLON_CLI_PATH, QUILLON_CLI_PATH, command, path.string().c_str(), "--json",
                     static_cast<char*>(nullptr));
             ::_exit(127);
         }
@@ -104,7 +112,7 @@ void BM_StatsCommandMillionFrames(benchmark::State& state)
         rusage usage{};
         if (child < 0 || ::wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) ||
             WEXITSTATUS(status) != 0) {
-            state.SkipWithError("quillon-cli stats failed");
+            state.SkipWithError("quillon-cli failed");
             break;
         }
         seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -117,8 +125,63 @@ void BM_StatsCommandMillionFrames(benchmark::State& state)
             static_cast<double>(kFrames) * static_cast<double>(state.iterations()) / seconds;
     state.counters["max_rss_MB"] = static_cast<double>(maxRssKb) / 1024.0;
 }
+
+void BM_StatsCommandMillionFrames(benchmark::State& state)
+{
+    RunCliOverMillionFrames(state, "stats");
+}
 BENCHMARK(BM_StatsCommandMillionFrames)
     ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+
+void BM_ValuesCommandMillionFrames(benchmark::State& state)
+{
+    RunCliOverMillionFrames(state, "values");
+}
+BENCHMARK(BM_ValuesCommandMillionFrames)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+
+// The core pass over the same million frames in this process, handing every frame to nothing
+// (0) or to the register image (1): the image's share of the cost is the difference.
+void BM_CorePassWithAndWithoutImage(benchmark::State& state)
+{
+    const std::filesystem::path& path = MillionFrameFile();
+    const bool withImage = state.range(0) != 0;
+    std::uint64_t frames = 0;
+    for (auto _ : state) {
+        std::FILE* in = std::fopen(path.string().c_str(), "rb");
+        if (in == nullptr) {
+            state.SkipWithError("cannot read the capture file");
+            return;
+        }
+        RegisterImage image;
+        // Counts what is handed on, so that both runs do the same work but the image's.
+        struct Counter : FrameSink
+        {
+            std::uint64_t seen = 0;
+            void Take(const CutFrame&) override { ++seen; }
+        } counter;
+        FrameCutter cutter(FrameModelKind::Device);
+        cutter.Subscribe(counter);
+        if (withImage)
+            cutter.Subscribe(image);
+        const StreamOutcome outcome = StreamCaptureFile(in, cutter);
+        const std::uint64_t seen = counter.seen;
+        std::fclose(in);
+        benchmark::DoNotOptimize(image.Size());
+        if (outcome.status != StreamOutcome::Status::Done)
+            state.SkipWithError("the stream stopped");
+        frames += seen;
+    }
+    state.counters["frames_per_s"] =
+        benchmark::Counter(static_cast<double>(frames), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_CorePassWithAndWithoutImage)
+    ->Arg(0)
+    ->Arg(1)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
 

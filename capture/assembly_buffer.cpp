@@ -38,6 +38,8 @@ bool AssemblyBuffer::Append(std::span<const std::uint8_t> bytes,
         const std::size_t end =
             i + 1 < arrivals.size() ? std::min(arrivals[i + 1].offset, bytes.size()) : bytes.size();
         AddRun(start + end, arrivals[i].steadyUs);
+        if (arrivals[i].wallUs > 0)
+            m_wallOffsetUs = arrivals[i].wallUs - arrivals[i].steadyUs;
     }
     return true;
 }
@@ -95,15 +97,18 @@ FrameArrival AssemblyBuffer::FrontArrival(std::size_t length) const
     }
     if (first < 0)
         return {};
+    const auto wall = [this](std::int64_t steadyUs) {
+        return m_wallOffsetUs ? steadyUs + *m_wallOffsetUs : std::int64_t{-1};
+    };
     if (m_characterUs <= 0)
-        return FrameArrival{firstStamp, lastStamp};
+        return FrameArrival{firstStamp, lastStamp, firstStamp >= 0 ? wall(firstStamp) : -1};
     // Never before the chunk in front of the frame was taken; never after the last byte's chunk.
     if (m_floorUs >= 0)
         first = std::max(first, m_floorUs);
     std::int64_t last = first + std::llround(static_cast<double>(length - 1) * m_characterUs);
     if (lastStamp >= 0)
         last = std::min(last, lastStamp);
-    return FrameArrival{first, last};
+    return FrameArrival{first, last, wall(first)};
 }
 
 } // namespace quillon

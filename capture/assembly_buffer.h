@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 #include "seams/serial_line.h"
@@ -18,6 +19,8 @@ struct FrameArrival
 {
     std::int64_t firstByteUs = -1;
     std::int64_t lastByteUs = -1;
+    // The first byte's arrival on the wall clock, microseconds since the Unix epoch; -1 unknown.
+    std::int64_t firstByteWallUs = -1;
 };
 
 // Bytes received or loaded and not yet cut into frames. Byte 0 is always the node address of
@@ -39,6 +42,7 @@ public:
         m_count = 0;
         m_runCount = 0;
         m_floorUs = -1;
+        m_wallOffsetUs.reset();
     }
     // The whole room, for cutting frames off the front; SetCount writes the new count back (a
     // lower count: that many bytes were cut off the front).
@@ -71,6 +75,8 @@ private:
     // When the chunk in front of the first byte was taken, if that byte began a chunk; else -1.
     std::int64_t m_floorUs = -1;
     double m_characterUs = 0;
+    // Wall clock minus steady clock at the latest stamped chunk that carried both.
+    std::optional<std::int64_t> m_wallOffsetUs;
 };
 
 } // namespace quillon

@@ -98,8 +98,9 @@ std::size_t FrameCutter::CutFront(WhenUndecided rule, Idleness idle)
     FrameInfo& info = m_packets.info;
     info.crcCorrect = CrcCorrect(bytes);
     info.tag = TagOf(info);
-    info.timeUs = m_timeUs;
-    info.timeSource = m_timeSource;
+    // A frame whose first byte's arrival is known takes that time; else the pass's or the line's.
+    info.timeUs = arrival.firstByteWallUs >= 0 ? arrival.firstByteWallUs : m_timeUs;
+    info.timeSource = arrival.firstByteWallUs >= 0 ? TimeSource::Arrival : m_timeSource;
     info.firstByteUs = arrival.firstByteUs;
     info.lastByteUs = arrival.lastByteUs;
     m_model->FrameCut(bytes, info);

@@ -88,6 +88,7 @@ void Monitor::Take(const CutFrame& frame)
     if (m_run.State() != RunState::Stopped)
         m_backup.LineAdded(m_data.store, LineCount());
     m_statistics.Add(frame.info);
+    m_registers.Add(frame.bytes, frame.info);
 }
 
 void Monitor::StartCapture()
@@ -133,6 +134,7 @@ void Monitor::EmptyCapture()
     m_data.store.Reset();
     m_backup.Rewind();
     m_statistics.Clear();
+    m_registers.Clear();
 }
 
 void Monitor::RebuildFiltered()

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "analysis/line_statistics.h"
+#include "analysis/register_image.h"
 #include "formats/capture_export.h"
 #include "monitor/backup_writer.h"
 #include "monitor/capture_view.h"
@@ -154,6 +155,9 @@ public:
     // Pairing and statistics of the listed frames: emptied with the lists, counted again from
     // the records after a load.
     [[nodiscard]] const LineStatistics& Statistics() const { return m_statistics; }
+    // The last value the capture carried per node, table and address; counted with the
+    // statistics.
+    [[nodiscard]] const RegisterImage& Registers() const { return m_registers; }
 
 private:
     // Load File once its file is chosen: a capture log file, or a pcap file told by its first
@@ -189,6 +193,7 @@ private:
     Filter m_filter;
     FrameLister m_lister;
     LineStatistics m_statistics;
+    RegisterImage m_registers;
     RunControl m_run;
     BackupWriter m_backup;
     FrameModelKind m_modelKind;

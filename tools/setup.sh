@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build g++ clang clang-format libclang-rt-14-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    qt6-base-dev qt6-serialport-dev libgl-dev qt6-qpa-plugins
+    qt6-base-dev qt6-serialport-dev qt6-charts-dev libqt6charts6 libqt6opengl6-dev libgl-dev qt6-qpa-plugins
     libmodbus-dev pkg-config mbpoll python3-pymodbus python3-serial python3-serial-asyncio socat xvfb xdotool imagemagick x11-utils
     procps tshark time bc
 )

@@ -9,6 +9,7 @@
 #include "app/cli/options.h"
 #include "app/cli/replay_command.h"
 #include "app/cli/stats_command.h"
+#include "app/cli/values_command.h"
 
 namespace quillon::cli {
 
@@ -21,12 +22,15 @@ constexpr CommandSpec<ExportOptions> kExport{ParseExportCommand, RunExport, Expo
                                              ExportHelpText};
 constexpr CommandSpec<StatsOptions> kStats{ParseStatsCommand, RunStats, StatsUsageText,
                                            StatsHelpText};
+constexpr CommandSpec<ValuesOptions> kValues{ParseValuesCommand, RunValues, ValuesUsageText,
+                                             ValuesHelpText};
 
 constexpr std::array kCommands{
     Command{"replay", [](std::span<const std::string_view> a) { return RunCommand(kReplay, a); }},
     Command{"listen", [](std::span<const std::string_view> a) { return RunCommand(kListen, a); }},
     Command{"export", [](std::span<const std::string_view> a) { return RunCommand(kExport, a); }},
     Command{"stats", [](std::span<const std::string_view> a) { return RunCommand(kStats, a); }},
+    Command{"values", [](std::span<const std::string_view> a) { return RunCommand(kValues, a); }},
 };
 
 } // namespace

@@ -16,6 +16,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <QSettings>
 #include <QTableView>
 #include <QTimer>
 #include <QUrl>
@@ -24,6 +25,7 @@
 #include "app/dialog_units.h"
 #include "app/port_setup_dialog.h"
 #include "app/quillon_dlg.h"
+#include "app/registers_window.h"
 #include "app/statistics_window.h"
 #include "capture/summary_line.h"
 #include "gui_test_support.h"
@@ -589,16 +591,68 @@ TEST_F(MonitorWindowTest, StatisticsWindowShowsTheMonitorsCountsAndCopiesRows)
         ASSERT_EQ(table->model()->rowCount(), 2) << "load " << load;
         table->selectAll();
         QTest::keyClick(table, Qt::Key_C, Qt::ControlModifier);
-        // Node, function, queries, responses, exceptions, timeouts, CRC errors, answers timed:
-        // a loaded file's times are too coarse for response times, so those cells stay empty.
+        // Node, function, queries, responses, exceptions, timeouts, still waiting, late answers,
+        // CRC errors, answers timed and their times: the file's timestamps, one for all three.
         const QStringList rows = QApplication::clipboard()->text().split('\n', Qt::SkipEmptyParts);
         ASSERT_EQ(rows.size(), 2) << "load " << load;
-        EXPECT_TRUE(rows[0].startsWith("1\t3\t1\t1\t0\t0\t0\t0\t\t\t\t\t"))
+        EXPECT_TRUE(rows[0].startsWith("1\t3\t1\t1\t0\t0\t0\t0\t0\t1\t0.000\t"))
             << rows[0].toStdString();
-        EXPECT_TRUE(rows[1].startsWith("2\t16\t1\t0\t0\t0\t0\t0\t")) << rows[1].toStdString();
+        EXPECT_TRUE(rows[1].startsWith("2\t16\t1\t0\t0\t0\t1\t0\t0\t0\t\t"))
+            << rows[1].toStdString();
     }
     EXPECT_TRUE(
         Find<QLabel>(statistics, "statisticsTotals")->text().startsWith("Line: 3 frames, "));
+}
+
+// The Registers window shows the image the monitor keeps, filters it by node, copies rows, names
+// and decodes points by a map, refuses a map with a mistake and keeps the one it had.
+TEST_F(MonitorWindowTest, RegistersWindowShowsTheLastValuesAndLoadsAMap)
+{
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                       m_folder.FilePath("settings"));
+    auto window = MakeWindow();
+    LoadThreeFrames(*window);
+    RegistersWindow& registers = window->ShowRegisters();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&registers));
+    auto* table = Find<QTableView>(registers, "registersTable");
+    // Node 1's two holding registers; node 2's write got no answer, so it is not applied.
+    ASSERT_EQ(table->model()->rowCount(), 2);
+    table->selectAll();
+    QTest::keyClick(table, Qt::Key_C, Qt::ControlModifier);
+    const QStringList rows = QApplication::clipboard()->text().split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_TRUE(rows[0].startsWith("1\tholding_register\t0\t\t16672\t\t4120\t1\t0\t"))
+        << rows[0].toStdString();
+    Find<QLineEdit>(registers, "registersNodeFilter")->setText("2");
+    EXPECT_EQ(table->model()->rowCount(), 0);
+    Find<QLineEdit>(registers, "registersNodeFilter")->setText("1");
+    EXPECT_EQ(table->model()->rowCount(), 2);
+
+    const auto writeMap = [&](const char* name, const char* text) {
+        const QString path = m_folder.FilePath(name);
+        std::FILE* file = std::fopen(path.toStdString().c_str(), "wb");
+        std::fputs(text, file);
+        std::fclose(file);
+        return path;
+    };
+    ASSERT_TRUE(registers.LoadMap(
+        writeMap("good.csv", "node,table,address,name,type,unit\n1,holding_register,0,level,"
+                             "float32,m\n")));
+    EXPECT_EQ(table->model()->index(0, 3).data().toString(), "level");
+    EXPECT_EQ(table->model()->index(0, 4).data().toString(), "10");
+    QTimer::singleShot(50, [] {
+        if (QWidget* box = QApplication::activeModalWidget())
+            box->close();
+    });
+    EXPECT_FALSE(registers.LoadMap(writeMap("bad.csv", "node,table,address,name,type\nx\n")));
+    EXPECT_EQ(registers.Map().Points().size(), 1u);
+    EXPECT_EQ(QSettings().value("Registers/MapFile").toString(), m_folder.FilePath("good.csv"));
+
+    // Emptied with the lists, rebuilt by the next Load.
+    ASSERT_TRUE(
+        window->GetMonitor().LoadFile(m_folder.FilePath("three.mlog").toStdString()).opened);
+    registers.Refresh();
+    EXPECT_EQ(table->model()->rowCount(), 2);
 }
 
 TEST_F(MonitorWindowTest, ContextMenuChoosesTheFrameModelOfTheNextLoadAndRemembersIt)

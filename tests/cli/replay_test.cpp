@@ -1,3 +1,4 @@
+#include <ctime>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <set>
@@ -22,6 +23,26 @@ struct CliRun
     std::string out;
     std::string err;
 };
+
+// A local time of a capture log's timestamp text as ISO 8601 in UTC, to the microsecond.
+std::string IsoUtc(int year, int month, int day, int hour, int minute, int second, int ms)
+{
+    std::tm local{};
+    local.tm_year = year - 1900;
+    local.tm_mon = month - 1;
+    local.tm_mday = day;
+    local.tm_hour = hour;
+    local.tm_min = minute;
+    local.tm_sec = second;
+    local.tm_isdst = -1;
+    const std::time_t seconds = std::mktime(&local);
+    std::tm utc{};
+    gmtime_r(&seconds, &utc);
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03d000Z", utc.tm_year + 1900,
+                  utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, ms);
+    return text;
+}
 
 std::string Quote(const std::string& arg)
 {
@@ -429,6 +450,17 @@ TEST(StatsCli, CountsACaptureFileAndRefusesWhatItCannotRead)
         std::fputs("\xD4\xC3\xB2\xA1 and more", pcap);
         std::fclose(pcap);
     }
+    ASSERT_EQ(RunCli(dir, {"export", kSample, "--pcap", dir.File("sample.pcap")}).status, 0);
+    for (const auto& [name, text] :
+         {std::pair{"good.csv", "node,table,address,name,type,unit\n"
+                                "200,holding_register,10,level,float32,m\n"},
+          std::pair{"bad.csv", "node,table,address,name,type\n"
+                               "200,holding,10,level,float32\n"}}) {
+        std::FILE* map = std::fopen(dir.File(name).c_str(), "wb");
+        ASSERT_NE(map, nullptr);
+        std::fputs(text, map);
+        std::fclose(map);
+    }
     const struct
     {
         std::vector<std::string> args;
@@ -439,19 +471,52 @@ TEST(StatsCli, CountsACaptureFileAndRefusesWhatItCannotRead)
         {{"stats", kSample, "--json"},
          0,
          "{\"node\": null, \"function\": null, \"frames\": 30, \"bytes\": 271, "
-         "\"crc_errors\": 2, \"timeouts\": 2}",
+         "\"crc_errors\": 2, \"timeouts\": 1, \"still_waiting\": 0, \"late_answers\": 2, "
+         "\"span_s\": 1.450, \"frames_per_second\": 20.7, \"bus_load_percent\": null, "
+         "\"crc_error_percent\": 6.67, \"rt_source\": \"file\"}",
          ""},
         {{"stats", kSample, "--frames", "device", "--json"},
          0,
          "{\"node\": 1, \"function\": 3, \"queries\": 2, \"responses\": 1, \"exceptions\": 1, "
-         "\"timeouts\": 0, \"crc_errors\": 0, \"rt_count\": 0, \"rt_min_ms\": null, "
-         "\"rt_median_ms\": null, \"rt_p95_ms\": null, \"rt_max_ms\": null}",
+         "\"timeouts\": 0, \"still_waiting\": 0, \"late_answers\": 0, \"crc_errors\": 0, "
+         "\"rt_count\": 1, \"rt_min_ms\": 50.000, \"rt_median_ms\": 50.000, "
+         "\"rt_p95_ms\": 50.000, \"rt_max_ms\": 50.000, \"rt_source\": \"file\", "
+         "\"last_seen\": \"2012-03-05 09:04:07.458\", \"exception_codes\": {\"2\": 1}}",
          ""},
         {{"stats", kSample},
          0,
-         "Line: 30 frames, 271 bytes in 1.450 s, 20.7 frames/s, CRC errors 2 (6.67 %), timeouts 2",
+         "Line: 30 frames, 271 bytes in 1.450 s, 20.7 frames/s, CRC errors 2 (6.67 %), timeouts 1, "
+         "still waiting 0, late answers 2",
+         ""},
+        // The same frames as pcap packets are timed packet to packet, to the microsecond.
+        {{"stats", dir.File("sample.pcap"), "--json"},
+         0,
+         "{\"node\": 200, \"function\": 3, \"queries\": 1, \"responses\": 1, "
+         "\"exceptions\": 0, \"timeouts\": 0, \"still_waiting\": 0, \"late_answers\": 0, "
+         "\"crc_errors\": 0, \"rt_count\": 1, \"rt_min_ms\": 50.000, \"rt_median_ms\": 50.000, "
+         "\"rt_p95_ms\": 50.000, \"rt_max_ms\": 50.000, \"rt_source\": \"packet\", "
+         "\"last_seen\": \"2012-03-05 09:04:08.458\", \"exception_codes\": {}}",
          ""},
         {{"stats", dir.File("capture.pcap")}, 1, "", "pcap"},
+        // The register image of the same file: a confirmed write of code 16, and a read named
+        // and decoded by a map; a map with a mistake is refused before the file is read.
+        {{"values", kSample, "--frames", "standard", "--json"},
+         0,
+         "{\"node\": 17, \"table\": \"holding_register\", \"address\": 2, \"raw\": 258, "
+         "\"reads\": 0, \"writes\": 1, \"last_time\": \"" +
+             IsoUtc(2012, 3, 5, 9, 4, 7, 358) + "\"}",
+         ""},
+        {{"values", kSample, "--map", dir.File("good.csv"), "--json"},
+         0,
+         "{\"node\": 200, \"table\": \"holding_register\", \"address\": 10, \"raw\": 16256, "
+         "\"reads\": 1, \"writes\": 0, \"last_time\": \"" +
+             IsoUtc(2012, 3, 5, 9, 4, 8, 458) +
+             "\", \"name\": \"level\", \"type\": \"float32\", \"value\": 1, \"unit\": \"m\"}",
+         ""},
+        {{"values", kSample, "--map", dir.File("bad.csv")},
+         1,
+         "",
+         "bad.csv:2:2: table \"holding\""},
         {{"stats", dir.File("missing.mlog")}, 1, "", "Can't Open File"},
         {{"stats", kSample, "--frames", "odd"}, 2, "", "usage: quillon-cli stats"},
     };

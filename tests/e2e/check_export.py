@@ -2,12 +2,15 @@
 """Checks an exported capture against the Frame-list lines it was made from.
 
     check_export.py --csv CSV --pcap PCAP [--lines LINES] [--mlog MLOG] [--time-slack S]
+                    [--arrival-before S]
 
 LINES holds the Frame-list lines, one per line. The CSV (read with Python's csv module) must
 hold exactly those lines in its summary column, in order. tshark must decode the pcap as one
 Modbus RTU packet per line (frames of 5 bytes and more: a shorter one is one data packet) with the unit id, function code and CRC status of the CSV row, and
 with the CSV's times (within S seconds, default 0.0015: a live frame's packet time is its
-arrival, its text the time of the pass that listed it), in order. With MLOG, the frames' bytes must be every byte of the capture
+arrival, its text the time of the pass that listed it), in order. With --arrival-before S the
+packets are a live capture's, timed by the arrival of their first byte: each may come up to S
+seconds before the CSV's time (the pass that listed it), never after it. With MLOG, the frames' bytes must be every byte of the capture
 log file's records, in order. Prints one line and exits 0 when everything holds.
 """
 import argparse
@@ -70,6 +73,7 @@ def main():
     parser.add_argument("--lines")
     parser.add_argument("--mlog")
     parser.add_argument("--time-slack", type=float, default=0.0015)
+    parser.add_argument("--arrival-before", type=float, default=0.0)
     args = parser.parse_args()
     rows = read_csv(args.csv)
     packets = tshark_rows(args.pcap)
@@ -107,7 +111,8 @@ def main():
         previous = packet_time
         if row["time"]:
             row_time = datetime.datetime.fromisoformat(row["time"]).timestamp()
-            if abs(row_time - packet_time) > args.time_slack:
+            early = row_time - packet_time
+            if early > args.time_slack + args.arrival_before or -early > args.time_slack:
                 fail(f"{where}: CSV time {row['time']}, packet time {packet_time}")
     if args.mlog:
         listed = b"".join(bytes.fromhex(row["hex"]) for row in rows)

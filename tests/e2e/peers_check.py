@@ -3,6 +3,12 @@
 
     peers_check.py truth MASTER_LOG...            > TRUTH   (one frame a line: Q|R HEX)
     peers_check.py compare TRUTH CAPTURE.mlog LISTED [--codes 1,3,4,16,17]
+    peers_check.py values TRUTH VALUES.json
+
+`values` works out from the wire stream the last value of every (node, table, address) that a
+normal answer read or confirmed as written, and compares it with `quillon-cli values --json`:
+the same points, the same raw values. It prints "points P same S" and the first differences,
+and fails when they differ.
 
 `truth` reads libmodbus debug output (a master's, from modbus_set_debug or mbpoll -v): a line
 of "[XX]" tokens is a frame the master sent, a line of "<XX>" tokens one it received. In
@@ -131,6 +137,72 @@ def compare(truth_path, capture_path, listed_path, codes):
               + " | ".join(held[:3]))
 
 
+def wire_values(frames):
+    """The last value per (node, table, address) from each query and its normal answer."""
+    image = {}
+    query = None
+    for role, frame in frames:
+        if role == "Q":
+            query = frame
+            continue
+        if query is None or len(frame) < 5 or frame[0] != query[0] or frame[1] != query[1]:
+            query = None
+            continue
+        q, r, node, code = query[:-2], frame[:-2], frame[0], frame[1]
+        query = None
+        word = lambda b, i: b[i] * 256 + b[i + 1]
+
+        def place(table, start, values):
+            for i, value in enumerate(values):
+                image[(node, table, start + i)] = value
+
+        def bits(data, count):
+            return [(data[i // 8] >> (i % 8)) & 1 for i in range(count)]
+
+        def words(data, count):
+            return [word(data, 2 * i) for i in range(count)]
+
+        if code in (1, 2):
+            place("coil" if code == 1 else "discrete_input", word(q, 2), bits(r[3:], word(q, 4)))
+        elif code in (3, 4):
+            table = "holding_register" if code == 3 else "input_register"
+            place(table, word(q, 2), words(r[3:], word(q, 4)))
+        elif code == 5:
+            place("coil", word(q, 2), [1 if word(q, 4) == 0xFF00 else 0])
+        elif code == 6:
+            place("holding_register", word(q, 2), [word(q, 4)])
+        elif code == 15:
+            place("coil", word(q, 2), bits(q[7:], word(q, 4)))
+        elif code == 16:
+            place("holding_register", word(q, 2), words(q[7:], word(q, 4)))
+        elif code == 22:
+            key = (node, "holding_register", word(q, 2))
+            if key in image:
+                a, o = word(q, 4), word(q, 6)
+                image[key] = (image[key] & a) | (o & ~a & 0xFFFF)
+        elif code == 23:
+            place("holding_register", word(q, 6), words(q[11:], word(q, 8)))
+            place("holding_register", word(q, 2), words(r[3:], word(q, 4)))
+    return image
+
+
+def values(truth_path, values_path):
+    import json
+    wire = wire_values(read_truth(truth_path))
+    seen = {}
+    with open(values_path, encoding="ascii") as f:
+        for line in f:
+            point = json.loads(line)
+            seen[(point["node"], point["table"], point["address"])] = point["raw"]
+    same = sum(1 for key, value in wire.items() if seen.get(key) == value)
+    print(f"points {len(wire)} same {same} listed {len(seen)}")
+    differences = [(k, wire.get(k), seen.get(k)) for k in sorted(set(wire) | set(seen))
+                   if wire.get(k) != seen.get(k)]
+    for key, want, got in differences[:8]:
+        print(f"  {key}: wire {want}, values {got}")
+    return 0 if not differences else 1
+
+
 def main(argv):
     if len(argv) >= 2 and argv[0] == "truth":
         truth(argv[1:])
@@ -141,6 +213,8 @@ def main(argv):
             codes = {int(c) for c in argv[5].split(",")}
         compare(argv[1], argv[2], argv[3], codes)
         return 0
+    if len(argv) == 3 and argv[0] == "values":
+        return values(argv[1], argv[2])
     print(__doc__, file=sys.stderr)
     return 2
 

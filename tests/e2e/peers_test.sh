@@ -9,7 +9,9 @@
 # - the default model lists every frame exactly on traffic of the codes it has shapes for
 #   (1, 3, 4, 16, 17 and their exceptions);
 # - the standard model (--frames standard) lists every frame exactly on every profile; skipped
-#   with a message when this quillon-cli has no --frames.
+#   with a message when this quillon-cli has no --frames;
+# - `quillon-cli values --json` over the standard model's capture holds exactly the last value
+#   the wire carried (read, or written and confirmed) for every node, table and address.
 #
 #   tests/e2e/peers_test.sh BUILD_FOLDER
 set -euo pipefail
@@ -123,6 +125,16 @@ run_profile() {
                 tail -n +2 "$dir/$model/figures.txt" | head -n 6 >&2
             fi
         fi
+        [ "$model" = standard ] && "$cli" values --help > /dev/null 2>&1 || continue
+        "$cli" values "$dir/$model/capture.mlog" --frames standard --json \
+            > "$dir/$model/values.json" 2> "$dir/$model/values.err" ||
+            failures+=("$name values: $(head -n 1 "$dir/$model/values.err")")
+        if ! "$python" "$check" values "$dir/truth.txt" "$dir/$model/values.json" \
+            > "$dir/$model/values.txt"; then
+            failures+=("$name values: $(head -n 1 "$dir/$model/values.txt")")
+            tail -n +2 "$dir/$model/values.txt" >&2
+        fi
+        printf '%-22s %-8s values: %s\n' "$name" "$model" "$(head -n 1 "$dir/$model/values.txt")"
     done
 }
 
