@@ -515,8 +515,9 @@ TEST_F(MonitorWindowTest, HelpButtonF1AndTheContextMenuLeadToTheAboutBox)
         QStringList entries;
         for (const QAction* action : menu->actions())
             entries << action->text();
-        EXPECT_EQ(entries, (QStringList{"&Copy", "", "&Export...", "Standard Modbus Frames",
-                                        "&Statistics...", "", "&About Quillon..."}));
+        EXPECT_EQ(entries,
+                  (QStringList{"&Copy", "", "&Export...", "Standard Modbus Frames",
+                               "&Statistics...", "&Registers...", "", "&About Quillon..."}));
         WhenModal(expectAbout);
         menu->setActiveAction(menu->actions().back());
         QTest::keyClick(menu, Qt::Key_Return);
