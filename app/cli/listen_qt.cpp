@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <limits>
+#include <optional>
 #include <string>
 #include <system_error>
 
@@ -14,6 +15,7 @@
 #include "analysis/line_statistics.h"
 #include "analysis/statistics_text.h"
 #include "app/cli/headless.h"
+#include "app/cli/listen_detect_qt.h"
 #include "app/cli/listen_output.h"
 #include "app/cli/listen_pcap.h"
 #include "app/cli/listen_port_qt.h"
@@ -153,6 +155,11 @@ int ListenSession::Run()
         return kExitFailed;
     }
 
+    const LineTimingReport& timing = m_opener.Watch().timing;
+    PrintError("timing resolution: " +
+               (timing.resolution.empty() ? std::string("unknown") : timing.resolution));
+    for (const std::string& note : timing.notes)
+        PrintError(note);
     // Scripts wait for this line before they put traffic on the line.
     PrintError("listening on " + BuildModeString(m_options.settings));
     m_started = std::chrono::steady_clock::now();
@@ -245,16 +252,28 @@ void ListenSession::PrintStatistics() const
     const auto span = std::chrono::duration_cast<std::chrono::microseconds>(
         std::chrono::steady_clock::now() - m_started);
     const LineTotals totals = m_statistics.Totals(span.count());
-    const std::string text = m_options.json ? StatisticsJsonLines(m_statistics, totals)
-                                            : StatisticsTable(m_statistics, totals);
+    const UartErrorTally& uart = m_opener.Watch().uartErrors;
+    const std::string text =
+        m_options.json ? StatisticsJsonLines(m_statistics, totals) + UartErrorsJson(uart) + '\n'
+                       : StatisticsTable(m_statistics, totals) + UartErrorsText(uart) + '\n';
     std::fwrite(text.data(), 1, text.size(), stderr);
     std::fflush(stderr);
 }
 
 } // namespace
 
-int RunListen(const ListenOptions& options)
+int RunListen(const ListenOptions& given)
 {
+    ListenOptions options = given;
+    std::optional<QCoreApplication> app;
+    int argc = 1;
+    char name[] = "quillon-cli";
+    char* argv[] = {name, nullptr};
+    if (options.detectLine) {
+        app.emplace(argc, argv);
+        if (!DetectLineSettings(options.settings))
+            return kExitFailed;
+    }
     // The port name and the line parameters must fit the mode string whole, and make one the
     // port's parser takes, as Go's would.
     PortSettings withoutPort = options.settings;
@@ -273,10 +292,8 @@ int RunListen(const ListenOptions& options)
         return kExitUsage;
     }
 
-    int argc = 1;
-    char name[] = "quillon-cli";
-    char* argv[] = {name, nullptr};
-    QCoreApplication app(argc, argv);
+    if (!app)
+        app.emplace(argc, argv);
     ListenSession session(options);
     return session.Run();
 }
