@@ -7,7 +7,7 @@
 #include <QKeyEvent>
 #include <QPushButton>
 
-#include "app/about_dlg.h"
+#include "app/dialog_keys.h"
 #include "app/dialog_units.h"
 #include "app/qt_controls.h"
 #include "port/system_ports.h"
@@ -174,25 +174,9 @@ bool PortSetup::Exec(PortSetupTexts& texts)
 
 void PortSetup::keyPressEvent(QKeyEvent* event)
 {
-    switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        // Enter presses the focused button; anywhere else it is the dialog's OK command.
-        event->accept();
-        if (event->isAutoRepeat())
-            return;
-        if (m_cancel->hasFocus())
-            reject();
-        else
-            accept();
-        return;
-    case Qt::Key_F1:
-        event->accept();
-        ShowQuillonHelp(this);
-        return;
-    default:
+    // Enter anywhere but on a button is the dialog's OK.
+    if (!TakeDialogKey(*this, *event, [this] { accept(); }))
         QDialog::keyPressEvent(event);
-    }
 }
 
 } // namespace quillon

@@ -15,12 +15,14 @@
 #include <QMenu>
 
 #include "app/about_dlg.h"
+#include "app/dialog_keys.h"
 #include "app/dialog_units.h"
 #include "app/monitor_template.h"
 #include "app/port_setup_dialog.h"
 #include "app/qt_prompts.h"
 #include "app/statistics_window.h"
 #include "capture/capture_store.h"
+#include "capture/frame_models.h"
 #include "capture/line_tables.h"
 #include "capture/summary_line.h"
 #include "capture/system_clock.h"
@@ -361,26 +363,11 @@ void CQuillonDlg::reject()
 
 void CQuillonDlg::keyPressEvent(QKeyEvent* event)
 {
-    switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter: {
-        // Enter presses a focused push button, except Quit; anywhere else it is the OK
-        // command, which the window ignores. So Enter never closes the window. A held key
-        // presses once.
-        event->accept();
-        auto* button = qobject_cast<QPushButton*>(focusWidget());
-        if (button != nullptr && button != m_widgets.quit && button->isEnabled() &&
-            !event->isAutoRepeat())
-            button->click();
-        return;
-    }
-    case Qt::Key_F1:
-        event->accept();
-        ShowQuillonHelp(this);
-        return;
-    default:
+    // Enter's OK command is ignored and Quit is not pressed by it: Enter never closes the
+    // window.
+    if (!TakeDialogKey(
+            *this, *event, [] {}, m_widgets.quit))
         QDialog::keyPressEvent(event);
-    }
 }
 
 void CQuillonDlg::contextMenuEvent(QContextMenuEvent* event)
@@ -395,12 +382,19 @@ void CQuillonDlg::contextMenuEvent(QContextMenuEvent* event)
     menu.addSeparator();
     menu.addAction(QStringLiteral("&Export..."), this, &CQuillonDlg::ExportCapture)
         ->setObjectName(QStringLiteral("exportCapture"));
-    // The frame model of the next Go or Load; the capture on show keeps its lines.
-    QAction* standard = menu.addAction(QStringLiteral("Standard Modbus Frames"), this,
-                                       [this](bool checked) { ChooseFrameModel(checked); });
-    standard->setObjectName(QStringLiteral("standardFrames"));
-    standard->setCheckable(true);
-    standard->setChecked(m_monitor->ChosenFrameModel() == FrameModelKind::Standard);
+    // The frame model of the next Go or Load; the capture on show keeps its lines. Each model
+    // but the default has a checked entry; unchecking it goes back to the default.
+    for (const FrameModelRow& row : FrameModels()) {
+        if (row.menuLabel.empty())
+            continue;
+        const FrameModelKind kind = row.kind;
+        QAction* entry = menu.addAction(ToQt(row.menuLabel), this, [this, kind](bool checked) {
+            ChooseFrameModel(checked ? kind : FrameModels().front().kind);
+        });
+        entry->setObjectName(ToQt(row.id) + QStringLiteral("Frames"));
+        entry->setCheckable(true);
+        entry->setChecked(m_monitor->ChosenFrameModel() == kind);
+    }
     menu.addAction(QStringLiteral("&Statistics..."), this, [this] { (void)ShowStatistics(); })
         ->setObjectName(QStringLiteral("showStatistics"));
     menu.addSeparator();
@@ -408,9 +402,8 @@ void CQuillonDlg::contextMenuEvent(QContextMenuEvent* event)
     menu.exec(event->globalPos());
 }
 
-void CQuillonDlg::ChooseFrameModel(bool standard)
+void CQuillonDlg::ChooseFrameModel(FrameModelKind kind)
 {
-    const FrameModelKind kind = standard ? FrameModelKind::Standard : FrameModelKind::Device;
     Dispatch(Route::FrameModel, [this, kind] { m_monitor->ChooseFrameModel(kind); });
 }
 

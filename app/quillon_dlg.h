@@ -117,7 +117,7 @@ private:
     void Dispatch(Route route, const std::function<void()>& handler);
     void ShowAbout();
     // The menu's "Standard Modbus Frames": the frame model of the next Go or Load.
-    void ChooseFrameModel(bool standard);
+    void ChooseFrameModel(FrameModelKind kind);
     // The list the copy command takes its text from: the list at or holding `near`, else the
     // Frame list's or the Filtered list's selected line, else the Detail list.
     [[nodiscard]] QListWidget* CopySource(const QWidget* near) const;

@@ -6,7 +6,6 @@
 
 #include "capture/cmodbus.h"
 #include "capture/function_names.h"
-#include "capture/standard_model.h"
 
 namespace quillon {
 
@@ -18,31 +17,32 @@ std::uint8_t FrameByte(std::span<const std::uint8_t> frame, std::size_t i)
     return i < frame.size() ? frame[i] : std::uint8_t{0};
 }
 
-// The device model's whole decision for the first frame: the exception rule, the shape row, or
-// every byte for a code without a shape.
-FrameDecision DecideDevice(std::span<const std::uint8_t> bytes)
+// One row of the frame-shape table: the form without a byte count (short length, with an
+// alternative accepted when exactly that many bytes are there), the form with a byte count
+// (base plus the count byte at countPosition), and which decided length makes a query.
+struct FrameShape
 {
-    // With fewer than two bytes not even the function code has arrived.
-    if (bytes.size() < 2)
-        return {};
-    const std::uint8_t functionByte = bytes[1];
-    // A Modbus exception is always a response: node, code with bit 7 set, exception code, CRC.
-    if ((functionByte & 0x80U) != 0)
-        return {5, false, false};
-    Modelgeneric model;
-    ModelFrame(bytes, functionByte, model);
-    return {model.frameLength, model.queryFlag == 1, false};
-}
+    std::uint16_t shortLength;
+    std::uint16_t alternativeLength;
+    std::uint16_t base;
+    std::uint16_t countPosition;
+    std::uint16_t queryLength;
+    bool queryWhenEqual; // query when the length equals queryLength, else when it differs
+};
+
+// The length and query decision for the first frame of the assembly buffer.
+class Modelgeneric
+{
+public:
+    virtual ~Modelgeneric() = default;
+    std::uint16_t frameLength = 0; // 0: not decided yet
+    std::uint8_t queryFlag = 1;    // 1: query "(Q) ", 0: response "(R) "
+};
 
 // Whether the bytes behind a short form already hold a complete frame whose CRC is correct.
-bool CompleteFrameFollows(std::span<const std::uint8_t> rest)
-{
-    const std::size_t length = DecideDevice(rest).length;
-    return length > 0 && length <= rest.size() && CrcCorrect(rest.first(length));
-}
+bool CompleteFrameFollows(std::span<const std::uint8_t> rest);
 
-} // namespace
-
+// The shape of a function code, or nothing for a code that the model takes as the whole buffer.
 std::optional<FrameShape> ShapeOf(std::uint8_t functionCode)
 {
     switch (functionCode) {
@@ -72,11 +72,14 @@ std::optional<FrameShape> ShapeOf(std::uint8_t functionCode)
     }
 }
 
+// The row's query rule applied to a length: 1 for a query, 0 for a response.
 std::uint8_t QueryFlagFor(const FrameShape& shape, std::size_t length)
 {
     return ((length == shape.queryLength) == shape.queryWhenEqual) ? 1 : 0;
 }
 
+// The length decision for one row of the shape table, over the bytes that have arrived.
+// 0 means undecided: the frame waits for more bytes.
 std::uint16_t MeasureFrame(std::span<const std::uint8_t> bytes, const FrameShape& shape)
 {
     const std::size_t a = bytes.size();
@@ -113,6 +116,8 @@ std::uint16_t MeasureFrame(std::span<const std::uint8_t> bytes, const FrameShape
     return CrcCorrect(bytes.first(p)) ? shape.shortLength : countedLength;
 }
 
+// Sets the result's length and, for a code with a shape, its query flag. A code without a shape
+// takes every byte that has arrived and decides no query flag.
 void ModelFrame(std::span<const std::uint8_t> bytes,
                 std::uint8_t functionCode,
                 Modelgeneric& result)
@@ -126,6 +131,31 @@ void ModelFrame(std::span<const std::uint8_t> bytes,
     result.frameLength = MeasureFrame(bytes, *shape);
     result.queryFlag = QueryFlagFor(*shape, result.frameLength);
 }
+
+// The device model's whole decision for the first frame: the exception rule, the shape row, or
+// every byte for a code without a shape.
+FrameDecision DecideDevice(std::span<const std::uint8_t> bytes)
+{
+    // With fewer than two bytes not even the function code has arrived.
+    if (bytes.size() < 2)
+        return {};
+    const std::uint8_t functionByte = bytes[1];
+    // A Modbus exception is always a response: node, code with bit 7 set, exception code, CRC.
+    if ((functionByte & 0x80U) != 0)
+        return {5, false, false};
+    Modelgeneric model;
+    ModelFrame(bytes, functionByte, model);
+    return {model.frameLength, model.queryFlag == 1, false};
+}
+
+// Whether the bytes behind a short form already hold a complete frame whose CRC is correct.
+bool CompleteFrameFollows(std::span<const std::uint8_t> rest)
+{
+    const std::size_t length = DecideDevice(rest).length;
+    return length > 0 && length <= rest.size() && CrcCorrect(rest.first(length));
+}
+
+} // namespace
 
 FrameDecision DeviceFrameModel::Decide(std::span<const std::uint8_t> bytes, bool /*idle*/)
 {
@@ -143,12 +173,12 @@ bool DeviceFrameModel::QueryWhenWhole(std::span<const std::uint8_t> bytes) const
 
 bool DeviceFrameModel::Recognises(std::uint8_t code) const
 {
-    return IsRecognised(code);
+    return DeviceFunctionNames().Recognises(code);
 }
 
 std::string_view DeviceFrameModel::Name(std::uint8_t code) const
 {
-    return CodeName(code);
+    return DeviceFunctionNames().Name(code);
 }
 
 bool DeviceFrameModel::ShowsRegisters(std::uint8_t code) const
@@ -160,17 +190,6 @@ std::uint16_t DeviceFrameModel::RegistersShown(std::uint16_t quantityField) cons
 {
     // The devices count registers in pairs: a quantity field of 10 shows as 5.
     return static_cast<std::uint16_t>(quantityField / 2);
-}
-
-std::unique_ptr<FrameModel> MakeFrameModel(FrameModelKind kind)
-{
-    switch (kind) {
-    case FrameModelKind::Standard:
-        return std::make_unique<StandardFrameModel>();
-    case FrameModelKind::Device:
-        break;
-    }
-    return std::make_unique<DeviceFrameModel>();
 }
 
 void AnalysePackets::Reset(std::size_t totalBytes)

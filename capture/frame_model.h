@@ -12,45 +12,6 @@
 
 namespace quillon {
 
-// One row of the frame-shape table: the form without a byte count (short length, with an
-// alternative accepted when exactly that many bytes are there), the form with a byte count
-// (base plus the count byte at countPosition), and which decided length makes a query.
-struct FrameShape
-{
-    std::uint16_t shortLength;
-    std::uint16_t alternativeLength;
-    std::uint16_t base;
-    std::uint16_t countPosition;
-    std::uint16_t queryLength;
-    bool queryWhenEqual; // query when the length equals queryLength, else when it differs
-};
-
-// The shape of a function code, or nothing for a code that the model takes as the whole buffer.
-[[nodiscard]] std::optional<FrameShape> ShapeOf(std::uint8_t functionCode);
-
-// The row's query rule applied to a length: 1 for a query, 0 for a response.
-[[nodiscard]] std::uint8_t QueryFlagFor(const FrameShape& shape, std::size_t length);
-
-// The length and query decision for the first frame of the assembly buffer.
-class Modelgeneric
-{
-public:
-    virtual ~Modelgeneric() = default;
-    std::uint16_t frameLength = 0; // 0: not decided yet
-    std::uint8_t queryFlag = 1;    // 1: query "(Q) ", 0: response "(R) "
-};
-
-// The length decision for one row of the shape table, over the bytes that have arrived.
-// 0 means undecided: the frame waits for more bytes.
-[[nodiscard]] std::uint16_t MeasureFrame(std::span<const std::uint8_t> bytes,
-                                         const FrameShape& shape);
-
-// Sets the result's length and, for a code with a shape, its query flag. A code without a shape
-// takes every byte that has arrived and decides no query flag.
-void ModelFrame(std::span<const std::uint8_t> bytes,
-                std::uint8_t functionCode,
-                Modelgeneric& result);
-
 // What a frame model decides about the front of the assembly buffer.
 struct FrameDecision
 {
@@ -99,7 +60,7 @@ public:
     [[nodiscard]] virtual std::uint16_t RegistersShown(std::uint16_t quantityField) const = 0;
 };
 
-// A new model of the kind.
+// A new model of the kind (made by the frame-model table).
 [[nodiscard]] std::unique_ptr<FrameModel> MakeFrameModel(FrameModelKind kind);
 
 // The model of the monitored devices: the exception rule, the frame-shape table with the byte

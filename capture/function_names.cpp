@@ -73,32 +73,35 @@ constexpr std::array<std::string_view, kFunctionNameCount> kNames{
 constexpr std::array<std::uint8_t, 19> kRecognisedCodes{1,  3,  4,  16, 17, 30,  31,  35,  41, 42,
                                                         43, 65, 66, 68, 71, 102, 103, 104, 106};
 
-constexpr std::array<bool, 256> MakeRecognisedSet()
+// The name array's entries with their codes: 0-45, then 65-72, then 101-107.
+constexpr std::array<FunctionName, kFunctionNameCount> NamedCodes()
 {
-    std::array<bool, 256> set{};
-    for (const std::uint8_t code : kRecognisedCodes)
-        set[code] = true;
-    return set;
+    std::array<FunctionName, kFunctionNameCount> named{};
+    for (std::size_t i = 0; i < kFunctionNameCount; ++i) {
+        const std::size_t code = i < 46 ? i : i < 54 ? i + 19 : i + 47;
+        named[i] = FunctionName{static_cast<std::uint8_t>(code), kNames[i]};
+    }
+    return named;
 }
 
-constexpr std::array<bool, 256> kRecognised = MakeRecognisedSet();
+constexpr std::array<FunctionName, kFunctionNameCount> kNamedCodes = NamedCodes();
+constexpr FunctionNames kDeviceNames{kNamedCodes, kRecognisedCodes};
 
 } // namespace
 
+const FunctionNames& DeviceFunctionNames()
+{
+    return kDeviceNames;
+}
+
 std::string_view CodeName(std::uint8_t code)
 {
-    if (code < 46)
-        return kNames[code];
-    if (code >= 65 && code <= 72)
-        return kNames[static_cast<std::size_t>(code - 19)];
-    if (code >= 101 && code <= 107)
-        return kNames[static_cast<std::size_t>(code - 47)];
-    return {};
+    return kDeviceNames.Name(code);
 }
 
 bool IsRecognised(std::uint8_t code)
 {
-    return kRecognised[code];
+    return kDeviceNames.Recognises(code);
 }
 
 } // namespace quillon

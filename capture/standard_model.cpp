@@ -226,11 +226,31 @@ FrameDecision Damaged(std::size_t length)
     return FrameDecision{length, true, true};
 }
 
-bool IsPublic(std::uint8_t code)
-{
-    return (code >= 1 && code <= 8) || code == 11 || code == 12 || (code >= 15 && code <= 17) ||
-           (code >= 20 && code <= 24) || code == 43;
-}
+// The standard model names every public function code: those the device table names but does
+// not recognise keep its name, the rest are the standard's own.
+constexpr std::array<FunctionName, 19> kPublicCodes{{
+    {1, ""},
+    {2, ""},
+    {3, ""},
+    {4, ""},
+    {5, ""},
+    {6, ""},
+    {7, ""},
+    {8, ""},
+    {11, "Fetch Comm Event Ctr"},
+    {12, "Fetch Comm Event Log"},
+    {15, ""},
+    {16, ""},
+    {17, ""},
+    {20, "Read File Record"},
+    {21, "Write File Record"},
+    {22, "Mask Write Register"},
+    {23, "Read/Write Registers"},
+    {24, "Read FIFO Queue"},
+    {43, "Encapsulated Interface"},
+}};
+
+const FunctionNames kStandardNames = DeviceFunctionNames().With(kPublicCodes);
 
 } // namespace
 
@@ -345,31 +365,12 @@ bool StandardFrameModel::Answers(std::span<const std::uint8_t> frame) const
 
 bool StandardFrameModel::Recognises(std::uint8_t code) const
 {
-    return IsRecognised(code) || IsPublic(code);
+    return kStandardNames.Recognises(code);
 }
 
 std::string_view StandardFrameModel::Name(std::uint8_t code) const
 {
-    switch (code) {
-    case 11:
-        return "Fetch Comm Event Ctr";
-    case 12:
-        return "Fetch Comm Event Log";
-    case 20:
-        return "Read File Record";
-    case 21:
-        return "Write File Record";
-    case 22:
-        return "Mask Write Register";
-    case 23:
-        return "Read/Write Registers";
-    case 24:
-        return "Read FIFO Queue";
-    case 43:
-        return "Encapsulated Interface";
-    default:
-        return CodeName(code);
-    }
+    return kStandardNames.Name(code);
 }
 
 bool StandardFrameModel::ShowsRegisters(std::uint8_t code) const

@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "capture/frame_models.h"
+
 namespace quillon {
 
 namespace {
@@ -30,8 +32,6 @@ constexpr std::array<NamedField, 5> kFields{{{"Port", &PortSettings::port},
 
 // The value "Frames" and the texts that name the models in it.
 constexpr const char* kFramesName = "Frames";
-constexpr std::string_view kDeviceText = "Device";
-constexpr std::string_view kStandardText = "Standard";
 
 // The field as it is held: the text (at most 9 characters), its zero byte, zero padding.
 Field ToField(std::string_view text)
@@ -86,12 +86,12 @@ void LoadFrameModelKind(SettingsStore& store, FrameModelKind& kind)
     if (!value)
         return;
     const std::optional<std::string> text = TakeValue(*value, std::string());
-    kind = text == kStandardText ? FrameModelKind::Standard : FrameModelKind::Device;
+    kind = FrameModelBySetting(text.value_or(std::string())).value_or(FrameModels().front().kind);
 }
 
 void SaveFrameModelKind(SettingsStore& store, FrameModelKind kind)
 {
-    const Field field = ToField(kind == FrameModelKind::Standard ? kStandardText : kDeviceText);
+    const Field field = ToField(FrameModelRowOf(kind).setting);
     (void)store.WriteValue(kFramesName, field);
 }
 

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <limits>
 
+#include "capture/frame_models.h"
 #include "seams/port_settings.h"
 
 namespace quillon::cli {
@@ -147,11 +148,7 @@ std::optional<std::string> ParseFileName(std::string_view text)
 
 std::optional<FrameModelKind> ParseFrameModelKind(std::string_view text)
 {
-    if (text == "device")
-        return FrameModelKind::Device;
-    if (text == "standard")
-        return FrameModelKind::Standard;
-    return std::nullopt;
+    return FrameModelById(text);
 }
 
 std::optional<std::string> ParseBaud(std::string_view text)

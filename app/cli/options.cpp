@@ -13,17 +13,9 @@ template <typename Options> void Conclude(Parsed<Options>& parsed, ParseResult r
 
 } // namespace
 
-Parsed<ReplayOptions> ParseCommand(std::span<const std::string_view> args)
+Parsed<ReplayOptions> ParseReplayCommand(std::span<const std::string_view> args)
 {
     Parsed<ReplayOptions> parsed;
-    if (args.empty() || args[0] != "replay") {
-        if (AsksForHelp(args))
-            parsed.kind = ParseKind::Help;
-        else
-            parsed.error = args.empty() ? "no command given"
-                                        : "unknown command '" + std::string(args[0]) + "'";
-        return parsed;
-    }
     ReplayOptions& o = parsed.options;
     const OptionSpec options[] = {
         ValueOption("--function", "a number 0 to 255",
@@ -44,7 +36,7 @@ Parsed<ReplayOptions> ParseCommand(std::span<const std::string_view> args)
                                o.file = std::string(v);
                                return true;
                            }};
-    Conclude(parsed, ParseArguments(args.subspan(1), {options, file, HelpRule::Anywhere}));
+    Conclude(parsed, ParseArguments(args, {options, file, HelpRule::Anywhere}));
     return parsed;
 }
 

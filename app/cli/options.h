@@ -58,13 +58,13 @@ struct StatsOptions
     bool json = false;                              // --json
 };
 
-// Each reads the arguments after the command's name; replay's reads them all, from the command
-// name on, since replay is also where a missing or unknown command is reported.
-[[nodiscard]] Parsed<ReplayOptions> ParseCommand(std::span<const std::string_view> args);
+// Each reads the arguments after the command's name.
+[[nodiscard]] Parsed<ReplayOptions> ParseReplayCommand(std::span<const std::string_view> args);
 [[nodiscard]] Parsed<ListenOptions> ParseListenCommand(std::span<const std::string_view> args);
 [[nodiscard]] Parsed<ExportOptions> ParseExportCommand(std::span<const std::string_view> args);
 [[nodiscard]] Parsed<StatsOptions> ParseStatsCommand(std::span<const std::string_view> args);
 
+// The program's own usage and help, which are also replay's.
 [[nodiscard]] std::string_view UsageText();
 [[nodiscard]] std::string_view HelpText();
 [[nodiscard]] std::string_view ListenUsageText();

@@ -1,25 +1,15 @@
 #include "app/cli/stats_command.h"
 
 #include <cstdio>
+#include <string>
 
 #include "analysis/line_statistics.h"
 #include "analysis/statistics_text.h"
+#include "app/cli/command.h"
 #include "monitor/file_statistics.h"
 #include "monitor/messages.h"
 
 namespace quillon::cli {
-
-namespace {
-
-constexpr int kExitDone = 0;
-constexpr int kExitFailed = 1;
-
-void Print(std::FILE* stream, std::string_view text)
-{
-    std::fwrite(text.data(), 1, text.size(), stream);
-}
-
-} // namespace
 
 int RunStats(const StatsOptions& options)
 {

@@ -2,6 +2,8 @@
 
 #include "capture/cmodbus.h"
 #include "capture/frame_model.h"
+#include "capture/frame_models.h"
+#include "capture/standard_model.h"
 #include "support/capture_rig.h"
 
 namespace quillon {
@@ -207,6 +209,29 @@ TEST(FrameModel, ResponseWhoseFirstEightBytesHoldACrcIsCutByItsCount)
             EXPECT_EQ(cuts, (std::vector<std::size_t>{9, 8})) << split;
         }
     }
+}
+
+// The command line, the settings and the window name a model through its row: each name finds
+// that row alone, the default comes first without a menu entry (unchecking an entry returns to
+// it), and each row makes its own model.
+TEST(FrameModel, EachTableRowIsFoundByItsNamesAndMakesItsModel)
+{
+    const auto rows = FrameModels();
+    ASSERT_GE(rows.size(), 2U);
+    EXPECT_EQ(rows.front().kind, FrameModelKind::Device);
+    EXPECT_TRUE(rows.front().menuLabel.empty());
+    for (const FrameModelRow& row : rows) {
+        EXPECT_EQ(FrameModelById(row.id), row.kind) << row.id;
+        EXPECT_EQ(FrameModelBySetting(row.setting), row.kind) << row.id;
+        EXPECT_EQ(FrameModelRowOf(row.kind).id, row.id);
+        EXPECT_TRUE(&row == &rows.front() || !row.menuLabel.empty()) << row.id;
+    }
+    EXPECT_EQ(FrameModelById("Standard"), std::nullopt);
+    EXPECT_EQ(FrameModelBySetting("standard"), std::nullopt);
+    EXPECT_NE(dynamic_cast<DeviceFrameModel*>(MakeFrameModel(FrameModelKind::Device).get()),
+              nullptr);
+    EXPECT_NE(dynamic_cast<StandardFrameModel*>(MakeFrameModel(FrameModelKind::Standard).get()),
+              nullptr);
 }
 
 } // namespace

@@ -1,0 +1,54 @@
+#include "app/cli/commands.h"
+
+#include <array>
+#include <string>
+
+#include "app/cli/command.h"
+#include "app/cli/export_command.h"
+#include "app/cli/listen_command.h"
+#include "app/cli/options.h"
+#include "app/cli/replay_command.h"
+#include "app/cli/stats_command.h"
+
+namespace quillon::cli {
+
+namespace {
+
+constexpr CommandSpec<ReplayOptions> kReplay{ParseReplayCommand, RunReplay, UsageText, HelpText};
+constexpr CommandSpec<ListenOptions> kListen{ParseListenCommand, RunListenCommand, ListenUsageText,
+                                             ListenHelpText};
+constexpr CommandSpec<ExportOptions> kExport{ParseExportCommand, RunExport, ExportUsageText,
+                                             ExportHelpText};
+constexpr CommandSpec<StatsOptions> kStats{ParseStatsCommand, RunStats, StatsUsageText,
+                                           StatsHelpText};
+
+constexpr std::array kCommands{
+    Command{"replay", [](std::span<const std::string_view> a) { return RunCommand(kReplay, a); }},
+    Command{"listen", [](std::span<const std::string_view> a) { return RunCommand(kListen, a); }},
+    Command{"export", [](std::span<const std::string_view> a) { return RunCommand(kExport, a); }},
+    Command{"stats", [](std::span<const std::string_view> a) { return RunCommand(kStats, a); }},
+};
+
+} // namespace
+
+std::span<const Command> Commands()
+{
+    return kCommands;
+}
+
+int Dispatch(std::span<const std::string_view> args)
+{
+    if (!args.empty()) {
+        for (const Command& command : kCommands) {
+            if (command.name == args[0])
+                return command.run(args.subspan(1));
+        }
+    }
+    const std::string error =
+        args.empty() ? "no command given" : "unknown command '" + std::string(args[0]) + "'";
+    return Answered(AsksForHelp(args) ? ParseKind::Help : ParseKind::UsageError, error, UsageText(),
+                    HelpText())
+        .value_or(kExitUsage);
+}
+
+} // namespace quillon::cli

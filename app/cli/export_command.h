@@ -1,0 +1,10 @@
+#pragma once
+
+#include "app/cli/options.h"
+
+namespace quillon::cli {
+
+// Runs `quillon-cli export`; returns the exit status.
+[[nodiscard]] int RunExport(const ExportOptions& options);
+
+} // namespace quillon::cli

@@ -1,0 +1,23 @@
+#include "app/cli/listen_command.h"
+
+#include "app/cli/command.h"
+
+#ifdef QUILLON_WITH_LISTEN
+#include "app/cli/listen_qt.h"
+#endif
+
+namespace quillon::cli {
+
+// Captures from a serial port; this needs the build with Qt.
+int RunListenCommand(const ListenOptions& options)
+{
+#ifdef QUILLON_WITH_LISTEN
+    return RunListen(options);
+#else
+    (void)options;
+    Print(stderr, "quillon-cli: listen is not in this build (it needs Qt)\n");
+    return kExitUsage;
+#endif
+}
+
+} // namespace quillon::cli

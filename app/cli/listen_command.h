@@ -1,0 +1,10 @@
+#pragma once
+
+#include "app/cli/options.h"
+
+namespace quillon::cli {
+
+// Runs `quillon-cli listen` where the build has it; returns the exit status.
+[[nodiscard]] int RunListenCommand(const ListenOptions& options);
+
+} // namespace quillon::cli

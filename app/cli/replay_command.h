@@ -1,0 +1,10 @@
+#pragma once
+
+#include "app/cli/options.h"
+
+namespace quillon::cli {
+
+// Runs `quillon-cli replay`; returns the exit status.
+[[nodiscard]] int RunReplay(const ReplayOptions& options);
+
+} // namespace quillon::cli
