@@ -12,6 +12,7 @@
 #include <QCoreApplication>
 #include <QTimer>
 
+#include "analysis/frame_timing.h"
 #include "analysis/line_statistics.h"
 #include "analysis/statistics_text.h"
 #include "app/cli/headless.h"
@@ -103,6 +104,7 @@ private:
     // Every frame of the run, counted apart from the monitor's lists, which start again at the
     // capture limit.
     LineStatistics m_statistics;
+    std::optional<FrameTiming> m_frameTiming;
     std::chrono::steady_clock::time_point m_started;
     QTimer m_snapshots;
     bool m_finished = false;
@@ -205,6 +207,13 @@ void ListenSession::OnTick(unsigned timerId)
 void ListenSession::OnLine(int index, const FrameInfo& info)
 {
     m_statistics.Add(info);
+    if (!m_frameTiming) {
+        // The stamps' resolution is known once the port is open, before its first frame.
+        m_frameTiming.emplace(ProtocolGaps(m_statistics.Format()),
+                              m_opener.Watch().timing.resolutionUs);
+    }
+    // The cut frame keeps its first and last arrival only: the pauses inside it are not known.
+    (void)m_frameTiming->Add(info, std::nullopt);
     // Line i of the Frame list always shows record i.
     const CaptureRecord* record = index >= 0 && index < m_monitor.Store().Count()
                                       ? &m_monitor.Store().Record(index)
@@ -253,9 +262,14 @@ void ListenSession::PrintStatistics() const
         std::chrono::steady_clock::now() - m_started);
     const LineTotals totals = m_statistics.Totals(span.count());
     const UartErrorTally& uart = m_opener.Watch().uartErrors;
+    const std::string& resolution = m_opener.Watch().timing.resolution;
+    const FrameTiming timing =
+        m_frameTiming.value_or(FrameTiming(ProtocolGaps(m_statistics.Format()), 0));
     const std::string text =
-        m_options.json ? StatisticsJsonLines(m_statistics, totals) + UartErrorsJson(uart) + '\n'
-                       : StatisticsTable(m_statistics, totals) + UartErrorsText(uart) + '\n';
+        m_options.json ? StatisticsJsonLines(m_statistics, totals) + UartErrorsJson(uart) + '\n' +
+                             FrameTimingJson(timing, resolution) + '\n'
+                       : StatisticsTable(m_statistics, totals) + UartErrorsText(uart) + '\n' +
+                             FrameTimingText(timing, resolution);
     std::fwrite(text.data(), 1, text.size(), stderr);
     std::fflush(stderr);
 }
