@@ -5,7 +5,8 @@ namespace quillon {
 PairOutcome FramePairing::Add(const FrameInfo& info)
 {
     PairOutcome outcome;
-    if (IsCrcError(info)) {
+    // A frame listed as a CRC error pairs with nothing.
+    if (ListedAsCrcError(info)) {
         outcome.role = PairRole::CrcError;
         return outcome;
     }

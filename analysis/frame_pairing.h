@@ -56,10 +56,4 @@ private:
     std::array<Waiting, 256> m_waiting{};
 };
 
-// A frame pairs with nothing and counts as a CRC error.
-[[nodiscard]] inline bool IsCrcError(const FrameInfo& info)
-{
-    return !info.crcCorrect || info.damaged || info.length < 2;
-}
-
 } // namespace quillon

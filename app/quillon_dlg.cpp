@@ -7,12 +7,17 @@
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QMimeData>
+#include <QResizeEvent>
+#include <QUrl>
 
 #include "app/about_dlg.h"
 #include "app/dialog_keys.h"
@@ -23,7 +28,6 @@
 #include "app/statistics_window.h"
 #include "capture/capture_store.h"
 #include "capture/frame_models.h"
-#include "capture/line_tables.h"
 #include "capture/summary_line.h"
 #include "capture/system_clock.h"
 #include "decode/float_order.h"
@@ -31,6 +35,7 @@
 #include "port/qt_port_opener.h"
 #include "port/qt_timer.h"
 #include "port/reg_funcs.h"
+#include "portsetup/port_settings_persistence.h"
 
 namespace quillon {
 
@@ -106,6 +111,47 @@ QStringList LongestTexts(const ControlTemplate& control, const QWidget& widget)
     return QStringList{Widest(widget, texts)};
 }
 
+// A control's template place grown by the window's extra size: the Frame, Filtered and Detail
+// lists take a third of the extra height each (the Detail list what the thirds leave), every row
+// moves down by the growth of the lists above it, the lists and the file name widen, and Help and
+// Quit keep their distance to the right edge. Every control keeps its row and its order.
+QRect GrownRect(int id, QRect rect, QSize extra)
+{
+    const int frameShare = extra.height() / 3;
+    const int filteredShare = extra.height() / 3;
+    const int detailShare = extra.height() - frameShare - filteredShare;
+    switch (id) {
+    case kIdFrameList:
+        return rect.adjusted(0, 0, extra.width(), frameShare);
+    case kIdFunctionFilter:
+    case kIdNodeFilter:
+    case kIdFile:
+        return rect.translated(0, frameShare);
+    case kIdFileName:
+        return rect.translated(0, frameShare).adjusted(0, 0, extra.width(), 0);
+    case kIdFilteredList:
+        return rect.translated(0, frameShare).adjusted(0, 0, extra.width(), filteredShare);
+    case kIdDetailList:
+        return rect.translated(0, frameShare + filteredShare)
+            .adjusted(0, 0, extra.width(), detailShare);
+    case kIdCancel:
+    case kIdHelp:
+        return rect.translated(extra.width(), frameShare + filteredShare);
+    default: // the row of Go, Pause, Stop, Samples, the float order, Save File and Load File
+        return rect.translated(0, frameShare + filteredShare);
+    }
+}
+
+// The one local file a drag carries; empty when it carries anything else.
+QString DroppedFile(const QMimeData& data)
+{
+    const QList<QUrl> urls = data.urls();
+    if (urls.size() != 1 || !urls.front().isLocalFile())
+        return {};
+    const QString path = urls.front().toLocalFile();
+    return QFileInfo(path).isFile() ? path : QString();
+}
+
 } // namespace
 
 CQuillonDlg::Adapters::Adapters(const Widgets& widgets)
@@ -130,12 +176,14 @@ CQuillonDlg::CQuillonDlg(QuillonDlgServices services, QWidget* parent)
 {
     setObjectName(QStringLiteral("quillonDlg"));
     setWindowTitle(ToQt(kMonitorCaption));
-    // A fixed dialog with a minimise box and no maximise box.
+    // A dialog with minimise and maximise boxes; its template size is the smallest it takes.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+                   Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     setWindowIcon(QuillonIcon());
     setSizeGripEnabled(false);
+    // A capture file dropped on the window is loaded.
+    setAcceptDrops(true);
 
     BuildControls();
 
@@ -173,9 +221,12 @@ CQuillonDlg::CQuillonDlg(QuillonDlgServices services, QWidget* parent)
     m_monitor = std::make_unique<Monitor>(MonitorDependencies{
         m_adapters->View(), *prompts, *portOpener, *m_timer, *clock, *settings});
 
+    m_settings = settings;
+
     RouteNotifications();
     // Window initialisation: initial state, then the stored port settings.
     m_monitor->Initialise();
+    RestorePlacement();
 }
 
 CQuillonDlg::~CQuillonDlg()
@@ -234,20 +285,13 @@ void CQuillonDlg::BuildControls()
         }
     }
 
-    const auto place = [this, &built](const DialogUnits& units) {
-        for (std::size_t i = 0; i < built.size(); ++i) {
-            const ControlTemplate& control = kMonitorTemplate[i];
-            const QRect rect = units.Rect(control.x, control.y, control.width, control.height);
-            QWidget* widget = built[i];
-            if (qobject_cast<QComboBox*>(widget) != nullptr) {
-                // The template height of a combo box is that of its open list; closed, it is as
-                // high as its font needs.
-                widget->setGeometry(rect.x(), rect.y(), rect.width(), widget->sizeHint().height());
-            } else {
-                widget->setGeometry(rect);
-            }
-        }
-        setFixedSize(units.Size(kMonitorWidth, kMonitorHeight));
+    m_templateControls = built;
+    const auto place = [this](const DialogUnits& units) {
+        m_units = units;
+        const QSize templateSize = units.Size(kMonitorWidth, kMonitorHeight);
+        setMinimumSize(templateSize);
+        resize(templateSize);
+        PlaceControls();
     };
     std::vector<FittedText> texts;
     for (std::size_t i = 0; i < built.size(); ++i) {
@@ -280,6 +324,65 @@ void CQuillonDlg::BuildControls()
     m_widgets.floatOrder = qobject_cast<CloseUpComboBox*>(find(kIdFloatOrder));
     m_widgets.saveFile = qobject_cast<QPushButton*>(find(kIdSaveFile));
     m_widgets.loadFile = qobject_cast<QPushButton*>(find(kIdLoadFile));
+}
+
+void CQuillonDlg::PlaceControls()
+{
+    if (!m_units || m_templateControls.size() != kMonitorTemplate.size())
+        return;
+    const QSize extra =
+        (size() - m_units->Size(kMonitorWidth, kMonitorHeight)).expandedTo(QSize(0, 0));
+    for (std::size_t i = 0; i < m_templateControls.size(); ++i) {
+        const ControlTemplate& control = kMonitorTemplate[i];
+        QWidget* widget = m_templateControls[i];
+        QRect rect = GrownRect(
+            control.id, m_units->Rect(control.x, control.y, control.width, control.height), extra);
+        // The template height of a combo box is that of its open list; closed, it is as high
+        // as its font needs.
+        if (qobject_cast<QComboBox*>(widget) != nullptr)
+            rect.setHeight(widget->sizeHint().height());
+        widget->setGeometry(rect);
+    }
+}
+
+void CQuillonDlg::RestorePlacement()
+{
+    const std::optional<WindowPlacement> placement = LoadWindowPlacement(*m_settings);
+    if (!placement)
+        return;
+    resize(QSize(placement->width, placement->height).expandedTo(minimumSize()));
+    PlaceControls();
+    if (placement->maximised)
+        setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+void CQuillonDlg::resizeEvent(QResizeEvent* event)
+{
+    QDialog::resizeEvent(event);
+    PlaceControls();
+}
+
+void CQuillonDlg::OpenFile(const QString& path)
+{
+    if (path.isEmpty())
+        return;
+    const std::string name = QFileInfo(path).absoluteFilePath().toStdString();
+    Dispatch(Route::LoadFile, [this, &name] { m_monitor->OpenFile(name); });
+}
+
+void CQuillonDlg::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!DroppedFile(*event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void CQuillonDlg::dropEvent(QDropEvent* event)
+{
+    const QString path = DroppedFile(*event->mimeData());
+    if (path.isEmpty())
+        return;
+    event->acceptProposedAction();
+    OpenFile(path);
 }
 
 void CQuillonDlg::RouteNotifications()
@@ -355,6 +458,12 @@ void CQuillonDlg::reject()
 {
     if (m_quitting)
         return;
+    if (m_settings != nullptr) {
+        // A maximised window remembers the size it returns to as well.
+        const QSize normal =
+            isMaximized() && normalGeometry().isValid() ? normalGeometry().size() : size();
+        SaveWindowPlacement(*m_settings, {normal.width(), normal.height(), isMaximized()});
+    }
     Dispatch(Route::Quit, [this] { m_monitor->Quit(); });
     m_quitting = true;
     // The window ends as for OK; nothing is asked about the capture.
@@ -452,21 +561,35 @@ void CQuillonDlg::ShowAbout()
 
 void CQuillonDlg::ExportCapture()
 {
-    const QString pcapFilter = QStringLiteral("Wireshark capture (*.pcap)");
-    const QString csvFilter = QStringLiteral("CSV (*.csv)");
+    // One filter per export format: "Wireshark capture (*.pcap)".
+    const auto filterOf = [](const CaptureFormat& format) {
+        return QString::fromUtf8(format.label.data(), static_cast<qsizetype>(format.label.size())) +
+               QStringLiteral(" (*.") +
+               QString::fromUtf8(format.extension.data(),
+                                 static_cast<qsizetype>(format.extension.size())) +
+               QStringLiteral(")");
+    };
+    QStringList filters;
+    for (const CaptureFormat& format : CaptureFormats())
+        filters.append(filterOf(format));
     QFileDialog dialog(this, QStringLiteral("Export"), QString(),
-                       pcapFilter + QStringLiteral(";;") + csvFilter);
+                       filters.join(QStringLiteral(";;")));
     dialog.setObjectName(QStringLiteral("exportDialog"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
-    const bool csv = dialog.selectedNameFilter() == csvFilter;
+    const CaptureFormat* chosen = &CaptureFormats().front();
+    for (const CaptureFormat& format : CaptureFormats()) {
+        if (dialog.selectedNameFilter() == filterOf(format))
+            chosen = &format;
+    }
     QString path = dialog.selectedFiles().front();
     // A name typed without a suffix takes the one of the chosen format.
     if (QFileInfo(path).suffix().isEmpty())
-        path += csv ? QStringLiteral(".csv") : QStringLiteral(".pcap");
-    (void)m_monitor->ExportCapture(QDir::toNativeSeparators(path).toStdString(),
-                                   csv ? ExportFormat::Csv : ExportFormat::Pcap);
+        path += QStringLiteral(".") +
+                QString::fromUtf8(chosen->extension.data(),
+                                  static_cast<qsizetype>(chosen->extension.size()));
+    (void)m_monitor->ExportCapture(QDir::toNativeSeparators(path).toStdString(), chosen->id);
 }
 
 } // namespace quillon

@@ -2,9 +2,12 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
+#include <vector>
 
 #include <QDialog>
 
+#include "app/dialog_units.h"
 #include "app/port_setup_dialog.h"
 #include "app/qt_controls.h"
 #include "monitor/monitor.h"
@@ -63,12 +66,20 @@ public:
     // The Statistics window of the context menu: made on first use, then shown and raised.
     StatisticsWindow& ShowStatistics();
 
-    // Quit, Escape and the close box: the monitor quits, then the window closes.
+    // Quit, Escape and the close box: the monitor quits, the window's size is remembered, then
+    // the window closes.
     void reject() override;
+
+    // Loads a capture file as Load File does, with its messages, without the file dialog: the
+    // file named on the command line or dropped on the window.
+    void OpenFile(const QString& path);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     struct Widgets
@@ -113,6 +124,12 @@ private:
     };
 
     void BuildControls();
+    // Places the controls at their template places grown by what the window has beyond its
+    // template size: the three lists share the extra height, the rows below them move down,
+    // the lists and the file name widen, and Help and Quit keep to the right edge.
+    void PlaceControls();
+    // The size remembered when the window last closed; the template size when there is none.
+    void RestorePlacement();
     void RouteNotifications();
     void Dispatch(Route route, const std::function<void()>& handler);
     void ShowAbout();
@@ -132,6 +149,9 @@ private:
     void RefreshStatistics();
 
     Widgets m_widgets;
+    std::vector<QWidget*> m_templateControls; // in template order
+    std::optional<DialogUnits> m_units;       // where the template's units stand
+    SettingsStore* m_settings = nullptr;
     QAction* m_copy = nullptr; // Ctrl+C anywhere in the window
     std::function<void(Route)> m_routeObserver;
     std::unique_ptr<Prompts> m_ownPrompts;

@@ -69,16 +69,15 @@ Bytes Concatenate(const std::vector<Bytes>& frames)
 
 // Empties the lists at the capture limit, as the restart after the limit does, so the pass can
 // go on listing.
-struct RestartingListener : PassListener
+struct RestartingListener : PassListener, FrameSink
 {
     CaptureData* data = nullptr;
     MemoryMonitorControls* controls = nullptr;
     std::int64_t lines = 0;
-    void LineAdded() override { ++lines; }
+    void Take(const CutFrame& /*frame*/) override { ++lines; }
     void CaptureLimitReached() override
     {
         data->store.Reset();
-        data->lines.Reset();
         controls->frameList.Clear();
         controls->filteredList.Clear();
     }
@@ -100,6 +99,7 @@ void BM_AnalysePassPollingStream(benchmark::State& state)
     RestartingListener listener;
     listener.data = &data;
     listener.controls = &controls;
+    data.cutter.Subscribe(listener);
 
     for (auto _ : state) {
         for (std::size_t at = 0; at < stream.size(); at += kReadRequestMax) {

@@ -29,16 +29,43 @@ bool CaptureRecord::Write(std::span<const std::uint8_t> frame, std::string_view 
     return true;
 }
 
+ListedCode ListedCodeOf(const FrameInfo& info)
+{
+    if (ListedAsCrcError(info))
+        return {kNoValue, info.recognised ? info.node : kNoValue};
+    return {info.functionCode, info.node};
+}
+
 bool CaptureStore::StoreRecord(std::span<const std::uint8_t> frame,
                                std::string_view timestamp,
-                               const FrameInfo& info)
+                               const FrameInfo& info,
+                               std::string_view line)
 {
     const auto index = static_cast<std::size_t>(m_count);
     if (Full() || !m_records[index].Write(frame, timestamp))
         return false;
     m_infos[index] = info;
+    m_lines[index].assign(line);
+    const ListedCode listed = ListedCodeOf(info);
+    if (info.exceptionCode == 0) {
+        m_codes[index] = listed.code;
+        m_nodes[index] = listed.node;
+    } else {
+        m_codes[index] = static_cast<std::uint8_t>(listed.code | 0x80U);
+        m_nodes[index] = kNoValue;
+    }
     ++m_count;
     return true;
+}
+
+std::uint8_t CaptureStore::Code(int index) const
+{
+    return InRange(index) ? m_codes[static_cast<std::size_t>(index)] : kNoValue;
+}
+
+std::uint8_t CaptureStore::Node(int index) const
+{
+    return InRange(index) ? m_nodes[static_cast<std::size_t>(index)] : kNoValue;
 }
 
 } // namespace quillon

@@ -55,7 +55,8 @@ struct FrameInfo
     std::int64_t lastByteUs = -1;
 };
 
-// A frame is listed as a CRC error when its CRC fails or no frame could be made of its bytes.
+// A frame is listed as a CRC error when its CRC fails (a frame of fewer than three bytes has no
+// CRC to hold) or no frame could be made of its bytes. Pairing and statistics count the same.
 [[nodiscard]] constexpr bool ListedAsCrcError(const FrameInfo& info)
 {
     return !info.crcCorrect || info.damaged;

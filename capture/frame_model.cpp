@@ -220,7 +220,7 @@ std::size_t CutFrontFrame(std::span<std::uint8_t> buffer,
                           AnalysePackets& packets,
                           FrameModel& model,
                           WhenUndecided rule,
-                          bool idle)
+                          Idleness idle)
 {
     const std::size_t a = std::min(count, buffer.size());
     packets.source = buffer;
@@ -232,7 +232,7 @@ std::size_t CutFrontFrame(std::span<std::uint8_t> buffer,
     const std::span<const std::uint8_t> d = buffer.first(a);
     FrameDecision decision;
     if (rule != WhenUndecided::AlwaysWhole) {
-        decision = model.Decide(d, idle);
+        decision = model.Decide(d, idle == Idleness::Idle);
         packets.frameLength = decision.length;
         packets.TakeFrame();
     }

@@ -94,7 +94,14 @@ public:
     std::size_t total = 0;
     std::size_t frameLength = 0;
     std::size_t takenLength = 0;
-    FrameInfo info; // the facts of the frame cut; CRC and time are the lister's to add
+    FrameInfo info; // the facts of the frame cut; the cutter adds its CRC check, tag and times
+};
+
+// Whether more bytes may follow the ones in the buffer before the next decision.
+enum class Idleness
+{
+    Busy, // more may arrive
+    Idle, // none arrive first: a pass whose first read brought nothing, the end of a record
 };
 
 // What happens to a front frame that the model cannot decide.
@@ -114,6 +121,6 @@ std::size_t CutFrontFrame(std::span<std::uint8_t> buffer,
                           AnalysePackets& packets,
                           FrameModel& model,
                           WhenUndecided rule,
-                          bool idle = false);
+                          Idleness idle = Idleness::Busy);
 
 } // namespace quillon

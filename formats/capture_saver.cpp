@@ -16,7 +16,7 @@ constexpr int kLinesPerWrite = 256;
 
 FileOutcome SaveCapture(const std::string& path, const CaptureStore& store, int lineCount)
 {
-    CaptureFileWriter writer;
+    AtomicFileWriter writer;
     const FileOutcome opened = writer.Open(path);
     if (opened != FileOutcome::Ok)
         return opened;

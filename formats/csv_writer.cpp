@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "capture/summary_line.h"
+#include "formats/capture_formats.h"
 
 namespace quillon {
 
@@ -145,6 +146,35 @@ void CsvWriter::AppendRow(std::string& out,
         --hex;
     *hex++ = '\r';
     *hex = '\n';
+}
+
+} // namespace quillon
+
+namespace quillon {
+
+namespace {
+
+class CsvFormatter final : public FrameFormatter
+{
+public:
+    void AppendHeader(std::string& out) override { m_csv.AppendHeader(out); }
+    void AppendFrame(std::string& out,
+                     std::span<const std::uint8_t> frame,
+                     const FrameInfo& info,
+                     std::string_view summary) override
+    {
+        m_csv.AppendRow(out, info, frame, summary);
+    }
+
+private:
+    CsvWriter m_csv;
+};
+
+} // namespace
+
+std::unique_ptr<FrameFormatter> MakeCsvFormatter()
+{
+    return std::make_unique<CsvFormatter>();
 }
 
 } // namespace quillon

@@ -260,11 +260,11 @@ ReadLogResult ReadLogFile(std::FILE* file, const std::function<bool(const Parsed
 }
 
 StreamLogResult StreamLogFile(std::FILE* file,
-                              const std::function<bool(const ParsedLogLine&)>& sink)
+                              const std::function<bool(const ParsedLogLine&)>& sink,
+                              std::uint64_t lineLimit)
 {
     StreamLogResult result;
-    ReadLines(file, sink, std::numeric_limits<std::uint64_t>::max(), result.linesRead,
-              result.damagedLines);
+    ReadLines(file, sink, lineLimit, result.linesRead, result.damagedLines);
     return result;
 }
 

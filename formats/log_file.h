@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <span>
@@ -79,8 +80,10 @@ struct StreamLogResult
     std::uint64_t damagedLines = 0;
 };
 
-// ReadLogFile without the load limit: every line of a file of any size, read in flat memory.
+// ReadLogFile with a limit of the caller's choice (by default none: every line of a file of any
+// size), read in flat memory.
 StreamLogResult StreamLogFile(std::FILE* file,
-                              const std::function<bool(const ParsedLogLine&)>& sink);
+                              const std::function<bool(const ParsedLogLine&)>& sink,
+                              std::uint64_t lineLimit = std::numeric_limits<std::uint64_t>::max());
 
 } // namespace quillon

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "formats/capture_formats.h"
+
 namespace quillon {
 
 namespace {
@@ -61,6 +63,32 @@ void AppendPcapPacket(std::string& out, std::span<const std::uint8_t> frame, std
     // The end tag: type 0, length 0, as the array's zeros already are.
     out.append(head.data(), head.size());
     out.append(reinterpret_cast<const char*>(frame.data()), frame.size());
+}
+
+} // namespace quillon
+
+namespace quillon {
+
+namespace {
+
+class PcapFormatter final : public FrameFormatter
+{
+public:
+    void AppendHeader(std::string& out) override { AppendPcapFileHeader(out); }
+    void AppendFrame(std::string& out,
+                     std::span<const std::uint8_t> frame,
+                     const FrameInfo& info,
+                     std::string_view /*summary*/) override
+    {
+        AppendPcapPacket(out, frame, info.timeUs);
+    }
+};
+
+} // namespace
+
+std::unique_ptr<FrameFormatter> MakePcapFormatter()
+{
+    return std::make_unique<PcapFormatter>();
 }
 
 } // namespace quillon

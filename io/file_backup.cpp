@@ -1,6 +1,7 @@
 #include "io/file_backup.h"
 
 #include "io/file_output.h"
+#include "io/record_file.h"
 
 namespace quillon {
 
@@ -12,16 +13,12 @@ bool CreateBackupFile(const std::string& path)
 
 bool AppendBackupFile(const std::string& path, std::string_view bytes)
 {
-    OutputFile file;
+    // The lines are tried again with the next batch: whatever part of them got in goes, so the
+    // file never holds a torn line or a line twice.
+    RecordFile file;
     if (file.OpenOwn(path, OpenMode::Append) != OpenStatus::Opened)
         return false;
-    const std::optional<std::uint64_t> before = file.Length();
-    if (!before)
-        return false;
-    if (!file.WriteAll(bytes)) {
-        // The lines are tried again with the next batch: whatever part of them got in goes, so
-        // the file never holds a torn line or a line twice.
-        (void)file.CutTo(*before);
+    if (!file.Write(bytes)) {
         (void)file.Close();
         return false;
     }

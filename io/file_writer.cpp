@@ -104,12 +104,12 @@ void RemoveLeftTemporaries(const fs::path& target)
 
 } // namespace
 
-CaptureFileWriter::~CaptureFileWriter()
+AtomicFileWriter::~AtomicFileWriter()
 {
     Abandon();
 }
 
-FileOutcome CaptureFileWriter::Open(const std::string& path)
+FileOutcome AtomicFileWriter::Open(const std::string& path)
 {
     Abandon();
     m_target.clear();
@@ -146,7 +146,7 @@ FileOutcome CaptureFileWriter::Open(const std::string& path)
     return OpenTemporaryBeside(m_target, exists);
 }
 
-FileOutcome CaptureFileWriter::OpenTemporaryBeside(const std::string& target, bool targetExists)
+FileOutcome AtomicFileWriter::OpenTemporaryBeside(const std::string& target, bool targetExists)
 {
     const fs::path targetPath(target);
     const fs::path folder = targetPath.parent_path();
@@ -180,7 +180,7 @@ FileOutcome CaptureFileWriter::OpenTemporaryBeside(const std::string& target, bo
     return FileOutcome::Ok;
 }
 
-bool CaptureFileWriter::NameUnnamedFile()
+bool AtomicFileWriter::NameUnnamedFile()
 {
     const fs::path targetPath(m_target);
     const std::string targetName = targetPath.filename().string();
@@ -199,7 +199,7 @@ bool CaptureFileWriter::NameUnnamedFile()
     return false;
 }
 
-bool CaptureFileWriter::Write(std::string_view bytes)
+bool AtomicFileWriter::Write(std::string_view bytes)
 {
     if (!m_file.IsOpen() || m_writeFailed)
         return false;
@@ -216,7 +216,7 @@ bool CaptureFileWriter::Write(std::string_view bytes)
     return true;
 }
 
-FileOutcome CaptureFileWriter::Commit()
+FileOutcome AtomicFileWriter::Commit()
 {
     if (!m_file.IsOpen())
         return FileOutcome::OpenFailed;
@@ -251,7 +251,7 @@ FileOutcome CaptureFileWriter::Commit()
     return FileOutcome::Ok;
 }
 
-void CaptureFileWriter::Abandon()
+void AtomicFileWriter::Abandon()
 {
     (void)m_file.Close();
     if (!m_temporary.empty())

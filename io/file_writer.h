@@ -14,7 +14,8 @@ enum class FileOutcome
     WriteFailed, // opened, then a write, the flush, the close or the rename failed
 };
 
-// Saves a whole capture file so that a failed save never costs an earlier file.
+// Writes a whole file atomically (Save, Export) so that a failed write never costs an earlier
+// file.
 //
 // The bytes go to a temporary file beside the target, which is flushed to the disk and renamed
 // over the target only when every write succeeded; any failure removes the temporary file and
@@ -25,19 +26,19 @@ enum class FileOutcome
 // file at the end of the link, and the link stays a link. A target that exists and is not a
 // regular file (a pipe, a device) cannot be replaced and is written directly instead.
 //
-//     CaptureFileWriter writer;
+//     AtomicFileWriter writer;
 //     if (writer.Open(path) != FileOutcome::Ok) ...           // Can't Open/Create File
 //     for (each line) if (!writer.Write(line)) break;
 //     if (writer.Commit() != FileOutcome::Ok) ...             // Can't Write File
 //
 // Destroying a writer that was opened and not committed abandons the save.
-class CaptureFileWriter
+class AtomicFileWriter
 {
 public:
-    CaptureFileWriter() = default;
-    ~CaptureFileWriter();
-    CaptureFileWriter(const CaptureFileWriter&) = delete;
-    CaptureFileWriter& operator=(const CaptureFileWriter&) = delete;
+    AtomicFileWriter() = default;
+    ~AtomicFileWriter();
+    AtomicFileWriter(const AtomicFileWriter&) = delete;
+    AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
 
     // Starts a save into `path`. OpenFailed when the path is empty, names a folder, its folder is
     // missing or cannot be written, an existing target cannot be opened for writing, or a chain

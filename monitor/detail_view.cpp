@@ -43,11 +43,11 @@ DetailView::DetailView(const CaptureView& capture, const MonitorControls& contro
 {
 }
 
-void DetailView::ShowFrameDetail(int frameLength, int recordIndex, bool fromFiltered)
+void DetailView::ShowFrameDetail(int frameLength, int recordIndex, SelectedIn list)
 {
     // While a capture runs, each pass moves the Frame-list selection to the newest line, so
     // only a Filtered-list choice is shown then.
-    if (!fromFiltered && m_capture.State() == RunState::Running)
+    if (list == SelectedIn::FrameList && m_capture.State() == RunState::Running)
         return;
     if (recordIndex < 0 || recordIndex >= m_capture.LineCount())
         return;
@@ -67,10 +67,10 @@ void DetailView::ShowFrameDetail(int frameLength, int recordIndex, bool fromFilt
         m_detailList.Add(asFloat ? FloatText(IEEE754::ToFloat(value)) : IntegerText(value));
 }
 
-void DetailView::ShowRecord(int recordIndex, bool fromFiltered)
+void DetailView::ShowRecord(int recordIndex, SelectedIn list)
 {
     const auto length = static_cast<int>(m_capture.RecordFrame(recordIndex).size());
-    ShowFrameDetail(length, recordIndex, fromFiltered);
+    ShowFrameDetail(length, recordIndex, list);
 }
 
 void DetailView::OnFrameListSelChange()
@@ -79,7 +79,7 @@ void DetailView::OnFrameListSelChange()
     const int line = m_frameList.Selection();
     if (line < 0)
         return;
-    ShowRecord(line, false);
+    ShowRecord(line, SelectedIn::FrameList);
 }
 
 void DetailView::OnFilteredListSelChange()
@@ -95,7 +95,7 @@ void DetailView::OnFilteredListSelChange()
         if (!m_capture.PassesFilter(line))
             continue;
         if (remaining == 0) {
-            ShowRecord(line, true);
+            ShowRecord(line, SelectedIn::FilteredList);
             return;
         }
         --remaining;

@@ -22,6 +22,13 @@ void FillFloatOrderBox(ComboBox& floatOrder);
 // default order applies.
 [[nodiscard]] FloatOrder SelectedFloatOrder(const ComboBox& floatOrder);
 
+// The list a selected line was chosen in.
+enum class SelectedIn
+{
+    FrameList,
+    FilteredList,
+};
+
 // Fills the Detail list with the frame behind the selected Frame-list or Filtered-list line.
 // A Frame-list selection is decoded only while no capture runs; a Filtered-list selection is
 // decoded in every run state.
@@ -38,7 +45,7 @@ public:
     // Shows the first `frameLength` bytes of record `recordIndex`: its hexadecimal line, then
     // its values. Does nothing for a Frame-list request while running, or for a record that
     // does not exist.
-    void ShowFrameDetail(int frameLength, int recordIndex, bool fromFiltered);
+    void ShowFrameDetail(int frameLength, int recordIndex, SelectedIn list);
 
     // Selection change in the Frame list: drops the Filtered-list selection and shows the line.
     void OnFrameListSelChange();
@@ -55,7 +62,7 @@ public:
     void ShowForPause() { OnFrameListSelChange(); }
 
 private:
-    void ShowRecord(int recordIndex, bool fromFiltered);
+    void ShowRecord(int recordIndex, SelectedIn list);
 
     const CaptureView& m_capture;
     ListBox& m_frameList;

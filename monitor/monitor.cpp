@@ -2,9 +2,8 @@
 
 #include <string_view>
 
-#include "capture/timestamp.h"
+#include "formats/capture_stream.h"
 #include "formats/log_file.h"
-#include "formats/pcap_reader.h"
 #include "monitor/file_paths.h"
 #include "portsetup/port_settings_persistence.h"
 
@@ -33,9 +32,9 @@ Monitor::Monitor(MonitorDependencies deps, MonitorOptions options)
       m_lister(m_data, deps.controls, m_filter),
       m_run(deps.timer, deps.controls.go, deps.controls.pause, deps.controls.stop),
       m_backup(options.backup), m_modelKind(options.frames),
-      m_files(deps.prompts, deps.controls.fileName), m_detail(*this, deps.controls),
-      m_stopWhenPortLost(options.stopWhenPortLost), m_countStatistics(options.countStatistics)
+      m_files(deps.prompts, deps.controls.fileName), m_detail(*this, deps.controls)
 {
+    m_data.cutter.Subscribe(*this);
 }
 
 Monitor::~Monitor() = default;
@@ -51,7 +50,7 @@ void Monitor::EnterInitialState()
     m_settings = PortSettings{};
     m_run.EnterInitialState();
     EmptyCapture();
-    m_data.assembly.Clear();
+    m_data.cutter.Assembly().Clear();
 
     // The working directory is read once: the backup stays where the monitor started.
     m_files.EnterInitialState(ReadWorkingDirectory().value_or(std::string()));
@@ -70,32 +69,38 @@ void Monitor::OnTimer(unsigned timerId)
     StopIfPortLost();
 }
 
+void Monitor::AnalysePass(unsigned timerId)
+{
+    if (!m_run.BeginPass(timerId))
+        return;
+    AnalyseTick();
+    m_run.EndPass();
+}
+
 void Monitor::AnalyseTick()
 {
     m_lister.AnalyseTick(m_run.Line(), m_clock, *this);
 }
 
-void Monitor::LineAdded()
+void Monitor::Take(const CutFrame& frame)
 {
-    const int index = LineCount() - 1;
-    m_backup.LineAdded(m_data.store, LineCount());
-    if (m_countStatistics)
-        m_statistics.Add(m_data.store.Info(index));
-    if (m_lineObserver)
-        m_lineObserver(index, m_data.store.Info(index));
+    // Only a live pass cuts frames while a run goes: a load ends the run first.
+    if (m_run.State() != RunState::Stopped)
+        m_backup.LineAdded(m_data.store, LineCount());
+    m_statistics.Add(frame.info);
 }
 
 void Monitor::StartCapture()
 {
     m_run.Start();
     EmptyCapture();
-    m_data.assembly.Clear();
+    m_data.cutter.Assembly().Clear();
     m_lister.UseModel(m_modelKind);
     // Bytes of a chunk are dated back a character time each from the chunk's arrival.
     const LineFormat format = LineFormatOf(m_settings);
     m_statistics.SetLineFormat(format);
-    m_data.assembly.SetCharacterUs(format.baud > 0 ? format.BitsPerCharacter() * 1e6 / format.baud
-                                                   : 0);
+    m_data.cutter.Assembly().SetCharacterUs(
+        format.baud > 0 ? format.BitsPerCharacter() * 1e6 / format.baud : 0);
 }
 
 void Monitor::RestartAfterLimit()
@@ -112,7 +117,7 @@ void Monitor::ResetForLoad()
         m_backup.CatchUp(m_data.store, LineCount());
     m_run.Stop();
     EmptyCapture();
-    m_data.assembly.Clear();
+    m_data.cutter.Assembly().Clear();
     m_lister.UseModel(m_modelKind);
 }
 
@@ -126,7 +131,6 @@ void Monitor::EmptyCapture()
     // The reset combos show no filter, so the filter values follow them.
     m_filter.Set(0, 0);
     m_data.store.Reset();
-    m_data.lines.Reset();
     m_backup.Rewind();
     m_statistics.Clear();
 }
@@ -144,9 +148,9 @@ void Monitor::ApplyFilter(std::uint8_t function, std::uint8_t node)
     m_controls.filteredList.Clear();
     if (function == 0 && node == 0)
         return;
-    for (int i = 0; i < m_data.lines.Count(); ++i) {
+    for (int i = 0; i < m_data.store.Count(); ++i) {
         if (PassesFilter(i))
-            m_controls.filteredList.Add(m_controls.frameList.Text(i));
+            m_controls.filteredList.Add(m_data.store.Line(i));
     }
 }
 
@@ -159,9 +163,9 @@ std::span<const std::uint8_t> Monitor::RecordFrame(int index) const
 
 bool Monitor::PassesFilter(int index) const
 {
-    if (index < 0 || index >= m_data.lines.Count())
+    if (index < 0 || index >= m_data.store.Count())
         return false;
-    return m_filter.Passes(m_data.lines.Code(index), m_data.lines.Node(index));
+    return m_filter.Passes(m_data.store.Code(index), m_data.store.Node(index));
 }
 
 LoadOutcome Monitor::LoadFile(const std::string& path)
@@ -170,17 +174,9 @@ LoadOutcome Monitor::LoadFile(const std::string& path)
     if (!file)
         return {};
     ResetForLoad();
-    const ReadLogResult read = ReadLogFile(file.get(), [this](const ParsedLogLine& line) {
-        // The record keeps the time written in the file, not the time of loading.
-        m_lister.SetRecordTimestamp(line.timestamp);
-        m_lister.AnalyseRecord(line.Frame());
-        return !m_data.store.Full();
-    });
-    // Every loaded byte is listed: what the last records left undecided is one last frame.
-    if (!m_data.store.Full())
-        m_lister.CutLoadRemainder();
-    for (int i = 0; m_countStatistics && i < m_data.store.Count(); ++i)
-        m_statistics.Add(m_data.store.Info(i));
+    // The records keep the times written in the file, not the time of loading; the read stops
+    // when the store is full.
+    const StreamOutcome read = StreamLogRecords(file.get(), m_data.cutter, kLoadLineLimit);
     return {true, static_cast<int>(read.damagedLines)};
 }
 
@@ -191,19 +187,11 @@ LoadOutcome Monitor::LoadPcapFile(const std::string& path, std::string& refusal)
     if (!file)
         return {};
     ResetForLoad();
-    PcapReader reader(file.get());
-    PcapPacket packet;
-    while (!m_data.store.Full() && reader.Next(packet)) {
-        // The text a pass would have written at the packet's time; the frames keep the
-        // packet's own time, to the microsecond.
-        m_lister.SetRecordTimestamp(MakeTimestamp(LocalTimeAt(packet.timeUs)));
-        m_data.timeUs = packet.timeUs;
-        m_data.timeSource = TimeSource::Packet;
-        m_lister.AnalyseRecord(packet.Frame());
-    }
-    refusal = reader.Describe();
-    if (!m_data.store.Full())
-        m_lister.CutLoadRemainder();
+    const StreamOutcome read = StreamPcapRecords(file.get(), m_data.cutter);
+    refusal = read.readError;
+    // The packets before a refusal stay loaded, with what they left undecided.
+    if (read.status == StreamOutcome::Status::ReadRefused)
+        m_data.cutter.CutRemainder();
     return {true, 0};
 }
 

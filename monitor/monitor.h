@@ -1,14 +1,13 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
 
 #include "analysis/line_statistics.h"
+#include "formats/capture_export.h"
 #include "monitor/backup_writer.h"
-#include "monitor/capture_export.h"
 #include "monitor/capture_view.h"
 #include "monitor/detail_view.h"
 #include "monitor/file_chooser.h"
@@ -44,12 +43,6 @@ struct MonitorOptions
     BackupMode backup = BackupMode::Rolling;
     // The frame model the capture starts with.
     FrameModelKind frames = FrameModelKind::Device;
-    // A line whose device went away stops the capture with a message; a headless run may
-    // watch the line itself and end in its own words.
-    bool stopWhenPortLost = true;
-    // The capture's line statistics are counted; a headless run that keeps statistics of its
-    // own across capture restarts need not have every frame counted twice.
-    bool countStatistics = true;
 };
 
 // What a load from a path did.
@@ -72,18 +65,12 @@ enum class SaveOutcome
 // tables, assembly buffer, filter, run control, backup, file choice, detail view) and
 // coordinates them. The window routes every control notification and timer tick here; nothing
 // of the monitor's rules lives in a widget.
-class Monitor : public CaptureView, private PassListener
+class Monitor : public CaptureView, private PassListener, private FrameSink
 {
 public:
     static constexpr unsigned kTimerId = RunControl::kTimerId;
     static constexpr unsigned kFirstPassMs = RunControl::kFirstPassMs;
     static constexpr unsigned kPassPeriodMs = RunControl::kPassPeriodMs;
-
-    // Called with the index of each new live Frame-list line and its frame's facts once it is
-    // listed, routed to the Filtered list and counted for the backup (and before the
-    // capture-limit question). The line's text is in the Frame list and its record is
-    // Store().Record(index).
-    using LineObserver = std::function<void(int index, const FrameInfo& info)>;
 
     explicit Monitor(MonitorDependencies deps, MonitorOptions options = {});
     Monitor(const Monitor&) = delete;
@@ -93,6 +80,9 @@ public:
     void Initialise(); // window initialisation: EnterInitialState, then LoadSettings
     void EnterInitialState();
     void OnTimer(unsigned timerId);
+    // A timer tick's analysis pass alone, without the window's rule that a line whose device
+    // went away stops the capture with a message: a headless run watches its line itself.
+    void AnalysePass(unsigned timerId);
     void OnGo();         // Go button
     void TogglePause();  // Pause/Continue button
     void StopCapture();  // Stop button
@@ -112,8 +102,13 @@ public:
 
     // Makes `path` the current capture file as a dialog choice would, without a dialog.
     void UseFile(const std::string& path);
+    // Load File on a file named without its dialog (the command line, a dropped file): the same
+    // load with the same messages.
+    void OpenFile(const std::string& path);
 
-    void SetLineObserver(LineObserver observer) { m_lineObserver = std::move(observer); }
+    // `sink` is handed every frame listed from now on, once it is stored, listed and counted
+    // (and before the capture-limit question); the store's newest record is its record.
+    void Subscribe(FrameSink& sink) { m_data.cutter.Subscribe(sink); }
 
     // The frame model of the next Go or Load; the running capture keeps the one it began with.
     // The choice is remembered in the settings store at once.
@@ -124,7 +119,7 @@ public:
     [[nodiscard]] const PortSettings& Settings() const { return m_settings; }
 
     // The capture as the detail view reads it.
-    [[nodiscard]] int LineCount() const override { return m_data.lines.Count(); }
+    [[nodiscard]] int LineCount() const override { return m_data.store.Count(); }
     [[nodiscard]] std::span<const std::uint8_t> RecordFrame(int index) const override;
     [[nodiscard]] bool PassesFilter(int index) const override;
 
@@ -148,10 +143,10 @@ public:
 
     [[nodiscard]] const Filter& CurrentFilter() const { return m_filter; }
     [[nodiscard]] const CaptureStore& Store() const { return m_data.store; }
-    // The whole capture, read-only: store, line tables, assembly buffer and timestamp text.
+    // The whole capture, read-only: the store, and the cutter with its assembly buffer.
     [[nodiscard]] const CaptureData& Capture() const { return m_data; }
-    [[nodiscard]] const std::string& TimestampText() const { return m_data.timestamp; }
-    [[nodiscard]] std::size_t AssemblyCount() const { return m_data.assembly.Count(); }
+    [[nodiscard]] const std::string& TimestampText() const { return m_data.cutter.Timestamp(); }
+    [[nodiscard]] std::size_t AssemblyCount() const { return m_data.cutter.Assembly().Count(); }
     [[nodiscard]] bool PortOpen() const { return m_run.PortOpen(); }
     [[nodiscard]] const std::string& WorkingDirectory() const { return m_files.WorkingDirectory(); }
     [[nodiscard]] const std::string& CurrentFileName() const { return m_files.CurrentFileName(); }
@@ -161,11 +156,15 @@ public:
     [[nodiscard]] const LineStatistics& Statistics() const { return m_statistics; }
 
 private:
+    // Load File once its file is chosen: a capture log file, or a pcap file told by its first
+    // bytes; a file that cannot be read whole keeps what was read and says why.
+    void LoadChosenFile(const std::string& path);
     // One analysis pass over the bytes that arrived since the last one.
     void AnalyseTick();
     // After a pass: a line whose device went away ends the run as Stop does, and says so.
     void StopIfPortLost();
-    void LineAdded() override;           // a live line was added: the backup counts it
+    // A frame was stored and listed: statistics count it, and the backup a live one.
+    void Take(const CutFrame& frame) override;
     void CaptureLimitReached() override; // the "Maximum Data" question
     void AnswerCaptureLimit(Answer answer);
 
@@ -196,9 +195,6 @@ private:
     FileChooser m_files;
     DetailView m_detail;
     PortSettings m_settings;
-    LineObserver m_lineObserver;
-    bool m_stopWhenPortLost;
-    bool m_countStatistics;
 };
 
 } // namespace quillon

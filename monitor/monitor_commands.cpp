@@ -1,4 +1,6 @@
 #include "formats/capture_saver.h"
+#include "formats/log_file.h"
+#include "monitor/capture_stream.h"
 #include "monitor/messages.h"
 #include "monitor/monitor.h"
 
@@ -54,7 +56,7 @@ void Monitor::StopIfPortLost()
 {
     // The pass has read everything the device delivered; an answer to the capture-limit
     // question may already have ended the run.
-    if (!m_stopWhenPortLost || !m_run.PortOpen() || !m_run.Line().Lost())
+    if (!m_run.PortOpen() || !m_run.Line().Lost())
         return;
     StopCapture();
     ShowMessage(kPortErrorCaption, kPortLost);
@@ -127,8 +129,7 @@ FileOutcome Monitor::ExportCapture(const std::string& path, ExportFormat format)
         ShowMessage(kFileOpenErrorCaption, kProtectedFile);
         return FileOutcome::OpenFailed;
     }
-    const FileOutcome outcome =
-        quillon::ExportCapture(path, format, m_data.store, m_controls.frameList, LineCount());
+    const FileOutcome outcome = quillon::ExportCapture(path, format, m_data.store);
     switch (outcome) {
     case FileOutcome::OpenFailed:
         ShowMessage(kFileOpenErrorCaption, kCantOpenCreateFile);
@@ -150,12 +151,27 @@ void Monitor::UseFile(const std::string& path)
 void Monitor::OnLoadFile()
 {
     m_files.ChooseFile(FileChoiceKind::Load, m_backup);
-    const std::string& path = m_files.CurrentFileName();
+    LoadChosenFile(m_files.CurrentFileName());
+}
+
+void Monitor::OpenFile(const std::string& path)
+{
+    if (!m_backup.IsBackupPath(path))
+        m_files.UseFile(path);
+    LoadChosenFile(path);
+}
+
+void Monitor::LoadChosenFile(const std::string& path)
+{
     if (m_backup.IsBackupPath(path)) {
         ShowMessage(kFileOpenErrorCaption, kProtectedFile);
         return;
     }
-    const LoadOutcome load = LoadFile(path);
+    // A pcap file is told by its first bytes, whatever its name.
+    const LogFile sniffed = OpenLogFileForReading(path);
+    const bool pcap = sniffed && IsPcapFile(sniffed.get());
+    std::string refusal;
+    const LoadOutcome load = pcap ? LoadPcapFile(path, refusal) : LoadFile(path);
     if (!load.opened) {
         ShowMessage(kFileOpenErrorCaption, kCantOpenFile);
         return;
@@ -164,6 +180,8 @@ void Monitor::OnLoadFile()
     if (load.damagedLines > 0)
         ShowMessage(kFileReadErrorCaption,
                     std::string(kDamagedLinesSkipped) + std::to_string(load.damagedLines));
+    if (!refusal.empty())
+        ShowMessage(kFileReadErrorCaption, refusal);
 }
 
 void Monitor::CreateBackup()

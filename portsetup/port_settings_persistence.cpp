@@ -30,8 +30,26 @@ constexpr std::array<NamedField, 5> kFields{{{"Port", &PortSettings::port},
                                              {"DataLength", &PortSettings::dataLength},
                                              {"StopBits", &PortSettings::stopBits}}};
 
-// The value "Frames" and the texts that name the models in it.
+// The frame model's value; the frame-model table gives the texts that name the models in it.
 constexpr const char* kFramesName = "Frames";
+// The Monitor window's size and state.
+constexpr const char* kWindowSizeName = "WindowSize";
+constexpr const char* kMaximisedName = "Maximised";
+constexpr int kWindowSideMax = 9999;
+
+// A side of the window: 1 to 9999, in decimal digits only.
+std::optional<int> ParseSide(std::string_view text)
+{
+    if (text.empty() || text.size() > 4 ||
+        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return std::nullopt;
+    int side = 0;
+    for (const char c : text)
+        side = side * 10 + (c - '0');
+    if (side < 1 || side > kWindowSideMax)
+        return std::nullopt;
+    return side;
+}
 
 // The field as it is held: the text (at most 9 characters), its zero byte, zero padding.
 Field ToField(std::string_view text)
@@ -93,6 +111,36 @@ void SaveFrameModelKind(SettingsStore& store, FrameModelKind kind)
 {
     const Field field = ToField(FrameModelRowOf(kind).setting);
     (void)store.WriteValue(kFramesName, field);
+}
+
+std::optional<WindowPlacement> LoadWindowPlacement(SettingsStore& store)
+{
+    const std::optional<std::vector<std::uint8_t>> size = store.ReadValue(kWindowSizeName);
+    if (!size)
+        return std::nullopt;
+    const std::optional<std::string> text = TakeValue(*size, std::string());
+    if (!text)
+        return std::nullopt;
+    const std::size_t cross = text->find('x');
+    if (cross == std::string::npos)
+        return std::nullopt;
+    const std::optional<int> width = ParseSide(std::string_view(*text).substr(0, cross));
+    const std::optional<int> height = ParseSide(std::string_view(*text).substr(cross + 1));
+    if (!width || !height)
+        return std::nullopt;
+    WindowPlacement placement{*width, *height, false};
+    if (const auto state = store.ReadValue(kMaximisedName))
+        placement.maximised = TakeValue(*state, std::string()) == "1";
+    return placement;
+}
+
+void SaveWindowPlacement(SettingsStore& store, const WindowPlacement& placement)
+{
+    const int width = std::clamp(placement.width, 1, kWindowSideMax);
+    const int height = std::clamp(placement.height, 1, kWindowSideMax);
+    (void)store.WriteValue(kWindowSizeName,
+                           ToField(std::to_string(width) + "x" + std::to_string(height)));
+    (void)store.WriteValue(kMaximisedName, ToField(placement.maximised ? "1" : "0"));
 }
 
 } // namespace quillon

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include "capture/frame_model.h"
 #include "seams/port_settings.h"
 #include "seams/settings_store.h"
@@ -21,5 +23,20 @@ void LoadFrameModelKind(SettingsStore& store, FrameModelKind& kind);
 
 // Writes "Frames" as a 10-byte field like the port values. A failure is ignored.
 void SaveFrameModelKind(SettingsStore& store, FrameModelKind kind);
+
+// The Monitor window's size when it was last closed, and whether it was maximised then.
+struct WindowPlacement
+{
+    int width = 0;
+    int height = 0;
+    bool maximised = false;
+};
+
+// Reads "WindowSize" ("WIDTHxHEIGHT", each 1 to 9999) and "Maximised" ("1" or "0"); nothing
+// when the size is absent or not such a text.
+[[nodiscard]] std::optional<WindowPlacement> LoadWindowPlacement(SettingsStore& store);
+
+// Writes both values as 10-byte fields like the port values. Failures are ignored.
+void SaveWindowPlacement(SettingsStore& store, const WindowPlacement& placement);
 
 } // namespace quillon

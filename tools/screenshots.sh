@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Takes the pictures in docs/ from the demo line under Xvfb: Port Setup as Go shows it, and
 # the Monitor window after a capture of FRAMES frames or more (default 1500), with a function
-# filter chosen, paused, and a Frame-list line selected so that its details show.
+# filter chosen, paused, and a Frame-list line selected so that its details show; at its
+# default size, then grown to the whole screen as maximising it does.
 #
 #   tools/screenshots.sh BUILD_FOLDER [FRAMES]
 set -euo pipefail
@@ -42,6 +43,14 @@ sleep 0.5
 click_control 7 32 447 8
 sleep 1
 import -window "$main_window" "$docs/monitor-window.png"
-echo "docs/port-setup.png and docs/monitor-window.png taken after" \
-    "$(expected_lines < "$work/poll.out" | wc -l) frames"
+# Xvfb has no window manager to maximise the window: it is given the whole screen instead,
+# then its default size back for the clicks that follow.
+read -r screen_width screen_height <<< "$(xdotool getdisplaygeometry)"
+xdotool windowmove "$main_window" 0 0 windowsize "$main_window" "$screen_width" "$screen_height"
+sleep 1
+import -window "$main_window" "$docs/monitor-window-maximised.png"
+xdotool windowsize "$main_window" "$window_width" "$window_height"
+sleep 1
+echo "docs/port-setup.png, docs/monitor-window.png and docs/monitor-window-maximised.png taken" \
+    "after $(expected_lines < "$work/poll.out" | wc -l) frames"
 quit_window

@@ -3,9 +3,9 @@
 #include <string>
 
 #include "app/cli/command.h"
+#include "formats/capture_export.h"
 #include "formats/log_file.h"
 #include "io/file_writer.h"
-#include "monitor/capture_export.h"
 #include "monitor/messages.h"
 
 namespace quillon::cli {
@@ -20,7 +20,7 @@ int RunExport(const ExportOptions& options)
         return kExitFailed;
     }
     const bool toStdout = options.output == "-";
-    CaptureFileWriter file;
+    AtomicFileWriter file;
     if (!toStdout && file.Open(options.output) != FileOutcome::Ok) {
         Print(stderr, std::string(kCantOpenCreateFile) + "\n");
         return kExitFailed;

@@ -7,9 +7,6 @@ namespace quillon::cli {
 
 namespace {
 
-// A live timestamp text ends in two blanks, and the tag follows them.
-constexpr std::string_view kTimestampEnd = "  ";
-
 std::string Reason()
 {
     return errno != 0 ? std::string(std::strerror(errno)) : std::string("write failed");
@@ -22,19 +19,21 @@ bool WriteAll(std::FILE* file, std::string_view text)
 
 } // namespace
 
-void ListedTally::Count(std::string_view line)
+void ListedTally::Count(const FrameInfo& info)
 {
     ++lines;
-    const std::size_t end = line.find(kTimestampEnd);
-    const std::string_view tag =
-        end == std::string_view::npos ? std::string_view() : line.substr(end + 2, 4);
-    if (tag == "(Q) ")
+    switch (info.tag) {
+    case FrameTag::Query:
         ++queries;
-    else if (tag == "(R) ")
+        break;
+    case FrameTag::Response:
         ++responses;
-    else
+        break;
+    case FrameTag::Unknown:
         ++unknown;
-    if (line.find(" CRC Error ") != std::string_view::npos)
+        break;
+    }
+    if (ListedAsCrcError(info))
         ++crcErrors;
 }
 
@@ -42,7 +41,6 @@ bool ListenOutput::OpenCaptureFile(const std::string& path)
 {
     errno = 0;
     m_path = path;
-    m_wholeLength = 0;
     if (m_file.Open(path, OpenMode::Truncate, PipeOpen::WaitForReader) != OpenStatus::Opened) {
         Fail("cannot create " + path);
         return false;
@@ -50,11 +48,11 @@ bool ListenOutput::OpenCaptureFile(const std::string& path)
     return true;
 }
 
-bool ListenOutput::Write(const std::string& line, const CaptureRecord* record)
+bool ListenOutput::Write(std::string_view line, const FrameInfo& info, const CaptureRecord* record)
 {
     if (Failed())
         return false;
-    m_tally.Count(line);
+    m_tally.Count(info);
     errno = 0;
     if (!WriteAll(m_out, line) || !WriteAll(m_out, "\n") || std::fflush(m_out) != 0) {
         Fail("cannot write the output");
@@ -68,15 +66,10 @@ bool ListenOutput::Write(const std::string& line, const CaptureRecord* record)
     }
     m_logLine = FormatLogLine(*record);
     errno = 0;
-    if (!m_file.WriteAll(m_logLine)) {
-        // Whatever part of the line got in goes again (pipes and devices cannot be cut).
-        const int reason = errno;
-        (void)m_file.CutTo(m_wholeLength);
-        errno = reason;
+    if (!m_file.Write(m_logLine)) {
         Fail("cannot write " + m_path);
         return false;
     }
-    m_wholeLength += m_logLine.size();
     return true;
 }
 

@@ -6,12 +6,13 @@
 #include <string_view>
 
 #include "capture/capture_store.h"
+#include "capture/frame_info.h"
 #include "formats/log_file.h"
-#include "io/file_output.h"
+#include "io/record_file.h"
 
 namespace quillon::cli {
 
-// What a capture listed, counted by the tags of its lines.
+// What a capture listed, counted by the tags of its frames.
 struct ListedTally
 {
     long lines = 0;
@@ -20,7 +21,7 @@ struct ListedTally
     long unknown = 0;   // "(U) " lines, CRC errors included
     long crcErrors = 0; // " CRC Error " lines
 
-    void Count(std::string_view line);
+    void Count(const FrameInfo& info);
 };
 
 // Where a live capture's lines go as they are listed: each summary line to the output stream,
@@ -34,9 +35,10 @@ public:
 
     // Creates or empties the capture file. False, with the reason in Error(), when it cannot.
     [[nodiscard]] bool OpenCaptureFile(const std::string& path);
-    // Writes one listed line and the log line of its record. False once a write has failed; a
-    // line without its record fails when there is a capture file.
-    [[nodiscard]] bool Write(const std::string& line, const CaptureRecord* record);
+    // Writes one listed line and the log line of its record, and counts its frame. False once a
+    // write has failed; a line without its record fails when there is a capture file.
+    [[nodiscard]] bool
+    Write(std::string_view line, const FrameInfo& info, const CaptureRecord* record);
     // Closes the capture file; false, with the reason in Error(), when the close failed.
     [[nodiscard]] bool Close();
 
@@ -48,8 +50,7 @@ private:
     void Fail(const std::string& what);
 
     std::FILE* m_out;
-    OutputFile m_file;
-    std::uint64_t m_wholeLength = 0; // the capture file's length after its last whole line
+    RecordFile m_file;
     std::string m_path;
     std::string m_logLine;
     std::string m_error;

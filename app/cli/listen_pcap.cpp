@@ -9,19 +9,14 @@ bool ListenPcapFile::Open(const std::string& path)
 {
     m_path = path;
     errno = 0;
-    m_file.reset(std::fopen(path.c_str(), "wb"));
-    if (!m_file) {
+    if (m_file.Open(path, OpenMode::Truncate, PipeOpen::WaitForReader) != OpenStatus::Opened) {
         m_error = "cannot create " + path + ": " + std::strerror(errno);
         return false;
     }
-    std::FILE* file = m_file.get();
+    // Every packet is one whole record of the file, written at once.
     m_writer = std::make_unique<FrameExportWriter>(
-        ExportFormat::Pcap,
-        [file](std::string_view bytes) {
-            return std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size() &&
-                   std::fflush(file) == 0;
-        },
-        true);
+        ExportFormat::Pcap, [this](std::string_view bytes) { return m_file.Write(bytes); },
+        Flushing::EachFrame);
     if (!m_writer->Begin()) {
         Fail();
         return false;
@@ -43,10 +38,10 @@ bool ListenPcapFile::Write(std::span<const std::uint8_t> frame, const FrameInfo&
 
 bool ListenPcapFile::Close()
 {
-    if (!m_file)
+    if (!m_file.IsOpen())
         return !Failed();
     errno = 0;
-    if (std::fclose(m_file.release()) != 0)
+    if (!m_file.Close())
         Fail();
     return !Failed();
 }

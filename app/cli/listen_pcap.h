@@ -6,20 +6,21 @@
 #include <string>
 
 #include "capture/frame_info.h"
-#include "formats/log_file.h"
-#include "monitor/capture_export.h"
+#include "formats/capture_export.h"
+#include "io/record_file.h"
 
 namespace quillon::cli {
 
 // The live pcap file of `listen --pcap`: its header is written when it is opened, and every
-// listed frame is one packet, flushed at once, so the file reads whole whenever the capture
-// stops. After the first failure nothing more is written.
+// listed frame is one packet, written at once, so the file reads whole whenever the capture
+// stops; a packet whose write fails is cut off again. After the first failure nothing more is
+// written.
 class ListenPcapFile
 {
 public:
     // Creates or empties the file and writes its header. False, with the reason in Error().
     [[nodiscard]] bool Open(const std::string& path);
-    [[nodiscard]] bool IsOpen() const { return m_file != nullptr; }
+    [[nodiscard]] bool IsOpen() const { return m_file.IsOpen(); }
     // One listed frame as a packet, at the frame's time.
     [[nodiscard]] bool Write(std::span<const std::uint8_t> frame, const FrameInfo& info);
     // Closes the file; false, with the reason in Error(), when it failed.
@@ -31,7 +32,7 @@ public:
 private:
     void Fail();
 
-    LogFile m_file;
+    RecordFile m_file;
     std::string m_path;
     std::unique_ptr<FrameExportWriter> m_writer;
     std::string m_error;

@@ -73,7 +73,7 @@ struct PassTimes
 
 // One headless capture: a real monitor with in-memory controls, driven by the Go command and
 // the window's timer rhythm on Qt's event loop.
-class ListenSession
+class ListenSession final : private FrameSink
 {
 public:
     explicit ListenSession(const ListenOptions& options);
@@ -81,7 +81,8 @@ public:
 
 private:
     void OnTick(unsigned timerId);
-    void OnLine(int index, const FrameInfo& info);
+    // Each listed frame: counted, printed, saved and written to the pcap file.
+    void Take(const CutFrame& frame) override;
     void OnSignal();
     // Ends the capture (the first reason given stands) and leaves the event loop.
     void Finish(int status, const std::string& message);
@@ -114,12 +115,9 @@ ListenSession::ListenSession(const ListenOptions& options)
     : m_options(options), m_opener(options.settings),
       m_monitor(
           MonitorDependencies{m_controls.View(), m_prompts, m_opener, m_timer, m_clock, m_settings},
-          MonitorOptions{.backup = BackupMode::None,
-                         .frames = options.frames,
-                         .stopWhenPortLost = false,
-                         .countStatistics = false})
+          MonitorOptions{.backup = BackupMode::None, .frames = options.frames})
 {
-    m_monitor.SetLineObserver([this](int index, const FrameInfo& info) { OnLine(index, info); });
+    m_monitor.Subscribe(*this);
     m_statistics.SetLineFormat(LineFormatOf(options.settings));
     QObject::connect(&m_snapshots, &QTimer::timeout, [this] { PrintStatistics(); });
 }
@@ -192,7 +190,8 @@ void ListenSession::OnTick(unsigned timerId)
     // A pass runs only with the port open; the monitor decides, the session only times it.
     const bool passes = m_monitor.PortOpen();
     const auto start = std::chrono::steady_clock::now();
-    m_monitor.OnTimer(timerId);
+    // The session watches the line itself: a port that went away ends it in its own words.
+    m_monitor.AnalysePass(timerId);
     if (passes)
         m_passTimes.Add(std::chrono::steady_clock::now() - start);
 
@@ -204,23 +203,22 @@ void ListenSession::OnTick(unsigned timerId)
         Finish(kExitFailed, "the port " + m_options.settings.port + " went away");
 }
 
-void ListenSession::OnLine(int index, const FrameInfo& info)
+void ListenSession::Take(const CutFrame& frame)
 {
-    m_statistics.Add(info);
+    m_statistics.Add(frame.info);
     if (!m_frameTiming) {
         // The stamps' resolution is known once the port is open, before its first frame.
         m_frameTiming.emplace(ProtocolGaps(m_statistics.Format()),
                               m_opener.Watch().timing.resolutionUs);
     }
     // The cut frame keeps its first and last arrival only: the pauses inside it are not known.
-    (void)m_frameTiming->Add(info, std::nullopt);
-    // Line i of the Frame list always shows record i.
-    const CaptureRecord* record = index >= 0 && index < m_monitor.Store().Count()
-                                      ? &m_monitor.Store().Record(index)
-                                      : nullptr;
-    (void)m_output.Write(m_controls.frameList.Text(index), record);
-    if (m_pcap.IsOpen() && record != nullptr)
-        (void)m_pcap.Write(record->Frame(), info);
+    (void)m_frameTiming->Add(frame.info, std::nullopt);
+    // The store took the frame before it was handed on: its newest record is the frame's.
+    const CaptureStore& store = m_monitor.Store();
+    const CaptureRecord* record = store.Count() > 0 ? &store.Record(store.Count() - 1) : nullptr;
+    (void)m_output.Write(frame.line, frame.info, record);
+    if (m_pcap.IsOpen())
+        (void)m_pcap.Write(frame.bytes, frame.info);
 }
 
 void ListenSession::OnSignal()

@@ -151,6 +151,21 @@ std::optional<FrameModelKind> ParseFrameModelKind(std::string_view text)
     return FrameModelById(text);
 }
 
+std::string_view FrameModelValues()
+{
+    static const std::string values = [] {
+        const auto rows = FrameModels();
+        std::string text;
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            if (i > 0)
+                text += i + 1 == rows.size() ? " or " : ", ";
+            text += rows[i].id;
+        }
+        return text;
+    }();
+    return values;
+}
+
 std::optional<std::string> ParseBaud(std::string_view text)
 {
     if (!AllDigits(text) || text.size() > kSettingTextMax ||

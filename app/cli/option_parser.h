@@ -104,6 +104,8 @@ struct ParseResult
 [[nodiscard]] std::optional<std::string> ParseFileName(std::string_view text);
 // The frame model named by a --frames value ("device" or "standard").
 [[nodiscard]] std::optional<FrameModelKind> ParseFrameModelKind(std::string_view text);
+// What --frames takes, for its usage error: the models' values ("device or standard").
+[[nodiscard]] std::string_view FrameModelValues();
 // A baud rate: decimal, above 0, and short enough for its settings field.
 [[nodiscard]] std::optional<std::string> ParseBaud(std::string_view text);
 // N, O or E, in either case; kept in capitals.

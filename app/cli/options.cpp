@@ -1,5 +1,7 @@
 #include "app/cli/options.h"
 
+#include <vector>
+
 namespace quillon::cli {
 
 namespace {
@@ -28,7 +30,7 @@ Parsed<ReplayOptions> ParseReplayCommand(std::span<const std::string_view> args)
                     [&](std::string_view v) { return Store(o.order, ParseFloatOrder(v)); }),
         ValueOption("--save", "a file name",
                     [&](std::string_view v) { return Store(o.save, ParseFileName(v)); }),
-        ValueOption("--frames", "device or standard",
+        ValueOption("--frames", FrameModelValues(),
                     [&](std::string_view v) { return Store(o.frames, ParseFrameModelKind(v)); }),
     };
     const OperandSpec file{"replay needs a capture file", "more than one file given",
@@ -64,7 +66,7 @@ Parsed<ListenOptions> ParseListenCommand(std::span<const std::string_view> args)
         ValueOption(
             "--stats-every", "a number of seconds above 0",
             [&](std::string_view v) { return Store(o.statsEverySeconds, ParseSeconds(v)); }),
-        ValueOption("--frames", "device or standard",
+        ValueOption("--frames", FrameModelValues(),
                     [&](std::string_view v) { return Store(o.frames, ParseFrameModelKind(v)); }),
         Flag("--stats", [&] { o.stats = true; }),
         Flag("--json", [&] { o.json = true; }),
@@ -99,17 +101,15 @@ Parsed<ExportOptions> ParseExportCommand(std::span<const std::string_view> args)
             return Verdict(true);
         });
     };
-    const OptionSpec options[] = {
-        output("--pcap", ExportFormat::Pcap),
-        output("--csv", ExportFormat::Csv),
-        ValueOption("--frames", "device or standard",
-                    [&](std::string_view v) {
-                        if (haveFrames)
-                            return Verdict::Refused("option --frames given twice");
-                        haveFrames = true;
-                        return Verdict(Store(o.frames, ParseFrameModelKind(v)));
-                    }),
-    };
+    std::vector<OptionSpec> options;
+    for (const CaptureFormat& format : CaptureFormats())
+        options.push_back(output(format.option, format.id));
+    options.push_back(ValueOption("--frames", FrameModelValues(), [&](std::string_view v) {
+        if (haveFrames)
+            return Verdict::Refused("option --frames given twice");
+        haveFrames = true;
+        return Verdict(Store(o.frames, ParseFrameModelKind(v)));
+    }));
     const OperandSpec input{"export needs a capture file", "more than one input file given",
                             [&](std::string_view v) {
                                 o.input = std::string(v);
@@ -128,7 +128,7 @@ Parsed<StatsOptions> ParseStatsCommand(std::span<const std::string_view> args)
     Parsed<StatsOptions> parsed;
     StatsOptions& o = parsed.options;
     const OptionSpec options[] = {
-        ValueOption("--frames", "device or standard",
+        ValueOption("--frames", FrameModelValues(),
                     [&](std::string_view v) { return Store(o.frames, ParseFrameModelKind(v)); }),
         Flag("--json", [&] { o.json = true; }),
     };

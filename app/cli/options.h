@@ -8,7 +8,7 @@
 
 #include "app/cli/option_parser.h"
 #include "capture/frame_model.h"
-#include "monitor/capture_export.h"
+#include "formats/capture_export.h"
 #include "seams/port_settings.h"
 
 namespace quillon::cli {

@@ -6,7 +6,7 @@
 #include "analysis/line_statistics.h"
 #include "analysis/statistics_text.h"
 #include "app/cli/command.h"
-#include "monitor/file_statistics.h"
+#include "formats/file_statistics.h"
 #include "monitor/messages.h"
 
 namespace quillon::cli {

@@ -4,6 +4,8 @@
 #include <vector>
 
 #include <QClipboard>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QGuiApplication>
@@ -12,9 +14,11 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTableView>
 #include <QTimer>
+#include <QUrl>
 
 #include "app/about_dlg.h"
 #include "app/dialog_units.h"
@@ -114,9 +118,10 @@ TEST_F(MonitorWindowTest, BuildsEveryControlOfTheTemplateInPlace)
     const test::TemplateGeometry units(*window);
     EXPECT_GE(units.xBase, units.fontAvgWidth * 16); // widened for its texts, never narrowed
     EXPECT_EQ(window->windowTitle(), "Orvane V2 (Modbus Monitor)");
+    // The template size is where the window starts and the least it takes.
+    EXPECT_EQ(window->size(), units.Size(461, 326));
     EXPECT_EQ(window->minimumSize(), units.Size(461, 326));
-    EXPECT_EQ(window->maximumSize(), units.Size(461, 326));
-    EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_TRUE(window->windowFlags() & Qt::WindowMinimizeButtonHint);
     EXPECT_FALSE(window->windowIcon().isNull());
 
@@ -182,6 +187,60 @@ TEST_F(MonitorWindowTest, BuildsEveryControlOfTheTemplateInPlace)
             expected << c.name;
     }
     EXPECT_EQ(order, expected);
+}
+
+// Grown, the window gives the three lists a third of the extra height each (the Detail list the
+// odd pixel), moves each row down by the growth of the lists above it, widens the lists and the
+// file name and keeps Help and Quit at the right edge. The size comes back in the next window.
+TEST_F(MonitorWindowTest, GrowsFromItsTemplateSizeAndRemembersIt)
+{
+    struct Growth
+    {
+        const char* name;
+        int dx, dy, dw, dh;
+    };
+    // 90 pixels wider and 61 higher: the lists take 20, 20 and 21.
+    const Growth growth[] = {
+        {"quitButton", 90, 40, 0, 0},    {"helpButton", 90, 40, 0, 0},
+        {"frameList", 0, 0, 90, 20},     {"functionFilter", 0, 20, 0, 0},
+        {"nodeFilter", 0, 20, 0, 0},     {"fileButton", 0, 20, 0, 0},
+        {"fileName", 0, 20, 90, 0},      {"filteredList", 0, 20, 90, 20},
+        {"detailList", 0, 40, 90, 21},   {"goButton", 0, 40, 0, 0},
+        {"pauseButton", 0, 40, 0, 0},    {"stopButton", 0, 40, 0, 0},
+        {"samples", 0, 40, 0, 0},        {"floatOrder", 0, 40, 0, 0},
+        {"saveFileButton", 0, 40, 0, 0}, {"loadFileButton", 0, 40, 0, 0},
+    };
+    QSize grown;
+    {
+        auto window = MakeWindow();
+        const test::TemplateGeometry units(*window);
+        window->resize(units.Size(461, 326) + QSize(90, 61));
+        for (std::size_t i = 0; i < std::size(kExpectedControls); ++i) {
+            const ExpectedControl& c = kExpectedControls[i];
+            const Growth& g = growth[i];
+            SCOPED_TRACE(c.name);
+            ASSERT_STREQ(g.name, c.name);
+            const auto* widget = Find<QWidget>(*window, c.name);
+            const QRect place = units.Rect(c.x, c.y, c.width, c.height)
+                                    .translated(g.dx, g.dy)
+                                    .adjusted(0, 0, g.dw, g.dh);
+            EXPECT_EQ(widget->pos(), place.topLeft());
+            EXPECT_EQ(widget->width(), place.width());
+            if (!widget->inherits("QComboBox")) {
+                EXPECT_EQ(widget->height(), place.height());
+            }
+        }
+        // Smaller than the template it cannot be.
+        window->resize(units.Size(300, 200));
+        EXPECT_EQ(window->size(), units.Size(461, 326));
+        window->resize(units.Size(461, 326) + QSize(90, 61));
+        grown = window->size();
+        window->reject();
+    }
+    auto again = MakeWindow();
+    EXPECT_EQ(again->size(), grown);
+    EXPECT_EQ(Find<QWidget>(*again, "detailList")->height(),
+              test::TemplateGeometry(*again).Rect(7, 196, 447, 78).height() + 21);
 }
 
 // Each text must show whole in its control, measured with the control's own font; a combo box's
@@ -632,6 +691,63 @@ TEST_F(MonitorWindowTest, ContextMenuExportWritesTheCaptureInTheChosenFormat)
     EXPECT_EQ(m_prompts.messages[0].caption, "File Open Error");
     EXPECT_EQ(m_prompts.messages[0].text, "Can't Open/Create File");
     EXPECT_TRUE(m_routes.empty());
+}
+
+// The file named on the command line and a file dropped on the window load as Load File loads
+// (a pcap file told by its bytes), with Load's messages.
+TEST_F(MonitorWindowTest, FileFromTheCommandLineOrDroppedLoadsAsLoadFileDoes)
+{
+    auto window = MakeWindow();
+    LoadThreeFrames(*window);
+    const QString pcap = m_folder.FilePath("three.pcap");
+    ASSERT_EQ(window->GetMonitor().ExportCapture(pcap.toStdString(), ExportFormat::Pcap),
+              FileOutcome::Ok);
+    auto* frameList = Find<QListWidget>(*window, "frameList");
+    auto* fileName = Find<QLabel>(*window, "fileName");
+    m_routes.clear();
+
+    const auto drop = [&](const QList<QUrl>& urls) {
+        QMimeData data;
+        data.setUrls(urls);
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window.get(), &enter);
+        if (!enter.isAccepted())
+            return false;
+        QDropEvent dropped(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window.get(), &dropped);
+        return true;
+    };
+    EXPECT_FALSE(drop({QUrl::fromLocalFile(pcap), QUrl::fromLocalFile(pcap)}));
+    EXPECT_FALSE(drop({QUrl(QStringLiteral("https://example.org/three.pcap"))}));
+    EXPECT_FALSE(drop({QUrl::fromLocalFile(m_folder.FilePath(""))}));
+    EXPECT_EQ(frameList->count(), 3);
+    EXPECT_TRUE(m_routes.empty());
+
+    ASSERT_TRUE(drop({QUrl::fromLocalFile(pcap)}));
+    EXPECT_EQ(m_routes, std::vector<Route>{Route::LoadFile});
+    EXPECT_EQ(frameList->count(), 3);
+    EXPECT_EQ(fileName->text(), pcap);
+    EXPECT_TRUE(m_prompts.messages.empty());
+
+    // A pcap file cut short keeps the packets read and says why it stopped.
+    QFile whole(pcap);
+    ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+    QFile cut(m_folder.FilePath("cut.pcap"));
+    ASSERT_TRUE(cut.open(QIODevice::WriteOnly));
+    cut.write(whole.readAll().chopped(4));
+    cut.close();
+    window->OpenFile(QStringLiteral("cut.pcap")); // relative to the working folder
+    EXPECT_EQ(frameList->count(), 2);
+    EXPECT_EQ(fileName->text(), m_folder.FilePath("cut.pcap"));
+    ASSERT_EQ(m_prompts.messages.size(), 1u);
+    EXPECT_EQ(m_prompts.messages[0].caption, "File Read Error");
+    EXPECT_FALSE(m_prompts.messages[0].text.empty());
+
+    window->OpenFile(m_folder.FilePath("missing.mlog"));
+    ASSERT_EQ(m_prompts.messages.size(), 2u);
+    EXPECT_EQ(m_prompts.messages[1].caption, "File Open Error");
+    EXPECT_EQ(m_prompts.messages[1].text, "Can't Open File");
+    EXPECT_EQ(frameList->count(), 2);
 }
 
 } // namespace

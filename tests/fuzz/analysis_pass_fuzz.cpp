@@ -183,7 +183,7 @@ private:
     [[nodiscard]] Bytes Joined() const
     {
         Bytes joined = RecordBytes(Current().data.store);
-        const auto assembly = Current().data.assembly.Bytes();
+        const auto assembly = Current().data.cutter.Assembly().Bytes();
         joined.insert(joined.end(), assembly.begin(), assembly.end());
         return joined;
     }
@@ -241,8 +241,8 @@ private:
     template <typename Step> void Command(Step step)
     {
         const std::size_t received = m_script->received.size();
-        const Bytes assembly(Current().data.assembly.Bytes().begin(),
-                             Current().data.assembly.Bytes().end());
+        const Bytes assembly(Current().data.cutter.Assembly().Bytes().begin(),
+                             Current().data.cutter.Assembly().Bytes().end());
         step();
         Require(m_script->received.size() == received, "a command read the line");
         Bytes now = Joined();
@@ -294,7 +294,7 @@ private:
     {
         const Capture capture = Current();
         const CaptureStore& store = capture.data.store;
-        const auto assembly = capture.data.assembly.Bytes();
+        const auto assembly = capture.data.cutter.Assembly().Bytes();
         Require(assembly.size() <= kAssemblyRoom, "assembly count above its room");
         if (all || m_verifiedLines > store.Count())
             m_verifiedLines = m_verifiedBytes = m_verifiedFiltered = 0;
@@ -313,10 +313,10 @@ private:
         Require(holds(assembly) && at == m_expected.size(),
                 "a received byte is neither in a record nor waiting");
 
-        CheckLinesShowRecords(store, capture.data.lines, capture.controls.frameList,
+        CheckLinesShowRecords(store, capture.data.store, capture.controls.frameList,
                               m_verifiedLines);
         m_verifiedFiltered =
-            CheckFilteredList(capture.data.lines, capture.filter, capture.controls.frameList,
+            CheckFilteredList(capture.data.store, capture.filter, capture.controls.frameList,
                               capture.controls.filteredList, m_verifiedLines, m_verifiedFiltered);
         m_verifiedLines = store.Count();
         m_verifiedBytes = recordBytes;

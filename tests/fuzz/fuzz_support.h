@@ -12,7 +12,6 @@
 
 #include "capture/capture_store.h"
 #include "capture/function_names.h"
-#include "capture/line_tables.h"
 #include "monitor/filter.h"
 #include "seams/controls.h"
 
@@ -103,7 +102,7 @@ inline long ShownLength(std::string_view line)
 // bytes (code and node; the code with bit 7 and no node for an exception; 255 as the code of a
 // CRC error).
 inline void CheckLinesShowRecords(const CaptureStore& store,
-                                  const LineTables& lines,
+                                  const CaptureStore& lines,
                                   const ListBox& frameList,
                                   int first = 0)
 {
@@ -141,7 +140,7 @@ inline void CheckLinesShowRecords(const CaptureStore& store,
 // The Filtered list holds exactly the Frame-list lines that pass the filter, in order. Lines
 // before `firstLine` are taken as checked, with `filteredBefore` of them in the Filtered list.
 // Returns the number of Filtered-list lines.
-inline int CheckFilteredList(const LineTables& lines,
+inline int CheckFilteredList(const CaptureStore& lines,
                              const Filter& filter,
                              const ListBox& frameList,
                              const ListBox& filteredList,

@@ -150,7 +150,7 @@ void CheckLoad(const std::string& path, const ExpectedRead& expected)
     Require(outcome.opened, "the load did not open the file");
 
     const CaptureData& data = monitor.Capture();
-    CheckLinesShowRecords(data.store, data.lines, controls.frameList);
+    CheckLinesShowRecords(data.store, data.store, controls.frameList);
     Require(controls.filteredList.Count() == 0, "loaded lines reached the Filtered list");
 
     Bytes all;
@@ -159,13 +159,13 @@ void CheckLoad(const std::string& path, const ExpectedRead& expected)
     Bytes listed = RecordBytes(data.store);
     if (data.store.Full()) {
         // The load ends when the store is full; what it took so far is all there, in order.
-        const auto assembly = data.assembly.Bytes();
+        const auto assembly = data.cutter.Assembly().Bytes();
         listed.insert(listed.end(), assembly.begin(), assembly.end());
         Require(listed.size() <= all.size() &&
                     std::equal(listed.begin(), listed.end(), all.begin()),
                 "a full load lost or changed bytes");
     } else {
-        Require(data.assembly.Count() == 0, "loaded bytes left unlisted");
+        Require(data.cutter.Assembly().Count() == 0, "loaded bytes left unlisted");
         Require(listed == all, "the records do not hold the loaded bytes");
         Require(outcome.damagedLines == expected.damaged, "damaged lines reported by the load");
     }

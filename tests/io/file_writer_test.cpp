@@ -85,14 +85,14 @@ unsigned Mode(const std::string& path)
 // Saves `bytes` in one write and returns how the save ended.
 FileOutcome Save(const std::string& path, const std::string& bytes)
 {
-    CaptureFileWriter writer;
+    AtomicFileWriter writer;
     if (const FileOutcome opened = writer.Open(path); opened != FileOutcome::Ok)
         return opened;
     (void)writer.Write(bytes);
     return writer.Commit();
 }
 
-TEST(CaptureFileWriter, SavesNewAndReplacesExistingFilesKeepingTheirPermissions)
+TEST(AtomicFileWriter, SavesNewAndReplacesExistingFilesKeepingTheirPermissions)
 {
     TempFolder folder;
     const mode_t previousMask = ::umask(027);
@@ -112,7 +112,7 @@ TEST(CaptureFileWriter, SavesNewAndReplacesExistingFilesKeepingTheirPermissions)
     EXPECT_EQ(Names(folder.path()), (std::set<std::string>{"empty.mlog", "new.mlog", "old.mlog"}));
 }
 
-TEST(CaptureFileWriter, FailingWritesLeaveTheEarlierFileWholeAndNoTemporary)
+TEST(AtomicFileWriter, FailingWritesLeaveTheEarlierFileWholeAndNoTemporary)
 {
     TempFolder folder;
     const std::string target = folder / "run.mlog";
@@ -125,7 +125,7 @@ TEST(CaptureFileWriter, FailingWritesLeaveTheEarlierFileWholeAndNoTemporary)
         const rlimit limit{100, 100};
         if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
             return 10;
-        CaptureFileWriter writer;
+        AtomicFileWriter writer;
         if (writer.Open(target) != FileOutcome::Ok)
             return 11;
         int written = 0;
@@ -140,7 +140,7 @@ TEST(CaptureFileWriter, FailingWritesLeaveTheEarlierFileWholeAndNoTemporary)
     EXPECT_EQ(Names(folder.path()), std::set<std::string>{"run.mlog"});
 
     // A device is written directly, and its failing write is reported too.
-    CaptureFileWriter writer;
+    AtomicFileWriter writer;
     ASSERT_EQ(writer.Open("/dev/full"), FileOutcome::Ok);
     EXPECT_TRUE(writer.TemporaryPath().empty());
     EXPECT_FALSE(writer.Write(kLine));
@@ -148,13 +148,13 @@ TEST(CaptureFileWriter, FailingWritesLeaveTheEarlierFileWholeAndNoTemporary)
     EXPECT_EQ(writer.Commit(), FileOutcome::OpenFailed) << "a finished save cannot commit again";
 }
 
-TEST(CaptureFileWriter, AKilledSaveLeavesNoFileAndTheNextSaveClearsOldTemporaries)
+TEST(AtomicFileWriter, AKilledSaveLeavesNoFileAndTheNextSaveClearsOldTemporaries)
 {
     TempFolder folder;
     const std::string target = folder / "run.mlog";
     WriteAll(target, kEarlier);
     const int code = test::RunInChild([&] {
-        CaptureFileWriter writer;
+        AtomicFileWriter writer;
         if (writer.Open(target) != FileOutcome::Ok || !writer.Write(kLine + kLine))
             return 1;
         ::raise(SIGKILL);
@@ -175,7 +175,7 @@ TEST(CaptureFileWriter, AKilledSaveLeavesNoFileAndTheNextSaveClearsOldTemporarie
                                                            ".run.mlog.notmine.tmp", "run.mlog"}));
 }
 
-TEST(CaptureFileWriter, ReportsTargetsThatCannotBeOpened)
+TEST(AtomicFileWriter, ReportsTargetsThatCannotBeOpened)
 {
     TempFolder folder;
     fs::create_directory(folder / "folder.mlog");
@@ -192,7 +192,7 @@ TEST(CaptureFileWriter, ReportsTargetsThatCannotBeOpened)
         {folder / "loop-a", "links that never end"},
     };
     for (const auto& c : cases) {
-        CaptureFileWriter writer;
+        AtomicFileWriter writer;
         EXPECT_EQ(writer.Open(c.path), FileOutcome::OpenFailed) << c.why;
         EXPECT_FALSE(writer.Write(kLine)) << c.why;
         EXPECT_EQ(writer.Commit(), FileOutcome::OpenFailed) << c.why;
@@ -201,7 +201,7 @@ TEST(CaptureFileWriter, ReportsTargetsThatCannotBeOpened)
 }
 
 // Permissions do not bind an administrator, so as root the checks run as the user "nobody".
-TEST(CaptureFileWriter, ReadOnlyFolderOrFileRefusesTheSaveAndKeepsTheFile)
+TEST(AtomicFileWriter, ReadOnlyFolderOrFileRefusesTheSaveAndKeepsTheFile)
 {
     TempFolder folder;
     fs::create_directory(folder / "locked");
@@ -237,7 +237,7 @@ TEST(CaptureFileWriter, ReadOnlyFolderOrFileRefusesTheSaveAndKeepsTheFile)
     EXPECT_EQ(Names(folder / "open"), std::set<std::string>{"readonly.mlog"});
 }
 
-TEST(CaptureFileWriter, FollowsSymbolicLinksAndLeavesThemLinks)
+TEST(AtomicFileWriter, FollowsSymbolicLinksAndLeavesThemLinks)
 {
     TempFolder folder;
     fs::create_directory(folder / "real");
@@ -257,7 +257,7 @@ TEST(CaptureFileWriter, FollowsSymbolicLinksAndLeavesThemLinks)
     EXPECT_EQ(Names(folder / "real"), (std::set<std::string>{"data.mlog", "later.mlog"}));
 }
 
-TEST(CaptureFileWriter, WritesAPipeDirectlyAndSurvivesItsReaderLeaving)
+TEST(AtomicFileWriter, WritesAPipeDirectlyAndSurvivesItsReaderLeaving)
 {
     TempFolder folder;
     const std::string pipe = folder / "pipe.mlog";
@@ -266,7 +266,7 @@ TEST(CaptureFileWriter, WritesAPipeDirectlyAndSurvivesItsReaderLeaving)
     EXPECT_TRUE(CanOpenForWriting(pipe)) << "checked without waiting for a reader";
     std::string received;
     std::thread reader([&] { received = ReadAll(pipe); });
-    CaptureFileWriter writer;
+    AtomicFileWriter writer;
     ASSERT_EQ(writer.Open(pipe), FileOutcome::Ok);
     EXPECT_TRUE(writer.TemporaryPath().empty());
     EXPECT_TRUE(writer.Write(kLine + kLine));

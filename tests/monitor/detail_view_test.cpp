@@ -64,7 +64,7 @@ TEST(DetailView, ShowsHexLineThenValuesInTheFormOfTheCode)
     for (const auto& c : cases) {
         Window w({{c.frame, true}}, RunState::Paused);
         w.controls.floatOrder.SetSelection(c.orderEntry);
-        w.view.ShowFrameDetail(static_cast<int>(w.records[0].size()), 0, false);
+        w.view.ShowFrameDetail(static_cast<int>(w.records[0].size()), 0, SelectedIn::FrameList);
         EXPECT_EQ(w.controls.detailList.Lines(), c.lines) << c.frame << " order " << c.orderEntry;
     }
 }

@@ -45,8 +45,8 @@ TEST(Filter, PassesLinesOnTheirRecordedValuesOnly)
     for (const auto& c : cases) {
         rig.filter.Set(static_cast<std::uint8_t>(c.function), static_cast<std::uint8_t>(c.node));
         std::vector<int> passing;
-        for (int i = 0; i < rig.data.lines.Count(); ++i) {
-            if (rig.filter.Passes(rig.data.lines.Code(i), rig.data.lines.Node(i)))
+        for (int i = 0; i < rig.data.store.Count(); ++i) {
+            if (rig.filter.Passes(rig.data.store.Code(i), rig.data.store.Node(i)))
                 passing.push_back(i);
         }
         EXPECT_EQ(passing, c.lines) << "F " << c.function << " N " << c.node;

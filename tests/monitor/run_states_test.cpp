@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -336,37 +337,61 @@ TEST(RunStates, LoadEndsARunAndAFailedLoadLeavesItGoing)
     EXPECT_EQ(rig.prompts.messages.size(), 2u);
 }
 
-TEST(RunStates, EveryLiveLineIsAnnouncedWithItsRecordBeforeTheLimitQuestion)
+// Takes every listed frame and checks it against what the store kept for it.
+struct CheckingSink final : FrameSink
+{
+    explicit CheckingSink(const Monitor& m) : monitor(m) {}
+    void Take(const CutFrame& frame) override
+    {
+        const CaptureStore& store = monitor.Store();
+        const int index = store.Count() - 1;
+        seen.push_back(std::string(frame.line) + "|" + FormatLogLine(store.Record(index)));
+        const FrameInfo& kept = store.Info(index);
+        const auto bytes = store.Record(index).Frame();
+        if (frame.line != store.Line(index) ||
+            !std::equal(bytes.begin(), bytes.end(), frame.bytes.begin(), frame.bytes.end()) ||
+            frame.timestamp != store.Record(index).Timestamp() || kept.length != bytes.size() ||
+            frame.info.tag != kept.tag || frame.info.crcCorrect != kept.crcCorrect ||
+            frame.info.timeUs != kept.timeUs || frame.info.timeSource != kept.timeSource ||
+            frame.info.node != bytes[0])
+            ++mismatched;
+    }
+    const Monitor& monitor;
+    std::vector<std::string> seen;
+    int mismatched = 0;
+};
+
+TEST(RunStates, EverySubscriberSeesEachListedFrameOnceInOrderWithTheFactsTheStoreKeeps)
 {
     MonitorRig rig;
-    std::vector<std::string> announced;
-    int factsMismatched = 0;
-    rig.monitor.SetLineObserver([&](int index, const FrameInfo& info) {
-        announced.push_back(rig.controls.frameList.Text(index) + "|" +
-                            FormatLogLine(rig.monitor.Store().Record(index)));
-        // The facts handed on are those of the record just listed, and build its line.
-        const auto frame = rig.monitor.Store().Record(index).Frame();
-        std::string line;
-        BuildSummaryLine(info, rig.monitor.Store().Record(index).Timestamp(), line);
-        if (&info != &rig.monitor.Store().Info(index) || info.length != frame.size() ||
-            info.node != frame[0] || line != rig.controls.frameList.Text(index) ||
-            info.timeSource != TimeSource::Pass)
-            ++factsMismatched;
-    });
-    std::size_t announcedAtQuestion = 0;
-    rig.prompts.onQuestion = [&] { announcedAtQuestion = announced.size(); };
+    CheckingSink first(rig.monitor);
+    CheckingSink second(rig.monitor);
+    rig.monitor.Subscribe(first);
+    rig.monitor.Subscribe(second);
+    std::size_t seenAtQuestion = 0;
+    rig.prompts.onQuestion = [&] { seenAtQuestion = first.seen.size(); };
     rig.prompts.answers = {Answer::No};
     RunToTheLimit(rig);
-    EXPECT_EQ(announcedAtQuestion, 2000u);
-    EXPECT_EQ(factsMismatched, 0);
-    EXPECT_EQ(announced.back(),
+    EXPECT_EQ(seenAtQuestion, 2000u);
+    EXPECT_EQ(first.mismatched, 0);
+    EXPECT_EQ(first.seen.back(),
               "Feb 16 2012 13:30:42.075  (Q) Read Holding Regs: Node = 1 : Address = 0 : "
               "Registers 5 : Bytes = 8|00,08,01,03,00,00,00,0A,C5,CD,Feb 16 2012 13:30:42.075  "
               "\r\n");
-    // Loaded lines are not live lines.
-    rig.prompts.files = {rig.dir.Write("in.mlog", "00,08,01,03,00,00,00,0A,C5,CD,t\n")};
+    // A load hands its frames on too; a record whose text is not a time takes the time before.
+    rig.prompts.files = {rig.dir.Write("in.mlog", "00,08,01,03,00,00,00,0A,C5,CD,t\n"
+                                                  "00,05,01,83,02,C0,F1,Feb 16 2012 13:30:42.075\n"
+                                                  "00,05,01,83,02,C0,F1,no time\n")};
     rig.monitor.OnLoadFile();
-    EXPECT_EQ(announced.size(), 2000u);
+    ASSERT_EQ(first.seen.size(), 2003u);
+    EXPECT_EQ(first.seen, second.seen);
+    EXPECT_EQ(second.mismatched, 0);
+    EXPECT_EQ(first.seen[2000], "t(Q) Read Holding Regs: Node = 1 : Address = 0 : Registers 5 : "
+                                "Bytes = 8|00,08,01,03,00,00,00,0A,C5,CD,t\r\n");
+    const CaptureStore& store = rig.monitor.Store();
+    EXPECT_EQ(store.Info(0).timeSource, TimeSource::None);
+    EXPECT_EQ(store.Info(2).timeSource, TimeSource::File);
+    EXPECT_EQ(store.Info(2).timeUs, store.Info(1).timeUs);
 }
 
 } // namespace

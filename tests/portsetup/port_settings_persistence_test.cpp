@@ -144,5 +144,39 @@ TEST(PortSettingsPersistence, FramesNamesTheModelAndAnythingElseIsTheDefault)
     }
 }
 
+TEST(PortSettingsPersistence, WindowSizeIsTwoSidesOfOneToFourDigitsAndRoundTrips)
+{
+    const struct
+    {
+        const char* stored;
+        std::optional<std::pair<int, int>> size;
+    } rows[] = {
+        {"800x600", std::pair(800, 600)}, {"9999x1", std::pair(9999, 1)},
+        {"0x600", std::nullopt},          {"10000x60", std::nullopt},
+        {"800x", std::nullopt},           {"x600", std::nullopt},
+        {"800X600", std::nullopt},        {"80 x600", std::nullopt},
+        {"800x600x", std::nullopt},       {"", std::nullopt},
+    };
+    for (const auto& row : rows) {
+        MemorySettingsStore store;
+        store.values["WindowSize"] = Field(row.stored);
+        const std::optional<WindowPlacement> placement = LoadWindowPlacement(store);
+        ASSERT_EQ(placement.has_value(), row.size.has_value()) << row.stored;
+        if (placement) {
+            EXPECT_EQ(std::pair(placement->width, placement->height), *row.size) << row.stored;
+        }
+    }
+    MemorySettingsStore store;
+    EXPECT_EQ(LoadWindowPlacement(store), std::nullopt);
+    SaveWindowPlacement(store, {1280, 1024, true});
+    EXPECT_EQ(store.values["WindowSize"], Field("1280x1024"));
+    const std::optional<WindowPlacement> restored = LoadWindowPlacement(store);
+    ASSERT_TRUE(restored);
+    EXPECT_EQ(restored->width, 1280);
+    EXPECT_TRUE(restored->maximised);
+    SaveWindowPlacement(store, {640, 480, false});
+    EXPECT_FALSE(LoadWindowPlacement(store)->maximised);
+}
+
 } // namespace
 } // namespace quillon::test

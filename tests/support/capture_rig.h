@@ -23,12 +23,12 @@ inline Bytes Cat(std::initializer_list<Bytes> parts)
     return out;
 }
 
-// A pass listener that counts what a live pass reported.
-struct CountingListener : PassListener
+// A pass listener that counts the frames handed on and the capture limits a live pass reported.
+struct CountingListener : PassListener, FrameSink
 {
     int lines = 0;
     int limits = 0;
-    void LineAdded() override { ++lines; }
+    void Take(const CutFrame& /*frame*/) override { ++lines; }
     void CaptureLimitReached() override { ++limits; }
 };
 
@@ -44,6 +44,7 @@ struct CaptureRig
     MemorySerialLine line{feed};
     ManualClock clock;
     CountingListener listener;
+    CaptureRig() { data.cutter.Subscribe(listener); }
 
     // Delivers the bytes to the line and runs one live pass.
     void Pass(const Bytes& bytes)
@@ -54,8 +55,8 @@ struct CaptureRig
     // Analyses one loaded record with its timestamp text.
     std::size_t Record(const Bytes& bytes, const std::string& timestamp = "T  ")
     {
-        data.timestamp = timestamp;
-        return lister.AnalyseRecord(bytes);
+        (void)data.cutter.StampRecord(timestamp);
+        return data.cutter.CutRecord(bytes);
     }
     [[nodiscard]] const std::vector<std::string>& Lines() const
     {

@@ -1,11 +1,26 @@
-#include "monitor/file_statistics.h"
+#include "formats/file_statistics.h"
 
 #include <cstdio>
 
+#include "formats/capture_stream.h"
 #include "formats/log_file.h"
-#include "monitor/capture_stream.h"
 
 namespace quillon {
+
+namespace {
+
+// Counts each cut frame.
+class StatisticsSink final : public FrameSink
+{
+public:
+    explicit StatisticsSink(LineStatistics& statistics) : m_statistics(statistics) {}
+    void Take(const CutFrame& frame) override { m_statistics.Add(frame.info); }
+
+private:
+    LineStatistics& m_statistics;
+};
+
+} // namespace
 
 FileStatistics
 CountCaptureFile(const std::string& path, FrameModelKind frames, LineStatistics& statistics)
@@ -15,13 +30,10 @@ CountCaptureFile(const std::string& path, FrameModelKind frames, LineStatistics&
     if (!file)
         return outcome;
     outcome.opened = true;
-    const StreamOutcome read =
-        StreamCaptureFile(file.get(), frames,
-                          [&statistics](std::span<const std::uint8_t> /*frame*/,
-                                        const FrameInfo& info, std::string_view /*line*/) {
-                              statistics.Add(info);
-                              return true;
-                          });
+    FrameCutter cutter(frames);
+    StatisticsSink sink(statistics);
+    cutter.Subscribe(sink);
+    const StreamOutcome read = StreamCaptureFile(file.get(), cutter);
     outcome.damagedLines = static_cast<std::int64_t>(read.damagedLines);
     if (read.status == StreamOutcome::Status::ReadRefused)
         outcome.error = read.readError;
