@@ -5,6 +5,11 @@
 #include <cstring>
 #include <utility>
 
+#ifdef __linux__
+#include <linux/serial.h>
+#include <sys/ioctl.h>
+#endif
+
 #include <QMetaObject>
 #include <QString>
 
@@ -103,6 +108,9 @@ std::unique_ptr<QtSerialLine> QtSerialLine::Open(const std::string& name)
     line->m_port.setPortName(QString::fromStdString(DeviceLocation(name)));
     if (!line->m_port.open(QIODevice::ReadWrite))
         return nullptr;
+    line->m_tuning = std::make_unique<LinuxSerialTuning>(static_cast<int>(line->m_port.handle()),
+                                                         DeviceLocation(name));
+    line->m_timing = std::make_unique<LineTiming>(*line->m_tuning);
     QtSerialLine* self = line.get();
     QSerialPort* port = &line->m_port;
     // Bytes are taken as soon as they are ready, so the driver's small buffer never overflows
@@ -115,6 +123,7 @@ std::unique_ptr<QtSerialLine> QtSerialLine::Open(const std::string& name)
                          if (!MeansVanished(error))
                              return;
                          self->m_lost = true;
+                         self->ForgetTiming();
                          QMetaObject::invokeMethod(
                              port,
                              [self, port] {
@@ -129,6 +138,8 @@ std::unique_ptr<QtSerialLine> QtSerialLine::Open(const std::string& name)
 
 QtSerialLine::~QtSerialLine()
 {
+    // The device's timing is put back while it is still open.
+    m_timing.reset();
     m_port.disconnect();
     if (m_port.isOpen())
         m_port.close();
@@ -172,6 +183,24 @@ std::size_t QtSerialLine::Read(std::span<std::uint8_t> buffer)
         }
     }
     return copied;
+}
+
+std::optional<UartErrorCounts> QtSerialLine::ErrorCounts() const
+{
+#ifdef __linux__
+    if (!m_port.isOpen())
+        return std::nullopt;
+    // A pseudo-terminal or a driver without counters refuses: the counts are unavailable.
+    serial_icounter_struct counts{};
+    if (ioctl(static_cast<int>(m_port.handle()), TIOCGICOUNT, &counts) != 0)
+        return std::nullopt;
+    return UartErrorCounts{
+        static_cast<std::uint64_t>(counts.parity), static_cast<std::uint64_t>(counts.frame),
+        static_cast<std::uint64_t>(counts.overrun) + static_cast<std::uint64_t>(counts.buf_overrun),
+        static_cast<std::uint64_t>(counts.brk)};
+#else
+    return std::nullopt;
+#endif
 }
 
 bool QtSerialLine::Lost() const
@@ -283,10 +312,22 @@ void QtSerialLine::CloseIfVanished(QSerialPort::SerialPortError error)
     if (!MeansVanished(error))
         return;
     m_lost = true;
+    ForgetTiming();
     // What the port received before the hang-up is kept for the reader.
     Drain();
     if (m_port.isOpen())
         m_port.close();
+}
+
+void QtSerialLine::ForgetTiming()
+{
+    if (m_timing)
+        m_timing->Forget();
+}
+
+LineTimingReport QtSerialLine::Timing() const
+{
+    return m_timing ? m_timing->Report() : LineTimingReport{};
 }
 
 std::unique_ptr<SerialDevice> QtSerialDeviceLayer::OpenExclusive(const std::string& name)

@@ -10,6 +10,8 @@
 
 #include <QSerialPort>
 
+#include "port/linux_serial_tuning.h"
+#include "portsetup/line_timing.h"
 #include "seams/serial_device.h"
 
 namespace quillon {
@@ -42,6 +44,10 @@ public:
     {
         return m_lastArrivals;
     }
+    // The driver's counts (TIOCGICOUNT on Linux); nothing on a pseudo-terminal.
+    [[nodiscard]] std::optional<UartErrorCounts> ErrorCounts() const override;
+    // The stamps' resolution, from the adapter's driver and the latency it was given.
+    [[nodiscard]] LineTimingReport Timing() const override;
     // The device has gone and every byte it delivered has been read.
     [[nodiscard]] bool Lost() const override;
 
@@ -75,6 +81,8 @@ private:
     // error is held until ClearError when errors are held.
     void TakeError();
     void CloseIfVanished(QSerialPort::SerialPortError error);
+    // A vanished device's settings cannot be put back.
+    void ForgetTiming();
 
     QSerialPort m_port;
     bool m_holdErrors = false;
@@ -86,6 +94,8 @@ private:
     std::uint64_t m_droppedChunks = 0;
     std::uint64_t m_droppedBytes = 0;
     std::vector<ChunkArrival> m_lastArrivals;
+    std::unique_ptr<LinuxSerialTuning> m_tuning;
+    std::unique_ptr<LineTiming> m_timing; // made after m_tuning, undone before it
 };
 
 class QtSerialDeviceLayer : public SerialDeviceLayer

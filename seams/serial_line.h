@@ -2,7 +2,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
+#include <string>
+#include <vector>
 
 namespace quillon {
 
@@ -13,6 +16,25 @@ struct ChunkArrival
     std::size_t offset = 0;
     std::int64_t steadyUs = 0; // a steady clock, for durations
     std::int64_t wallUs = 0;   // wall-clock time since the Unix epoch (UTC)
+};
+
+// The receive errors a driver has counted on a line since it opened.
+struct UartErrorCounts
+{
+    std::uint64_t parity = 0;
+    std::uint64_t framing = 0;
+    std::uint64_t overrun = 0;
+    std::uint64_t breaks = 0;
+
+    bool operator==(const UartErrorCounts&) const = default;
+};
+
+// How finely arrival stamps can tell time on a line, and what the opening could not arrange.
+struct LineTimingReport
+{
+    std::string resolution;         // "1 ms, FTDI at low latency", "µs, virtual line"
+    std::int64_t resolutionUs = 0;  // the same in microseconds; 0 when not known
+    std::vector<std::string> notes; // requests the driver refused
 };
 
 // An open serial line, only ever read. Destroying it closes the device.
@@ -28,6 +50,13 @@ public:
     // Arrival times of the bytes the last Read delivered, one entry per chunk in offset order,
     // the first at offset 0. Empty when the line does not stamp arrivals.
     [[nodiscard]] virtual std::span<const ChunkArrival> LastReadArrivals() const { return {}; }
+    // The driver's error counts now; nothing where the driver keeps none (a pseudo-terminal).
+    [[nodiscard]] virtual std::optional<UartErrorCounts> ErrorCounts() const
+    {
+        return std::nullopt;
+    }
+    // The timing the line's stamps have; empty where the line does not know.
+    [[nodiscard]] virtual LineTimingReport Timing() const { return {}; }
     // True once the device has gone away (an adapter pulled out): no read will deliver again.
     [[nodiscard]] virtual bool Lost() const { return false; }
 };

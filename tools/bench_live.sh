@@ -56,7 +56,7 @@ if [ $flood -eq 1 ]; then
         --registers "$registers" > "$work/master.out" 2> "$work/master.err" ||
         fail "frame_flood: $(cat "$work/master.err")"
 else
-    start_slave 1 1
+    start_slave 1 1 --baud "$mbpoll_baud"
     track "$work/master.out" "$work/master.err" mbpoll -m rtu -b "$mbpoll_baud" -P none -0 \
         -a 1 -t 4 -r 0 -c "$registers" -l "$rate" -o 1 "$work/bus/peer0"
     master_pid=$last_pid

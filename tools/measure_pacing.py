@@ -17,6 +17,7 @@ import select
 import subprocess
 import sys
 import tempfile
+import termios
 import threading
 import time
 
@@ -53,6 +54,11 @@ def measure(args):
             with open(names_file) as f:
                 writer_name, reader_name = f.read().split()
             reader = os.open(reader_name, os.O_RDONLY | os.O_NOCTTY | os.O_NONBLOCK)
+            if not args.unpaced:
+                # The line hands a reader what its UART would hear at the reader's own rate.
+                mode = termios.tcgetattr(reader)
+                mode[4] = mode[5] = getattr(termios, f"B{args.baud}")
+                termios.tcsetattr(reader, termios.TCSANOW, mode)
             # The line looks at closed peers every few milliseconds; wait until it has seen
             # the reader attach, or the first bytes would pass it by.
             while "attached" not in bus.stderr.readline():

@@ -24,7 +24,12 @@ public:
         const std::size_t count = m_line->Read(buffer);
         m_watch->bytesRead += count;
         m_watch->vanished = m_line->Lost();
+        m_watch->uartErrors.Pass(m_line->ErrorCounts());
         return count;
+    }
+    [[nodiscard]] std::optional<UartErrorCounts> ErrorCounts() const override
+    {
+        return m_line->ErrorCounts();
     }
     void ClearError() override { m_line->ClearError(); }
     [[nodiscard]] std::span<const ChunkArrival> LastReadArrivals() const override
@@ -32,6 +37,7 @@ public:
         return m_line->LastReadArrivals();
     }
     [[nodiscard]] bool Lost() const override { return m_line->Lost(); }
+    [[nodiscard]] LineTimingReport Timing() const override { return m_line->Timing(); }
     [[nodiscard]] bool SetQueueSizes(std::size_t input, std::size_t output) override
     {
         return m_line->SetQueueSizes(input, output);
@@ -58,6 +64,7 @@ public:
         std::unique_ptr<QtSerialLine> line = QtSerialLine::Open(name);
         if (!line)
             return nullptr;
+        m_watch->timing = line->Timing();
         return std::make_unique<WatchedDevice>(std::move(line), m_watch);
     }
 

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "analysis/uart_errors.h"
 #include "seams/port_settings.h"
 #include "seams/serial_device.h"
 
@@ -14,6 +15,9 @@ struct LineWatch
 {
     std::uint64_t bytesRead = 0;
     bool vanished = false; // the device hung up (adapter pulled, other end closed)
+    // The driver's receive errors, taken at every read: one read a pass.
+    UartErrorTally uartErrors;
+    LineTimingReport timing; // of the device as it opened
 };
 
 // The port opener of a headless capture: no dialog. The settings given on the command line

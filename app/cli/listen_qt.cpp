@@ -5,15 +5,18 @@
 #include <cstdio>
 #include <filesystem>
 #include <limits>
+#include <optional>
 #include <string>
 #include <system_error>
 
 #include <QCoreApplication>
 #include <QTimer>
 
+#include "analysis/frame_timing.h"
 #include "analysis/line_statistics.h"
 #include "analysis/statistics_text.h"
 #include "app/cli/headless.h"
+#include "app/cli/listen_detect_qt.h"
 #include "app/cli/listen_output.h"
 #include "app/cli/listen_pcap.h"
 #include "app/cli/listen_port_qt.h"
@@ -102,6 +105,7 @@ private:
     // Every frame of the run, counted apart from the monitor's lists, which start again at the
     // capture limit.
     LineStatistics m_statistics;
+    std::optional<FrameTiming> m_frameTiming;
     std::chrono::steady_clock::time_point m_started;
     QTimer m_snapshots;
     bool m_finished = false;
@@ -151,6 +155,11 @@ int ListenSession::Run()
         return kExitFailed;
     }
 
+    const LineTimingReport& timing = m_opener.Watch().timing;
+    PrintError("timing resolution: " +
+               (timing.resolution.empty() ? std::string("unknown") : timing.resolution));
+    for (const std::string& note : timing.notes)
+        PrintError(note);
     // Scripts wait for this line before they put traffic on the line.
     PrintError("listening on " + BuildModeString(m_options.settings));
     m_started = std::chrono::steady_clock::now();
@@ -197,6 +206,13 @@ void ListenSession::OnTick(unsigned timerId)
 void ListenSession::Take(const CutFrame& frame)
 {
     m_statistics.Add(frame.info);
+    if (!m_frameTiming) {
+        // The stamps' resolution is known once the port is open, before its first frame.
+        m_frameTiming.emplace(ProtocolGaps(m_statistics.Format()),
+                              m_opener.Watch().timing.resolutionUs);
+    }
+    // The cut frame keeps its first and last arrival only: the pauses inside it are not known.
+    (void)m_frameTiming->Add(frame.info, std::nullopt);
     // The store took the frame before it was handed on: its newest record is the frame's.
     const CaptureStore& store = m_monitor.Store();
     const CaptureRecord* record = store.Count() > 0 ? &store.Record(store.Count() - 1) : nullptr;
@@ -243,16 +259,33 @@ void ListenSession::PrintStatistics() const
     const auto span = std::chrono::duration_cast<std::chrono::microseconds>(
         std::chrono::steady_clock::now() - m_started);
     const LineTotals totals = m_statistics.Totals(span.count());
-    const std::string text = m_options.json ? StatisticsJsonLines(m_statistics, totals)
-                                            : StatisticsTable(m_statistics, totals);
+    const UartErrorTally& uart = m_opener.Watch().uartErrors;
+    const std::string& resolution = m_opener.Watch().timing.resolution;
+    const FrameTiming timing =
+        m_frameTiming.value_or(FrameTiming(ProtocolGaps(m_statistics.Format()), 0));
+    const std::string text =
+        m_options.json ? StatisticsJsonLines(m_statistics, totals) + UartErrorsJson(uart) + '\n' +
+                             FrameTimingJson(timing, resolution) + '\n'
+                       : StatisticsTable(m_statistics, totals) + UartErrorsText(uart) + '\n' +
+                             FrameTimingText(timing, resolution);
     std::fwrite(text.data(), 1, text.size(), stderr);
     std::fflush(stderr);
 }
 
 } // namespace
 
-int RunListen(const ListenOptions& options)
+int RunListen(const ListenOptions& given)
 {
+    ListenOptions options = given;
+    std::optional<QCoreApplication> app;
+    int argc = 1;
+    char name[] = "quillon-cli";
+    char* argv[] = {name, nullptr};
+    if (options.detectLine) {
+        app.emplace(argc, argv);
+        if (!DetectLineSettings(options.settings))
+            return kExitFailed;
+    }
     // The port name and the line parameters must fit the mode string whole, and make one the
     // port's parser takes, as Go's would.
     PortSettings withoutPort = options.settings;
@@ -271,10 +304,8 @@ int RunListen(const ListenOptions& options)
         return kExitUsage;
     }
 
-    int argc = 1;
-    char name[] = "quillon-cli";
-    char* argv[] = {name, nullptr};
-    QCoreApplication app(argc, argv);
+    if (!app)
+        app.emplace(argc, argv);
     ListenSession session(options);
     return session.Run();
 }

@@ -48,8 +48,11 @@ Parsed<ListenOptions> ParseListenCommand(std::span<const std::string_view> args)
     ListenOptions& o = parsed.options;
     PortSettings& line = o.settings;
     const OptionSpec options[] = {
-        ValueOption("--baud", "a baud rate such as 9600 or 115200",
-                    [&](std::string_view v) { return Store(line.baud, ParseBaud(v)); }),
+        ValueOption("--baud", "a baud rate such as 9600 or 115200, or auto",
+                    [&](std::string_view v) {
+                        o.detectLine = v == "auto";
+                        return o.detectLine ? Verdict(true) : Store(line.baud, ParseBaud(v));
+                    }),
         ValueOption("--parity", "N, O or E",
                     [&](std::string_view v) { return Store(line.parity, ParseParity(v)); }),
         ValueOption("--data", "5, 6, 7 or 8",
@@ -213,7 +216,8 @@ std::string_view ListenHelpText()
            "itself alone, runs the monitor's analysis passes on its timer and prints each\n"
            "Frame-list line as soon as it is listed. The port is only ever read.\n"
            "\n"
-           "  --baud B       baud rate (default 38400)\n"
+           "  --baud B       baud rate (default 38400); auto: find the rate and format by\n"
+           "                 listening (never transmitting), then listen at them\n"
            "  --parity P     N, O or E (default E)\n"
            "  --data D       data bits, 5 to 8 (default 8)\n"
            "  --stop S       stop bits, 1, 1.5 or 2 (default 1)\n"

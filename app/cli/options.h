@@ -32,9 +32,10 @@ struct ListenOptions
 {
     // The port and its line parameters; what is not given keeps the monitor's start values.
     PortSettings settings;
-    std::string saveFile; // --save FILE; empty: no capture file
-    std::string pcapFile; // --pcap FILE; empty: no live pcap file
-    bool stats = false;   // --stats: report the passes, what was listed and the statistics on exit
+    bool detectLine = false; // --baud auto: find the rate and format by listening first
+    std::string saveFile;    // --save FILE; empty: no capture file
+    std::string pcapFile;    // --pcap FILE; empty: no live pcap file
+    bool stats = false; // --stats: report the passes, what was listed and the statistics on exit
     double statsEverySeconds = 0; // --stats-every SECONDS: a statistics snapshot that often; 0 none
     bool json = false;            // --json: statistics as JSON lines rather than a table
     FrameModelKind frames = FrameModelKind::Device; // --frames device|standard

@@ -78,7 +78,8 @@ run_profile() {
             --units 1,2 --silent 9 "$@" > "$dir/master.log" 2> "$dir/master.err" ||
             fail "$name: the master: $(grep -e unexpected "$dir/master.log" | head -n 3)"
     else
-        start_slave 1 1,2
+        # The slave must run at the line's rate: the line hands it what its UART would hear.
+        start_slave 1 1,2 --baud "$baud"
         "$root/tools/poll_demo.sh" "$work/bus/peer0" --units "1 2" --silent 9 --baud "$baud" \
             --timeout 2 --silent-timeout 0.3 --log "$dir/master.log" "$@" > "$dir/poll.out" 2>&1 ||
             fail "$name: the polling session: $(grep -e expected -e 'poll_demo:' "$dir/poll.out")"

@@ -40,11 +40,13 @@ done
 
 attached() { grep -qs "peer$1 .* attached" "$work/bus.log"; }
 
-socat -u "FILE:$work/bus/peer2,rawer" "CREATE:$work/heard.bin" 2> "$work/socat.err" &
+# Every program sets the line's rate: a peer set otherwise hears what its UART would. (A Linux
+# pseudo-terminal keeps no parity setting, so the programs' parity does not reach the line.)
+socat -u "FILE:$work/bus/peer2,rawer,b19200" "CREATE:$work/heard.bin" 2> "$work/socat.err" &
 pids+=($!)
 wait_until 10 attached 2 || fail "the listener did not attach"
 
-"$python" "$root/tools/modbus_slave.py" "$work/bus/peer1" --units 1,2 \
+"$python" "$root/tools/modbus_slave.py" "$work/bus/peer1" --units 1,2 --baud 19200 \
     > "$work/slave.out" 2> "$work/slave.err" &
 slave=$!
 pids+=("$slave")

@@ -21,7 +21,61 @@ constexpr std::size_t kNameRoom = 128;
     return std::string(what) + ": " + std::strerror(errno);
 }
 
+struct SpeedName
+{
+    speed_t code;
+    std::uint32_t baud;
+};
+
+constexpr std::array kSpeeds = {
+    SpeedName{B50, 50},           SpeedName{B75, 75},           SpeedName{B110, 110},
+    SpeedName{B134, 134},         SpeedName{B150, 150},         SpeedName{B200, 200},
+    SpeedName{B300, 300},         SpeedName{B600, 600},         SpeedName{B1200, 1200},
+    SpeedName{B1800, 1800},       SpeedName{B2400, 2400},       SpeedName{B4800, 4800},
+    SpeedName{B9600, 9600},       SpeedName{B19200, 19200},     SpeedName{B38400, 38400},
+    SpeedName{B57600, 57600},     SpeedName{B115200, 115200},   SpeedName{B230400, 230400},
+    SpeedName{B460800, 460800},   SpeedName{B500000, 500000},   SpeedName{B576000, 576000},
+    SpeedName{B921600, 921600},   SpeedName{B1000000, 1000000}, SpeedName{B1152000, 1152000},
+    SpeedName{B1500000, 1500000}, SpeedName{B2000000, 2000000}, SpeedName{B2500000, 2500000},
+    SpeedName{B3000000, 3000000}, SpeedName{B3500000, 3500000}, SpeedName{B4000000, 4000000},
+};
+
 } // namespace
+
+std::optional<PtyPeer::TerminalSettings> PtyPeer::Settings() const
+{
+    // On a pseudo-terminal pair the master reads the settings of the program's side.
+    termios mode{};
+    if (tcgetattr(m_fd, &mode) != 0)
+        return std::nullopt;
+    const speed_t code = cfgetispeed(&mode) == B0 ? cfgetospeed(&mode) : cfgetispeed(&mode);
+    const auto* speed = std::find_if(kSpeeds.begin(), kSpeeds.end(),
+                                     [code](const SpeedName& s) { return s.code == code; });
+    if (speed == kSpeeds.end())
+        return std::nullopt;
+    TerminalSettings settings;
+    settings.format.baud = speed->baud;
+    switch (mode.c_cflag & CSIZE) {
+    case CS5:
+        settings.format.dataBits = 5;
+        break;
+    case CS6:
+        settings.format.dataBits = 6;
+        break;
+    case CS7:
+        settings.format.dataBits = 7;
+        break;
+    default:
+        settings.format.dataBits = 8;
+        break;
+    }
+    settings.format.parity = (mode.c_cflag & PARENB) == 0   ? Parity::None
+                             : (mode.c_cflag & PARODD) != 0 ? Parity::Odd
+                                                            : Parity::Even;
+    settings.format.stopBits = (mode.c_cflag & CSTOPB) != 0 ? 2 : 1;
+    settings.inputFlags = mode.c_iflag;
+    return settings;
+}
 
 std::optional<PtyPeer> PtyPeer::Create(std::string& error)
 {

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "uart_receiver.h"
+
 namespace quillon::vbus {
 
 // One drop on the line: the master side of a pseudo-terminal, kept open for the whole run so
@@ -51,6 +53,15 @@ public:
     // Forgets what the line still held for the program that closed the device, including
     // bytes already in the terminal's input, so that the next program starts clean.
     void Detach();
+
+    // What the program on the other side set its terminal to: the character format its UART
+    // would receive with, and the input rules (c_iflag) for errored characters.
+    struct TerminalSettings
+    {
+        CharacterFormat format;
+        unsigned inputFlags = 0;
+    };
+    [[nodiscard]] std::optional<TerminalSettings> Settings() const;
 
     [[nodiscard]] ReadResult Read(std::span<std::uint8_t> buffer);
 

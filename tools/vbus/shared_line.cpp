@@ -37,7 +37,8 @@ std::size_t SharedLine::Put(std::size_t source, std::span<const std::uint8_t> by
     const std::size_t taken = std::min(bytes.size(), Room());
     for (std::size_t i = 0; i < taken; ++i) {
         const Nanos due = m_pacer ? m_pacer->Send(now) : now;
-        m_queue.push_back(LineByte{source, bytes[i], due});
+        const Nanos start = m_pacer ? due - m_pacer->CharacterTime() : now;
+        m_queue.push_back(LineByte{source, bytes[i], start, due});
     }
     return taken;
 }

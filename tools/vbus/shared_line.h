@@ -22,6 +22,8 @@ public:
     // Returns when a character handed to the line at `now` has fully left it.
     [[nodiscard]] Nanos Send(Nanos now);
     [[nodiscard]] Nanos FreeAt() const { return m_freeAt; }
+    // How long one character lasts, to the nanosecond below.
+    [[nodiscard]] Nanos CharacterTime() const { return m_wholeNs; }
 
 private:
     std::int64_t m_baud;
@@ -37,6 +39,7 @@ struct LineByte
 {
     std::size_t source;
     std::uint8_t value;
+    Nanos start; // when its start bit begins
     Nanos due;
 };
 
@@ -52,6 +55,12 @@ public:
 
     [[nodiscard]] std::size_t Room() const { return kCapacity - m_queue.size(); }
     [[nodiscard]] bool Empty() const { return m_queue.empty(); }
+    [[nodiscard]] std::size_t Size() const { return m_queue.size(); }
+    // The queued byte `back` places from the newest (0 is the newest); back < Size().
+    [[nodiscard]] const LineByte& Recent(std::size_t back) const
+    {
+        return m_queue.at(m_queue.size() - 1 - back);
+    }
 
     // Queues as many of the bytes as there is room for and returns how many it took.
     std::size_t Put(std::size_t source, std::span<const std::uint8_t> bytes, Nanos now);

@@ -24,9 +24,17 @@ namespace {
                     static_cast<long>(span % kNanosPerSecond)};
 }
 
+[[nodiscard]] std::optional<CharacterFormat> LineFormat(const BusOptions& options)
+{
+    if (!options.paced)
+        return std::nullopt;
+    return CharacterFormat{options.baud, options.dataBits, options.parity, options.stopBits};
+}
+
 } // namespace
 
-VirtualBus::VirtualBus(const BusOptions& options) : m_options(options), m_line(MakePacer(options))
+VirtualBus::VirtualBus(const BusOptions& options)
+    : m_options(options), m_line(MakePacer(options)), m_lineFormat(LineFormat(options))
 {
 }
 
@@ -48,6 +56,8 @@ bool VirtualBus::Open(std::string& error)
     }
     m_peers = std::move(peers);
     m_stats.assign(m_peers.size(), PeerStats{});
+    m_receivers.assign(m_peers.size(), std::nullopt);
+    m_inputFlags.assign(m_peers.size(), 0);
     m_nextRecheck = 0;
     return true;
 }
@@ -59,7 +69,15 @@ bool VirtualBus::Drain(std::size_t peer, Nanos now)
         const std::size_t want = std::min(buffer.size(), m_line.Room());
         const auto result = m_peers[peer].Read(std::span(buffer).first(want));
         if (result.count > 0) {
-            m_stats[peer].sent += m_line.Put(peer, std::span(buffer).first(result.count), now);
+            const std::size_t taken = m_line.Put(peer, std::span(buffer).first(result.count), now);
+            m_stats[peer].sent += taken;
+            for (std::size_t k = taken; k > 0; --k) {
+                const LineByte& byte = m_line.Recent(k - 1);
+                for (std::size_t i = 0; i < m_receivers.size(); ++i) {
+                    if (i != peer && m_receivers[i])
+                        m_receivers[i]->Add(LineCharacter{byte.start, byte.value});
+                }
+            }
         }
         switch (result.status) {
         case PtyPeer::ReadStatus::Data:
@@ -78,17 +96,61 @@ void VirtualBus::SetDetached(std::size_t peer)
 {
     const bool was = m_peers[peer].Attached();
     m_peers[peer].Detach();
+    m_receivers[peer].reset();
     if (was && m_attachSink)
         m_attachSink(peer, false);
+}
+
+void VirtualBus::UpdateReceivers(Nanos now)
+{
+    if (!m_lineFormat)
+        return;
+    for (std::size_t i = 0; i < m_peers.size(); ++i) {
+        const auto settings = m_peers[i].Attached() ? m_peers[i].Settings()
+                                                    : std::optional<PtyPeer::TerminalSettings>{};
+        if (!settings || settings->format.ReceivesAlike(*m_lineFormat)) {
+            m_receivers[i].reset();
+            continue;
+        }
+        m_inputFlags[i] = settings->inputFlags;
+        if (m_receivers[i] && m_receivers[i]->Own().ReceivesAlike(settings->format))
+            continue;
+        // A receiver set anew starts listening now; what the line holds already is its to hear.
+        m_receivers[i].emplace(*m_lineFormat, settings->format, now);
+        for (std::size_t k = m_line.Size(); k > 0; --k) {
+            const LineByte& byte = m_line.Recent(k - 1);
+            if (byte.source != i)
+                m_receivers[i]->Add(LineCharacter{byte.start, byte.value});
+        }
+    }
+}
+
+void VirtualBus::Receive(std::size_t peer, Nanos now)
+{
+    m_received.clear();
+    m_receivers[peer]->ReceiveUntil(now, m_received);
+    for (const auto& character : m_received) {
+        const auto bytes = TerminalBytes(character, m_inputFlags[peer]);
+        const std::size_t dropped = m_peers[peer].Queue(bytes);
+        m_stats[peer].missed += dropped;
+        m_stats[peer].received += bytes.size() - dropped;
+    }
 }
 
 void VirtualBus::Deliver(Nanos now)
 {
     bool delivered = false;
+    for (std::size_t i = 0; i < m_peers.size(); ++i) {
+        if (m_receivers[i] && m_peers[i].Attached()) {
+            const std::uint64_t before = m_stats[i].received;
+            Receive(i, now);
+            delivered = delivered || m_stats[i].received != before;
+        }
+    }
     while (const auto byte = m_line.TakeDue(now)) {
         delivered = true;
         for (std::size_t i = 0; i < m_peers.size(); ++i) {
-            if (i == byte->source)
+            if (i == byte->source || m_receivers[i])
                 continue;
             if (!m_peers[i].Attached()) {
                 ++m_stats[i].missed;
@@ -133,6 +195,7 @@ void VirtualBus::Step(Nanos maxWait, const sigset_t* waitMask)
         RecheckDetached(now);
         m_nextRecheck = now + kRecheckInterval;
     }
+    UpdateReceivers(now);
     Deliver(now);
 
     m_pollFds.clear();
@@ -156,6 +219,10 @@ void VirtualBus::Step(Nanos maxWait, const sigset_t* waitMask)
     Nanos deadline = now + std::max<Nanos>(maxWait, 0);
     if (const auto due = m_line.NextDue())
         deadline = std::min(deadline, std::max(*due, m_lastDelivery + kMinWake));
+    for (const auto& receiver : m_receivers) {
+        if (const auto ready = receiver ? receiver->NextReady() : std::nullopt)
+            deadline = std::min(deadline, std::max(*ready, m_lastDelivery + kMinWake));
+    }
     if (anyDetached)
         deadline = std::min(deadline, m_nextRecheck);
     const timespec wait = ToTimespec(deadline - now);

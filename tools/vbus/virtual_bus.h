@@ -11,6 +11,7 @@
 #include "bus_options.h"
 #include "pty_peer.h"
 #include "shared_line.h"
+#include "uart_receiver.h"
 
 namespace quillon::vbus {
 
@@ -63,11 +64,19 @@ private:
     bool Drain(std::size_t peer, Nanos now);
     void Deliver(Nanos now);
     void SetDetached(std::size_t peer);
+    // Gives a receiver of its own to each attached peer whose program set its terminal to
+    // settings that receive otherwise than the line's, and takes it away when they match again.
+    void UpdateReceivers(Nanos now);
+    void Receive(std::size_t peer, Nanos now);
 
     BusOptions m_options;
     SharedLine m_line;
     std::vector<PtyPeer> m_peers;
     std::vector<PeerStats> m_stats;
+    std::optional<CharacterFormat> m_lineFormat; // none on an unpaced line
+    std::vector<std::optional<UartReceiver>> m_receivers;
+    std::vector<unsigned> m_inputFlags;
+    std::vector<ReceivedCharacter> m_received;
     std::vector<pollfd> m_pollFds;
     std::vector<std::size_t> m_pollPeers;
     AttachSink m_attachSink;

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <string>
+#include <termios.h>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -33,6 +34,18 @@ public:
         if (m_fd >= 0)
             close(m_fd);
         m_fd = -1;
+    }
+    // Sets the terminal as a serial program would: raw, at `speed`, with input rules
+    // `inputFlags`. (A Linux pseudo-terminal drops any parity asked of it: always 8N.)
+    [[nodiscard]] bool SetMode(speed_t speed, tcflag_t inputFlags) const
+    {
+        termios mode{};
+        if (tcgetattr(m_fd, &mode) != 0)
+            return false;
+        cfmakeraw(&mode);
+        cfsetspeed(&mode, speed);
+        mode.c_iflag |= inputFlags;
+        return tcsetattr(m_fd, TCSANOW, &mode) == 0;
     }
     [[nodiscard]] bool Write(const std::string& text) const
     {
@@ -174,6 +187,47 @@ TEST_F(VirtualBusTest, BytesWrittenJustBeforeClosingStillGoOut)
     ASSERT_TRUE(StepUntil([&] { return m_bus->Stats(0).sent == 3; }));
     EXPECT_EQ(monitor->Read(3), "\x05\x06\x07");
     EXPECT_FALSE(m_bus->Peer(0).Attached());
+}
+
+TEST(VirtualBusUart, PeerSetOtherwiseThanTheLineHearsWhatItsUartWould)
+{
+    BusOptions options;
+    options.peers = 3;
+    options.baud = 19200; // 8E1
+    VirtualBus bus(options);
+    std::string error;
+    ASSERT_TRUE(bus.Open(error)) << error;
+    std::vector<std::unique_ptr<Program>> programs;
+    for (std::size_t i = 0; i < 3; ++i) {
+        programs.push_back(std::make_unique<Program>(bus.Peer(i).DeviceName()));
+        ASSERT_TRUE(programs.back()->IsOpen());
+    }
+    bus.RecheckDetached(VirtualBus::Now());
+    // 8N1 takes the line's parity bit for the stop bit: the data bits come through, and with
+    // checking on the errored characters read as zeros.
+    ASSERT_TRUE(programs[0]->SetMode(B19200, 0));
+    ASSERT_TRUE(programs[1]->SetMode(B19200, 0));
+    ASSERT_TRUE(programs[2]->SetMode(B19200, INPCK));
+    const std::string query("\x01\x03\x00\x00\x00\x01\x84\x0A", 8);
+    ASSERT_TRUE(programs[0]->Write(query));
+    for (int i = 0; i < kMaxSteps && bus.Stats(2).received < 8; ++i)
+        bus.Step(kPatience / kMaxSteps);
+    EXPECT_EQ(programs[1]->Read(8), query);
+    // Even parity bits of 01 03 00 00 00 01 84 0A are 1 0 0 0 0 1 0 0; the zero bytes with a
+    // zero parity bit hold the line at space for a whole 8N1 character, a break; every
+    // character but the two with a one there reads as zero.
+    EXPECT_EQ(programs[2]->Read(8), std::string("\x01\0\0\0\0\x01\0\0", 8));
+    EXPECT_EQ(bus.Stats(2).received, 8u);
+
+    // At twice the line's rate the reader hears other bytes altogether.
+    ASSERT_TRUE(programs[2]->SetMode(B38400, 0));
+    ASSERT_TRUE(programs[0]->Write(query));
+    for (int i = 0; i < kMaxSteps && bus.Stats(1).received < 16; ++i)
+        bus.Step(kPatience / kMaxSteps);
+    EXPECT_EQ(programs[1]->Read(8), query);
+    const std::string heard = programs[2]->Read(1);
+    EXPECT_FALSE(heard.empty());
+    EXPECT_NE(heard[0], query[0]);
 }
 
 } // namespace
