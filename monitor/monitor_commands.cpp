@@ -1,6 +1,6 @@
 #include "formats/capture_saver.h"
+#include "formats/capture_stream.h"
 #include "formats/log_file.h"
-#include "monitor/capture_stream.h"
 #include "monitor/messages.h"
 #include "monitor/monitor.h"
 
