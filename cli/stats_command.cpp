@@ -1,11 +1,11 @@
-#include "app/cli/stats_command.h"
+#include "cli/stats_command.h"
 
 #include <cstdio>
 #include <string>
 
 #include "analysis/line_statistics.h"
 #include "analysis/statistics_text.h"
-#include "app/cli/command.h"
+#include "cli/command.h"
 #include "formats/file_statistics.h"
 #include "monitor/messages.h"
 

@@ -1,4 +1,4 @@
-#include "app/cli/headless.h"
+#include "cli/headless.h"
 
 namespace quillon::cli {
 

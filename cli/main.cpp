@@ -3,7 +3,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/cli/commands.h"
+#include "cli/commands.h"
 
 int main(int argc, char** argv)
 {

@@ -1,4 +1,4 @@
-#include "app/cli/option_parser.h"
+#include "cli/option_parser.h"
 
 #include <algorithm>
 #include <cctype>

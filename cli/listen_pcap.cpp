@@ -1,4 +1,4 @@
-#include "app/cli/listen_pcap.h"
+#include "cli/listen_pcap.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,9 +1,9 @@
-#include "app/cli/listen_command.h"
+#include "cli/listen_command.h"
 
-#include "app/cli/command.h"
+#include "cli/command.h"
 
 #ifdef QUILLON_WITH_LISTEN
-#include "app/cli/listen_qt.h"
+#include "cli/listen_qt.h"
 #endif
 
 namespace quillon::cli {

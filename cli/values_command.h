@@ -4,8 +4,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/cli/option_parser.h"
 #include "capture/frame_model.h"
+#include "cli/option_parser.h"
 
 namespace quillon::cli {
 

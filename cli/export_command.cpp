@@ -1,8 +1,8 @@
-#include "app/cli/export_command.h"
+#include "cli/export_command.h"
 
 #include <string>
 
-#include "app/cli/command.h"
+#include "cli/command.h"
 #include "formats/capture_export.h"
 #include "formats/log_file.h"
 #include "io/file_writer.h"

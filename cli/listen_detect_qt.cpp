@@ -1,4 +1,4 @@
-#include "app/cli/listen_detect_qt.h"
+#include "cli/listen_detect_qt.h"
 
 #include <array>
 #include <chrono>

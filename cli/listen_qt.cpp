@@ -1,4 +1,4 @@
-#include "app/cli/listen_qt.h"
+#include "cli/listen_qt.h"
 
 #include <algorithm>
 #include <chrono>
@@ -15,13 +15,13 @@
 #include "analysis/frame_timing.h"
 #include "analysis/line_statistics.h"
 #include "analysis/statistics_text.h"
-#include "app/cli/headless.h"
-#include "app/cli/listen_detect_qt.h"
-#include "app/cli/listen_output.h"
-#include "app/cli/listen_pcap.h"
-#include "app/cli/listen_port_qt.h"
-#include "app/cli/signal_stop_qt.h"
 #include "capture/system_clock.h"
+#include "cli/headless.h"
+#include "cli/listen_detect_qt.h"
+#include "cli/listen_output.h"
+#include "cli/listen_pcap.h"
+#include "cli/listen_port_qt.h"
+#include "cli/signal_stop_qt.h"
 #include "headless/memory_controls.h"
 #include "headless/scripted_prompts.h"
 #include "monitor/monitor.h"

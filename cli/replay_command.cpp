@@ -1,10 +1,10 @@
-#include "app/cli/replay_command.h"
+#include "cli/replay_command.h"
 
 #include <string>
 
-#include "app/cli/command.h"
-#include "app/cli/headless.h"
 #include "capture/system_clock.h"
+#include "cli/command.h"
+#include "cli/headless.h"
 #include "formats/log_file.h"
 #include "headless/memory_controls.h"
 #include "headless/scripted_prompts.h"

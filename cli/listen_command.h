@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/cli/options.h"
+#include "cli/options.h"
 
 namespace quillon::cli {
 

@@ -5,7 +5,7 @@
 #include <span>
 #include <string_view>
 
-#include "app/cli/option_parser.h"
+#include "cli/option_parser.h"
 
 namespace quillon::cli {
 

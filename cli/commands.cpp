@@ -1,15 +1,15 @@
-#include "app/cli/commands.h"
+#include "cli/commands.h"
 
 #include <array>
 #include <string>
 
-#include "app/cli/command.h"
-#include "app/cli/export_command.h"
-#include "app/cli/listen_command.h"
-#include "app/cli/options.h"
-#include "app/cli/replay_command.h"
-#include "app/cli/stats_command.h"
-#include "app/cli/values_command.h"
+#include "cli/command.h"
+#include "cli/export_command.h"
+#include "cli/listen_command.h"
+#include "cli/options.h"
+#include "cli/replay_command.h"
+#include "cli/stats_command.h"
+#include "cli/values_command.h"
 
 namespace quillon::cli {
 

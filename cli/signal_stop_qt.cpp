@@ -1,4 +1,4 @@
-#include "app/cli/signal_stop_qt.h"
+#include "cli/signal_stop_qt.h"
 
 #include <array>
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "app/cli/listen_output.h"
+#include "cli/listen_output.h"
 
 #include <cerrno>
 #include <cstring>

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/cli/option_parser.h"
 #include "capture/frame_model.h"
+#include "cli/option_parser.h"
 #include "formats/capture_export.h"
 #include "seams/port_settings.h"
 

@@ -1,4 +1,4 @@
-#include "app/cli/command.h"
+#include "cli/command.h"
 
 #include <string>
 

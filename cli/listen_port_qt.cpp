@@ -1,4 +1,4 @@
-#include "app/cli/listen_port_qt.h"
+#include "cli/listen_port_qt.h"
 
 #include <utility>
 

@@ -1,4 +1,4 @@
-#include "app/cli/values_command.h"
+#include "cli/values_command.h"
 
 #include <array>
 #include <cstdio>
@@ -7,7 +7,7 @@
 #include <string>
 
 #include "analysis/register_image.h"
-#include "app/cli/command.h"
+#include "cli/command.h"
 #include "formats/capture_stream.h"
 #include "formats/log_file.h"
 #include "formats/register_map.h"
