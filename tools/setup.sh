@@ -9,6 +9,8 @@ packages=(
     qt6-base-dev qt6-serialport-dev qt6-charts-dev libqt6charts6 libqt6opengl6-dev libgl-dev qt6-qpa-plugins
     libmodbus-dev pkg-config mbpoll python3-pymodbus python3-serial python3-serial-asyncio socat xvfb xdotool imagemagick x11-utils
     procps tshark time bc
+    prometheus-cpp-dev prometheus
+    mingw-w64 g++-mingw-w64-x86-64-posix wine wine64
 )
 
 missing=()
