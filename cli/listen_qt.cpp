@@ -18,6 +18,7 @@
 #include "capture/system_clock.h"
 #include "cli/headless.h"
 #include "cli/listen_detect_qt.h"
+#include "cli/listen_metrics.h"
 #include "cli/listen_output.h"
 #include "cli/listen_pcap.h"
 #include "cli/listen_port_qt.h"
@@ -93,6 +94,7 @@ private:
     const ListenOptions& m_options;
     ListenOutput m_output{stdout};
     ListenPcapFile m_pcap;
+    ListenMetrics m_metrics;
     MemoryMonitorControls m_controls;
     ScriptedPrompts m_prompts = UnwatchedPrompts();
     ListenPortOpener m_opener;
@@ -112,12 +114,18 @@ private:
 };
 
 ListenSession::ListenSession(const ListenOptions& options)
-    : m_options(options), m_opener(options.settings),
+    : m_options(options), m_metrics(options.metricsAddress, options.mapFile, options.settings),
+      m_opener(options.settings),
       m_monitor(
           MonitorDependencies{m_controls.View(), m_prompts, m_opener, m_timer, m_clock, m_settings},
           MonitorOptions{.backup = BackupMode::None, .frames = options.frames})
 {
     m_monitor.Subscribe(*this);
+    if (m_metrics.Wanted()) {
+        m_monitor.Subscribe(m_metrics.Counts());
+        if (FrameSink* image = m_metrics.Image())
+            m_monitor.Subscribe(*image);
+    }
     m_statistics.SetLineFormat(LineFormatOf(options.settings));
     QObject::connect(&m_snapshots, &QTimer::timeout, [this] { PrintStatistics(); });
 }
@@ -126,6 +134,10 @@ int ListenSession::Run()
 {
     if (!m_signals.Installed()) {
         PrintError("cannot catch the stop signals");
+        return kExitFailed;
+    }
+    if (!m_metrics.LoadMap()) {
+        PrintError(m_metrics.Error());
         return kExitFailed;
     }
     m_monitor.Initialise();
@@ -153,6 +165,15 @@ int ListenSession::Run()
         PrintError(m_pcap.Error());
         m_monitor.StopCapture();
         return kExitFailed;
+    }
+
+    if (m_metrics.Wanted()) {
+        if (!m_metrics.Start()) {
+            PrintError(m_metrics.Error());
+            m_monitor.StopCapture();
+            return kExitFailed;
+        }
+        PrintError("metrics at " + m_metrics.Url());
     }
 
     const LineTimingReport& timing = m_opener.Watch().timing;
@@ -194,6 +215,11 @@ void ListenSession::OnTick(unsigned timerId)
     m_monitor.AnalysePass(timerId);
     if (passes)
         m_passTimes.Add(std::chrono::steady_clock::now() - start);
+    if (m_metrics.Wanted()) {
+        const auto span = std::chrono::duration_cast<std::chrono::microseconds>(
+            std::chrono::steady_clock::now() - m_started);
+        m_metrics.Publish(span.count(), m_opener.Watch().uartErrors);
+    }
 
     if (m_output.Failed())
         Finish(kExitFailed, m_output.Error());

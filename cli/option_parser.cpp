@@ -210,4 +210,22 @@ std::optional<double> ParseSeconds(std::string_view text)
     return seconds;
 }
 
+std::optional<std::string> ParseListenAddress(std::string_view text)
+{
+    const std::size_t colon = text.rfind(':');
+    if (colon == std::string_view::npos || colon == 0)
+        return std::nullopt;
+    const std::string_view host = text.substr(0, colon);
+    const std::string_view port = text.substr(colon + 1);
+    // An IPv6 host comes in brackets, so that its own colons are not taken for the port's.
+    const bool bracketed = host.front() == '[' && host.back() == ']' && host.size() > 2;
+    if (!bracketed && host.find_first_of(":[]") != std::string_view::npos)
+        return std::nullopt;
+    if (port.empty() || port.size() > 5 ||
+        port.find_first_not_of("0123456789") != std::string_view::npos ||
+        std::stoi(std::string(port)) > 65535)
+        return std::nullopt;
+    return std::string(text);
+}
+
 } // namespace quillon::cli

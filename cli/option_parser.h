@@ -115,6 +115,9 @@ struct ParseResult
 // A period in seconds: a decimal number above 0, at most a day.
 [[nodiscard]] std::optional<double> ParseSeconds(std::string_view text);
 
+// An address to listen at: HOST:PORT, the host not empty ([::1] for IPv6), the port 0 to 65535.
+[[nodiscard]] std::optional<std::string> ParseListenAddress(std::string_view text);
+
 // Stores a parsed value in `target`; false, leaving `target` as it was, when there is none.
 template <typename Target, typename Value>
 [[nodiscard]] bool Store(Target& target, const std::optional<Value>& value)

@@ -68,6 +68,11 @@ Parsed<ListenOptions> ParseListenCommand(std::span<const std::string_view> args)
             [&](std::string_view v) { return Store(o.statsEverySeconds, ParseSeconds(v)); }),
         ValueOption("--frames", FrameModelValues(),
                     [&](std::string_view v) { return Store(o.frames, ParseFrameModelKind(v)); }),
+        ValueOption(
+            "--metrics", "HOST:PORT, such as 127.0.0.1:9464",
+            [&](std::string_view v) { return Store(o.metricsAddress, ParseListenAddress(v)); }),
+        ValueOption("--map", "a file name",
+                    [&](std::string_view v) { return Store(o.mapFile, ParseFileName(v)); }),
         Flag("--stats", [&] { o.stats = true; }),
         Flag("--json", [&] { o.json = true; }),
     };
@@ -79,6 +84,10 @@ Parsed<ListenOptions> ParseListenCommand(std::span<const std::string_view> args)
                                return Verdict(true);
                            }};
     Conclude(parsed, ParseArguments(args, {options, port, HelpRule::InPlace}));
+    if (parsed.kind == ParseKind::Run && !o.mapFile.empty() && o.metricsAddress.empty()) {
+        parsed.kind = ParseKind::UsageError;
+        parsed.error = "--map names the points of --metrics: give --metrics HOST:PORT too";
+    }
     return parsed;
 }
 
@@ -200,7 +209,8 @@ std::string_view ListenUsageText()
     return "usage: quillon-cli listen PORT [--baud B] [--parity N|O|E] [--data D] [--stop S]\n"
            "                          [--save FILE.mlog] [--pcap FILE.pcap] [--stats]\n"
            "                          [--stats-every SECONDS] [--json]\n"
-           "                          [--frames device|standard]\n";
+           "                          [--frames device|standard]\n"
+           "                          [--metrics HOST:PORT [--map FILE]]\n";
 }
 
 std::string_view ListenHelpText()
@@ -211,6 +221,7 @@ std::string_view ListenHelpText()
            "                          [--save FILE.mlog] [--pcap FILE.pcap] [--stats]\n"
            "                          [--stats-every SECONDS] [--json]\n"
            "                          [--frames device|standard]\n"
+           "                          [--metrics HOST:PORT [--map FILE]]\n"
            "\n"
            "Opens PORT (ttyUSB0, /dev/ttyUSB0, pts/3, or any path to a serial device) for\n"
            "itself alone, runs the monitor's analysis passes on its timer and prints each\n"
@@ -240,6 +251,12 @@ std::string_view ListenHelpText()
            "                 Modbus RTU frames of every public function code, each taken\n"
            "                 only when its CRC holds, bytes between them listed as a\n"
            "                 CRC Error line\n"
+           "  --metrics HOST:PORT\n"
+           "                 serve the line's figures for Prometheus at\n"
+           "                 http://HOST:PORT/metrics (127.0.0.1 keeps them on this machine;\n"
+           "                 port 0 takes a free one); stderr tells the address\n"
+           "  --map FILE     with --metrics: serve the values of FILE's register points as\n"
+           "                 quillon_register_value (the map format of `quillon-cli values`)\n"
            "  --help         show this text\n"
            "\n"
            "The capture has no 2000-frame ceiling: at the capture limit the lists start\n"

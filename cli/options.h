@@ -39,6 +39,8 @@ struct ListenOptions
     double statsEverySeconds = 0; // --stats-every SECONDS: a statistics snapshot that often; 0 none
     bool json = false;            // --json: statistics as JSON lines rather than a table
     FrameModelKind frames = FrameModelKind::Device; // --frames device|standard
+    std::string metricsAddress;                     // --metrics HOST:PORT; empty: no metrics served
+    std::string mapFile; // --map FILE: register points served with the metrics
 };
 
 // What `quillon-cli export` was asked to do.

@@ -599,6 +599,58 @@ MapRead ReadRegisterMapFile(const std::string& path)
     return ReadRegisterMapText(text.str(), path);
 }
 
+namespace {
+
+// A number point's value, scaled and offset; a bool reads 0 or 1.
+double ScaledValue(const MapPoint& point, const std::vector<std::uint16_t>& words)
+{
+    const std::uint64_t bits = Arrange(words, point.order);
+    double value = 0;
+    switch (point.type) {
+    case PointType::Uint16:
+        value = static_cast<double>(words.front());
+        break;
+    case PointType::Int16:
+        value = static_cast<double>(static_cast<std::int16_t>(words.front()));
+        break;
+    case PointType::Uint32:
+        value = static_cast<double>(static_cast<std::uint32_t>(bits));
+        break;
+    case PointType::Int32:
+        value = static_cast<double>(static_cast<std::int32_t>(static_cast<std::uint32_t>(bits)));
+        break;
+    case PointType::Float32:
+        value = static_cast<double>(std::bit_cast<float>(static_cast<std::uint32_t>(bits)));
+        break;
+    case PointType::Uint64:
+        value = static_cast<double>(bits);
+        break;
+    case PointType::Int64:
+        value = static_cast<double>(static_cast<std::int64_t>(bits));
+        break;
+    case PointType::Float64:
+        value = std::bit_cast<double>(bits);
+        break;
+    case PointType::Bool:
+        return words.front() != 0 ? 1 : 0;
+    case PointType::String:
+        break;
+    }
+    return value * point.scale + point.offset;
+}
+
+} // namespace
+
+std::optional<double> PointNumber(const MapPoint& point, const RawLookup& raw)
+{
+    if (point.type == PointType::String)
+        return std::nullopt;
+    const auto words = Words(point, raw);
+    if (!words)
+        return std::nullopt;
+    return ScaledValue(point, *words);
+}
+
 std::optional<PointReading> ReadPoint(const MapPoint& point, const RawLookup& raw)
 {
     const auto words = Words(point, raw);
@@ -621,7 +673,6 @@ std::optional<PointReading> ReadPoint(const MapPoint& point, const RawLookup& ra
         const bool on = words->front() != 0;
         return PointReading{on ? "1" : "0", on ? "true" : "false"};
     }
-    double value = 0;
     const std::uint64_t bits = Arrange(*words, point.order);
     // Whole numbers unscaled are shown exactly, 64-bit ones too.
     if (point.scale == 1 && point.offset == 0) {
@@ -644,39 +695,25 @@ std::optional<PointReading> ReadPoint(const MapPoint& point, const RawLookup& ra
         if (!exact.empty())
             return PointReading{exact, exact};
     }
-    switch (point.type) {
-    case PointType::Uint16:
-        value = static_cast<double>(words->front());
-        break;
-    case PointType::Int16:
-        value = static_cast<double>(static_cast<std::int16_t>(words->front()));
-        break;
-    case PointType::Uint32:
-        value = static_cast<double>(static_cast<std::uint32_t>(bits));
-        break;
-    case PointType::Int32:
-        value = static_cast<double>(static_cast<std::int32_t>(static_cast<std::uint32_t>(bits)));
-        break;
-    case PointType::Float32:
-        value = static_cast<double>(std::bit_cast<float>(static_cast<std::uint32_t>(bits)));
-        break;
-    case PointType::Uint64:
-        value = static_cast<double>(bits);
-        break;
-    case PointType::Int64:
-        value = static_cast<double>(static_cast<std::int64_t>(bits));
-        break;
-    case PointType::Float64:
-        value = std::bit_cast<double>(bits);
-        break;
-    case PointType::Bool:
-    case PointType::String:
-        break;
-    }
-    value = value * point.scale + point.offset;
+    const double value = ScaledValue(point, *words);
     const std::string text = NumberText(value);
     // JSON has no NaN or infinity.
     return PointReading{text, std::isfinite(value) ? text : std::string("null")};
+}
+
+std::vector<PointGauge> MapGauges(const RegisterMap& map, const RegisterImage& image)
+{
+    const RawLookup raw = [&image](const RegisterKey& key) -> std::optional<std::uint16_t> {
+        const RegisterValue* value = image.Find(key);
+        return value ? std::optional<std::uint16_t>(value->raw) : std::nullopt;
+    };
+    std::vector<PointGauge> gauges;
+    for (const MapPoint& point : map.Points()) {
+        if (const auto value = PointNumber(point, raw))
+            gauges.push_back(
+                {point.node, point.table, point.address, point.name, point.unit, *value});
+    }
+    return gauges;
 }
 
 } // namespace quillon

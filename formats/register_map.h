@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "analysis/line_metrics.h"
 #include "analysis/register_image.h"
 #include "decode/float_order.h"
 
@@ -112,5 +113,9 @@ struct PointReading
 // The point's value from the raw values it spans, scaled and offset; nullopt when one of its
 // registers is not known.
 [[nodiscard]] std::optional<PointReading> ReadPoint(const MapPoint& point, const RawLookup& raw);
+// The same value as a number (a bool is 0 or 1); nullopt for a string point or one not known.
+[[nodiscard]] std::optional<double> PointNumber(const MapPoint& point, const RawLookup& raw);
+// The number points of the map whose every register the image holds, with their values.
+[[nodiscard]] std::vector<PointGauge> MapGauges(const RegisterMap& map, const RegisterImage& image);
 
 } // namespace quillon
