@@ -41,7 +41,7 @@ line() {
         "$dir/bus/peer1" --units 1,2 --baud 19200
     wait_until 30 grep -qs ready "$dir/slave.out" || fail "the slave of line $name did not start"
     track "$dir/listen.out" "$dir/listen.err" "$cli" listen "$dir/bus/peer2" --baud 19200 \
-        --parity N --save "$dir/capture.mlog" --metrics 127.0.0.1:0
+        --parity N --save "$dir/capture.mlog" --stats --metrics 127.0.0.1:0
     eval "listener_$name=$last_pid"
     wait_until 10 grep -qs "listening on" "$dir/listen.err" ||
         fail "the listener of line $name did not start: $(cat "$dir/listen.err")"
@@ -177,7 +177,8 @@ echo "response times counted: $histograms; p95: $p95; timeouts: $timeouts"
     fail "the silent unit of each round but the last (still waiting) is one time-out: '$timeouts'"
 
 # The exposer answers a proper scrape after all that, and the listeners stop as asked.
-last=$(curl -fsS -m 5 "$url_a") || fail "the next scrape of line a failed"
+curl -fsS -m 5 "$url_a" > "$work/last.txt" || fail "the next scrape of line a failed"
+last=$(< "$work/last.txt")
 grep -q '^quillon_frames_total' <<< "$last" || fail "the next scrape of line a has no frames"
 for name in a b; do
     pid_var=listener_$name
