@@ -449,7 +449,7 @@ void CQuillonDlg::RefreshStatistics()
 RegistersWindow& CQuillonDlg::ShowRegisters()
 {
     if (m_registers == nullptr)
-        m_registers = new RegistersWindow(m_monitor->Registers(), this);
+        m_registers = new RegistersWindow(m_monitor->Registers(), m_settings, this);
     m_registers->Refresh();
     m_registers->show();
     m_registers->raise();

@@ -15,12 +15,12 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSettings>
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include "app/trend_window.h"
+#include "portsetup/port_settings_persistence.h"
 
 namespace quillon {
 
@@ -45,7 +45,6 @@ constexpr std::array<const char*, kColumnCount> kHeaders{
     "Node", "Table", "Address", "Name", "Value", "Unit", "Raw", "Reads", "Writes", "Last update"};
 
 // The settings key of the register map's file.
-constexpr const char* kMapSetting = "Registers/MapFile";
 
 QString ToQt(const std::string& text)
 {
@@ -204,8 +203,10 @@ QVariant RegistersTableModel::headerData(int section, Qt::Orientation orientatio
     return QString::fromLatin1(kHeaders[static_cast<std::size_t>(section)]);
 }
 
-RegistersWindow::RegistersWindow(const RegisterImage& image, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_image(image), m_model(image, m_map, this)
+RegistersWindow::RegistersWindow(const RegisterImage& image,
+                                 SettingsStore* settings,
+                                 QWidget* parent)
+    : QWidget(parent, Qt::Window), m_image(image), m_settings(settings), m_model(image, m_map, this)
 {
     setObjectName(QStringLiteral("registersWindow"));
     setWindowTitle(QStringLiteral("Registers"));
@@ -278,8 +279,7 @@ RegistersWindow::RegistersWindow(const RegisterImage& image, QWidget* parent)
     connect(m_flashTimer, &QTimer::timeout, this, [this] { Refresh(); });
     m_flashTimer->start();
 
-    const QString remembered = QSettings().value(QString::fromLatin1(kMapSetting)).toString();
-    if (!remembered.isEmpty())
+    if (const QString remembered = RememberedMap(); !remembered.isEmpty())
         (void)ReadMap(remembered, OnError::Quiet);
     Refresh();
 }
@@ -321,17 +321,25 @@ bool RegistersWindow::ReadMap(const QString& path, OnError onError)
     }
     m_mapProblem.clear();
     m_map = std::move(*read.map);
-    QSettings().setValue(QString::fromLatin1(kMapSetting), path);
+    if (m_settings != nullptr)
+        SaveRegisterMapPath(*m_settings, path.toStdString());
     m_model.Rebuild();
     Refresh();
     return true;
 }
 
+QString RegistersWindow::RememberedMap() const
+{
+    if (m_settings == nullptr)
+        return {};
+    const std::optional<std::string> path = LoadRegisterMapPath(*m_settings);
+    return path ? QString::fromStdString(*path) : QString();
+}
+
 void RegistersWindow::ChooseMap()
 {
     const QString path =
-        QFileDialog::getOpenFileName(this, QStringLiteral("Load Register Map"),
-                                     QSettings().value(QString::fromLatin1(kMapSetting)).toString(),
+        QFileDialog::getOpenFileName(this, QStringLiteral("Load Register Map"), RememberedMap(),
                                      QStringLiteral("Register maps (*.csv);;All files (*)"));
     if (!path.isEmpty())
         (void)LoadMap(path);

@@ -10,6 +10,7 @@
 
 #include "analysis/register_image.h"
 #include "formats/register_map.h"
+#include "seams/settings_store.h"
 
 class QLabel;
 class QLineEdit;
@@ -66,7 +67,8 @@ class RegistersWindow : public QWidget
 {
     Q_OBJECT
 public:
-    explicit RegistersWindow(const RegisterImage& image, QWidget* parent = nullptr);
+    // The map's file is remembered in `settings` when there is one.
+    RegistersWindow(const RegisterImage& image, SettingsStore* settings, QWidget* parent = nullptr);
 
     void Refresh();
     // Reads a map and remembers its file; on an error says where in a message box, keeps the
@@ -86,8 +88,10 @@ private:
     };
     bool ReadMap(const QString& path, OnError onError);
     void ChooseMap();
+    [[nodiscard]] QString RememberedMap() const;
 
     const RegisterImage& m_image;
+    SettingsStore* m_settings = nullptr;
     RegisterMap m_map;
     RegistersTableModel m_model;
     QSortFilterProxyModel m_sorted;

@@ -158,6 +158,7 @@ std::string_view UsageText()
            "       quillon-cli listen PORT [options]   (quillon-cli listen --help)\n"
            "       quillon-cli export IN (--pcap OUT | --csv OUT)   (quillon-cli export --help)\n"
            "       quillon-cli stats FILE [options]    (quillon-cli stats --help)\n"
+           "       quillon-cli values FILE [options]   (quillon-cli values --help)\n"
            "       quillon-cli --help\n";
 }
 
@@ -172,6 +173,7 @@ std::string_view HelpText()
            "       quillon-cli export IN (--pcap OUT | --csv OUT)   (see quillon-cli export "
            "--help)\n"
            "       quillon-cli stats FILE [options]    (see quillon-cli stats --help)\n"
+           "       quillon-cli values FILE [options]   (see quillon-cli values --help)\n"
            "\n"
            "replay loads a capture log file as the monitor's Load File does and prints the\n"
            "Frame-list lines, one per line. A pcap capture file (link type 252 as export\n"

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -35,6 +36,7 @@ constexpr const char* kFramesName = "Frames";
 // The Monitor window's size and state.
 constexpr const char* kWindowSizeName = "WindowSize";
 constexpr const char* kMaximisedName = "Maximised";
+constexpr const char* kRegisterMapName = "RegisterMap";
 constexpr int kWindowSideMax = 9999;
 
 // A side of the window: 1 to 9999, in decimal digits only.
@@ -141,6 +143,21 @@ void SaveWindowPlacement(SettingsStore& store, const WindowPlacement& placement)
     (void)store.WriteValue(kWindowSizeName,
                            ToField(std::to_string(width) + "x" + std::to_string(height)));
     (void)store.WriteValue(kMaximisedName, ToField(placement.maximised ? "1" : "0"));
+}
+
+std::optional<std::string> LoadRegisterMapPath(SettingsStore& store)
+{
+    const std::optional<std::vector<std::uint8_t>> bytes = store.ReadValue(kRegisterMapName);
+    if (!bytes || bytes->empty())
+        return std::nullopt;
+    return std::string(bytes->begin(), bytes->end());
+}
+
+void SaveRegisterMapPath(SettingsStore& store, const std::string& path)
+{
+    (void)store.WriteValue(
+        kRegisterMapName,
+        std::span(reinterpret_cast<const std::uint8_t*>(path.data()), path.size()));
 }
 
 } // namespace quillon

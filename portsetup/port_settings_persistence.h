@@ -1,6 +1,7 @@
 #pragma once
 
 #include <optional>
+#include <string>
 
 #include "capture/frame_model.h"
 #include "seams/port_settings.h"
@@ -38,5 +39,10 @@ struct WindowPlacement
 
 // Writes both values as 10-byte fields like the port values. Failures are ignored.
 void SaveWindowPlacement(SettingsStore& store, const WindowPlacement& placement);
+
+// "RegisterMap": the file of the register map last loaded, as its UTF-8 path (paths are longer
+// than a 10-byte field); nothing when absent or empty.
+[[nodiscard]] std::optional<std::string> LoadRegisterMapPath(SettingsStore& store);
+void SaveRegisterMapPath(SettingsStore& store, const std::string& path);
 
 } // namespace quillon

@@ -609,8 +609,6 @@ TEST_F(MonitorWindowTest, StatisticsWindowShowsTheMonitorsCountsAndCopiesRows)
 // and decodes points by a map, refuses a map with a mistake and keeps the one it had.
 TEST_F(MonitorWindowTest, RegistersWindowShowsTheLastValuesAndLoadsAMap)
 {
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
-                       m_folder.FilePath("settings"));
     auto window = MakeWindow();
     LoadThreeFrames(*window);
     RegistersWindow& registers = window->ShowRegisters();
@@ -647,7 +645,8 @@ TEST_F(MonitorWindowTest, RegistersWindowShowsTheLastValuesAndLoadsAMap)
     });
     EXPECT_FALSE(registers.LoadMap(writeMap("bad.csv", "node,table,address,name,type\nx\n")));
     EXPECT_EQ(registers.Map().Points().size(), 1u);
-    EXPECT_EQ(QSettings().value("Registers/MapFile").toString(), m_folder.FilePath("good.csv"));
+    const std::string good = m_folder.FilePath("good.csv").toStdString();
+    EXPECT_EQ(m_settings.values["RegisterMap"], test::Bytes(good.begin(), good.end()));
 
     // Emptied with the lists, rebuilt by the next Load.
     ASSERT_TRUE(
