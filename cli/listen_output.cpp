@@ -37,11 +37,11 @@ void ListedTally::Count(const FrameInfo& info)
         ++crcErrors;
 }
 
-bool ListenOutput::OpenCaptureFile(const std::string& path)
+bool ListenOutput::OpenCaptureFile(const std::string& path, OpenMode mode)
 {
     errno = 0;
     m_path = path;
-    if (m_file.Open(path, OpenMode::Truncate, PipeOpen::WaitForReader) != OpenStatus::Opened) {
+    if (m_file.Open(path, mode, PipeOpen::WaitForReader) != OpenStatus::Opened) {
         Fail("cannot create " + path);
         return false;
     }
@@ -70,6 +70,7 @@ bool ListenOutput::Write(std::string_view line, const FrameInfo& info, const Cap
         Fail("cannot write " + m_path);
         return false;
     }
+    m_written += m_logLine.size();
     return true;
 }
 

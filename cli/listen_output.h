@@ -33,8 +33,9 @@ class ListenOutput
 public:
     explicit ListenOutput(std::FILE* out) : m_out(out) {}
 
-    // Creates or empties the capture file. False, with the reason in Error(), when it cannot.
-    [[nodiscard]] bool OpenCaptureFile(const std::string& path);
+    // Creates or empties the capture file (or appends to it). False, with the reason in
+    // Error(), when it cannot.
+    [[nodiscard]] bool OpenCaptureFile(const std::string& path, OpenMode mode = OpenMode::Truncate);
     // Writes one listed line and the log line of its record, and counts its frame. False once a
     // write has failed; a line without its record fails when there is a capture file.
     [[nodiscard]] bool
@@ -45,6 +46,8 @@ public:
     [[nodiscard]] bool Failed() const { return !m_error.empty(); }
     [[nodiscard]] const std::string& Error() const { return m_error; }
     [[nodiscard]] const ListedTally& Tally() const { return m_tally; }
+    // Bytes written to capture files in all.
+    [[nodiscard]] std::uint64_t Written() const { return m_written; }
 
 private:
     void Fail(const std::string& what);
@@ -55,6 +58,7 @@ private:
     std::string m_logLine;
     std::string m_error;
     ListedTally m_tally;
+    std::uint64_t m_written = 0;
 };
 
 } // namespace quillon::cli

@@ -2,22 +2,31 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 namespace quillon::cli {
 
-bool ListenPcapFile::Open(const std::string& path)
+bool ListenPcapFile::Open(const std::string& path, OpenMode mode)
 {
     m_path = path;
+    std::error_code sizeError;
+    const bool continues =
+        mode == OpenMode::Append && std::filesystem::file_size(path, sizeError) > 0 && !sizeError;
     errno = 0;
-    if (m_file.Open(path, OpenMode::Truncate, PipeOpen::WaitForReader) != OpenStatus::Opened) {
+    if (m_file.Open(path, mode, PipeOpen::WaitForReader) != OpenStatus::Opened) {
         m_error = "cannot create " + path + ": " + std::strerror(errno);
         return false;
     }
     // Every packet is one whole record of the file, written at once.
     m_writer = std::make_unique<FrameExportWriter>(
-        ExportFormat::Pcap, [this](std::string_view bytes) { return m_file.Write(bytes); },
+        ExportFormat::Pcap,
+        [this](std::string_view bytes) {
+            m_written += bytes.size();
+            return m_file.Write(bytes);
+        },
         Flushing::EachFrame);
-    if (!m_writer->Begin()) {
+    if (!continues && !m_writer->Begin()) {
         Fail();
         return false;
     }

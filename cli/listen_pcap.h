@@ -18,8 +18,9 @@ namespace quillon::cli {
 class ListenPcapFile
 {
 public:
-    // Creates or empties the file and writes its header. False, with the reason in Error().
-    [[nodiscard]] bool Open(const std::string& path);
+    // Creates or empties the file and writes its header; appending, the header is written only
+    // to an empty file. False, with the reason in Error().
+    [[nodiscard]] bool Open(const std::string& path, OpenMode mode = OpenMode::Truncate);
     [[nodiscard]] bool IsOpen() const { return m_file.IsOpen(); }
     // One listed frame as a packet, at the frame's time.
     [[nodiscard]] bool Write(std::span<const std::uint8_t> frame, const FrameInfo& info);
@@ -28,6 +29,8 @@ public:
 
     [[nodiscard]] bool Failed() const { return !m_error.empty(); }
     [[nodiscard]] const std::string& Error() const { return m_error; }
+    // Bytes written to pcap files in all.
+    [[nodiscard]] std::uint64_t Written() const { return m_written; }
 
 private:
     void Fail();
@@ -36,6 +39,7 @@ private:
     std::string m_path;
     std::unique_ptr<FrameExportWriter> m_writer;
     std::string m_error;
+    std::uint64_t m_written = 0;
 };
 
 } // namespace quillon::cli

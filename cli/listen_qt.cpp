@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <limits>
@@ -22,6 +23,7 @@
 #include "cli/listen_output.h"
 #include "cli/listen_pcap.h"
 #include "cli/listen_port_qt.h"
+#include "cli/listen_rotation.h"
 #include "cli/signal_stop_qt.h"
 #include "headless/memory_controls.h"
 #include "headless/scripted_prompts.h"
@@ -72,6 +74,20 @@ struct PassTimes
     }
 };
 
+std::int64_t WallUs()
+{
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+std::int64_t SteadyUs()
+{
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 // One headless capture: a real monitor with in-memory controls, driven by the Go command and
 // the window's timer rhythm on Qt's event loop.
 class ListenSession final : private FrameSink
@@ -85,6 +101,7 @@ private:
     // Each listed frame: counted, printed, saved and written to the pcap file.
     void Take(const CutFrame& frame) override;
     void OnSignal();
+    void OnHangup();
     // Ends the capture (the first reason given stands) and leaves the event loop.
     void Finish(int status, const std::string& message);
     void ReportStats() const;
@@ -95,6 +112,7 @@ private:
     ListenOutput m_output{stdout};
     ListenPcapFile m_pcap;
     ListenMetrics m_metrics;
+    ListenRotation m_rotation;
     MemoryMonitorControls m_controls;
     ScriptedPrompts m_prompts = UnwatchedPrompts();
     ListenPortOpener m_opener;
@@ -102,7 +120,8 @@ private:
     SystemClock m_clock;
     TransientSettingsStore m_settings;
     Monitor m_monitor;
-    SignalStop m_signals{[this](int /*signal*/) { OnSignal(); }};
+    // SIGHUP reopens the capture files, as log rotation expects; the others stop.
+    SignalStop m_signals{[this](int signal) { signal == SIGHUP ? OnHangup() : OnSignal(); }};
     PassTimes m_passTimes;
     // Every frame of the run, counted apart from the monitor's lists, which start again at the
     // capture limit.
@@ -115,6 +134,7 @@ private:
 
 ListenSession::ListenSession(const ListenOptions& options)
     : m_options(options), m_metrics(options.metricsAddress, options.mapFile, options.settings),
+      m_rotation(options.saveFile, options.pcapFile, options.rotation, m_output, m_pcap),
       m_opener(options.settings),
       m_monitor(
           MonitorDependencies{m_controls.View(), m_prompts, m_opener, m_timer, m_clock, m_settings},
@@ -154,14 +174,15 @@ int ListenSession::Run()
     }
     // The capture file is created or emptied only once the port listens, so a listen that
     // cannot start leaves it as it was.
-    if (!m_options.saveFile.empty() && !m_output.OpenCaptureFile(m_options.saveFile)) {
+    if (!m_options.saveFile.empty() &&
+        !m_output.OpenCaptureFile(m_rotation.FirstSave(WallUs(), SteadyUs()))) {
         PrintError(m_output.Error());
         m_monitor.StopCapture();
         return kExitFailed;
     }
 
     // The pcap file is made only for a port that opened.
-    if (!m_options.pcapFile.empty() && !m_pcap.Open(m_options.pcapFile)) {
+    if (!m_options.pcapFile.empty() && !m_pcap.Open(m_rotation.FirstPcap(WallUs(), SteadyUs()))) {
         PrintError(m_pcap.Error());
         m_monitor.StopCapture();
         return kExitFailed;
@@ -223,6 +244,8 @@ void ListenSession::OnTick(unsigned timerId)
 
     if (m_output.Failed())
         Finish(kExitFailed, m_output.Error());
+    else if (!m_rotation.OnPass(WallUs(), SteadyUs()))
+        Finish(kExitFailed, m_rotation.Error());
     else if (m_pcap.Failed())
         Finish(kExitFailed, m_pcap.Error());
     else if (m_opener.Watch().vanished)
@@ -245,6 +268,14 @@ void ListenSession::Take(const CutFrame& frame)
     (void)m_output.Write(frame.line, frame.info, record);
     if (m_pcap.IsOpen())
         (void)m_pcap.Write(frame.bytes, frame.info);
+    // A failure is taken up after the pass.
+    (void)m_rotation.AfterFrame(WallUs(), SteadyUs());
+}
+
+void ListenSession::OnHangup()
+{
+    if (!m_finished && !m_rotation.Reopen(WallUs(), SteadyUs()))
+        Finish(kExitFailed, m_rotation.Error());
 }
 
 void ListenSession::OnSignal()

@@ -228,4 +228,15 @@ std::optional<std::string> ParseListenAddress(std::string_view text)
     return std::string(text);
 }
 
+std::optional<std::uint64_t> ParseCount(std::string_view text)
+{
+    if (text.empty() || text.size() > 15 ||
+        text.find_first_not_of("0123456789") != std::string_view::npos)
+        return std::nullopt;
+    const std::uint64_t count = std::stoull(std::string(text));
+    if (count == 0)
+        return std::nullopt;
+    return count;
+}
+
 } // namespace quillon::cli

@@ -115,6 +115,8 @@ struct ParseResult
 // A period in seconds: a decimal number above 0, at most a day.
 [[nodiscard]] std::optional<double> ParseSeconds(std::string_view text);
 
+// A whole number from 1 to 10^15.
+[[nodiscard]] std::optional<std::uint64_t> ParseCount(std::string_view text);
 // An address to listen at: HOST:PORT, the host not empty ([::1] for IPv6), the port 0 to 65535.
 [[nodiscard]] std::optional<std::string> ParseListenAddress(std::string_view text);
 

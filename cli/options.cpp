@@ -73,6 +73,19 @@ Parsed<ListenOptions> ParseListenCommand(std::span<const std::string_view> args)
             [&](std::string_view v) { return Store(o.metricsAddress, ParseListenAddress(v)); }),
         ValueOption("--map", "a file name",
                     [&](std::string_view v) { return Store(o.mapFile, ParseFileName(v)); }),
+        ValueOption("--rotate-frames", "a number of frames above 0",
+                    [&](std::string_view v) { return Store(o.rotation.frames, ParseCount(v)); }),
+        ValueOption("--rotate-bytes", "a number of bytes above 0",
+                    [&](std::string_view v) { return Store(o.rotation.bytes, ParseCount(v)); }),
+        ValueOption("--rotate-seconds", "a whole number of seconds above 0",
+                    [&](std::string_view v) {
+                        const auto seconds = ParseCount(v);
+                        return Store(o.rotation.seconds,
+                                     seconds ? std::optional(static_cast<double>(*seconds))
+                                             : std::nullopt);
+                    }),
+        ValueOption("--keep", "a number of files above 0",
+                    [&](std::string_view v) { return Store(o.rotation.keep, ParseCount(v)); }),
         Flag("--stats", [&] { o.stats = true; }),
         Flag("--json", [&] { o.json = true; }),
     };
@@ -87,6 +100,14 @@ Parsed<ListenOptions> ParseListenCommand(std::span<const std::string_view> args)
     if (parsed.kind == ParseKind::Run && !o.mapFile.empty() && o.metricsAddress.empty()) {
         parsed.kind = ParseKind::UsageError;
         parsed.error = "--map names the points of --metrics: give --metrics HOST:PORT too";
+    } else if (parsed.kind == ParseKind::Run && o.rotation.Rotates() && o.saveFile.empty() &&
+               o.pcapFile.empty()) {
+        parsed.kind = ParseKind::UsageError;
+        parsed.error = "rotation needs a file to rotate: give --save FILE or --pcap FILE";
+    } else if (parsed.kind == ParseKind::Run && o.rotation.keep > 0 && !o.rotation.Rotates()) {
+        parsed.kind = ParseKind::UsageError;
+        parsed.error = "--keep counts rotated files: give --rotate-frames, --rotate-seconds or "
+                       "--rotate-bytes too";
     }
     return parsed;
 }
@@ -212,7 +233,9 @@ std::string_view ListenUsageText()
            "                          [--save FILE.mlog] [--pcap FILE.pcap] [--stats]\n"
            "                          [--stats-every SECONDS] [--json]\n"
            "                          [--frames device|standard]\n"
-           "                          [--metrics HOST:PORT [--map FILE]]\n";
+           "                          [--metrics HOST:PORT [--map FILE]]\n"
+           "                          [--rotate-frames N] [--rotate-seconds S]\n"
+           "                          [--rotate-bytes B] [--keep N]\n";
 }
 
 std::string_view ListenHelpText()
@@ -224,6 +247,8 @@ std::string_view ListenHelpText()
            "                          [--stats-every SECONDS] [--json]\n"
            "                          [--frames device|standard]\n"
            "                          [--metrics HOST:PORT [--map FILE]]\n"
+           "                          [--rotate-frames N] [--rotate-seconds S]\n"
+           "                          [--rotate-bytes B] [--keep N]\n"
            "\n"
            "Opens PORT (ttyUSB0, /dev/ttyUSB0, pts/3, or any path to a serial device) for\n"
            "itself alone, runs the monitor's analysis passes on its timer and prints each\n"
@@ -259,11 +284,18 @@ std::string_view ListenHelpText()
            "                 port 0 takes a free one); stderr tells the address\n"
            "  --map FILE     with --metrics: serve the values of FILE's register points as\n"
            "                 quillon_register_value (the map format of `quillon-cli values`)\n"
+           "  --rotate-frames N, --rotate-seconds S, --rotate-bytes B\n"
+           "                 start the next --save and --pcap file after N frames, S seconds\n"
+           "                 or once a file holds B bytes; files are named FILE-SEQUENCE-START\n"
+           "                 (capture-000001-20261208T071815Z.mlog) and each is whole when\n"
+           "                 closed\n"
+           "  --keep N       remove the oldest rotated files beyond the newest N\n"
            "  --help         show this text\n"
            "\n"
            "The capture has no 2000-frame ceiling: at the capture limit the lists start\n"
            "again empty, and every frame is already printed and in FILE. SIGINT (Ctrl-C),\n"
-           "SIGTERM or SIGHUP end the capture after a last pass over what has arrived.\n"
+           "SIGTERM end the capture after a last pass over what has arrived. SIGHUP\n"
+           "reopens the files (appending), or starts the next rotated ones.\n"
            "No Backup.mlog is written.\n"
            "\n"
            "Exit status: 0 stopped by a signal, 1 the port could not be opened, went away, or\n"

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "capture/frame_model.h"
+#include "cli/listen_rotation.h"
 #include "cli/option_parser.h"
 #include "formats/capture_export.h"
 #include "seams/port_settings.h"
@@ -40,7 +41,8 @@ struct ListenOptions
     bool json = false;            // --json: statistics as JSON lines rather than a table
     FrameModelKind frames = FrameModelKind::Device; // --frames device|standard
     std::string metricsAddress;                     // --metrics HOST:PORT; empty: no metrics served
-    std::string mapFile; // --map FILE: register points served with the metrics
+    std::string mapFile;     // --map FILE: register points served with the metrics
+    RotationLimits rotation; // --rotate-frames, --rotate-seconds, --rotate-bytes, --keep
 };
 
 // What `quillon-cli export` was asked to do.
