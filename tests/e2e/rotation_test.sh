@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # listen --save/--pcap rotation under a flood on the virtual line: 1990 query-answer pairs back to
-# back at 115200 baud, files of 500 frames, the newest 3 kept. Every kept file is whole (each
+# back at 921600 baud, files of 500 frames, the newest 3 kept, while its metrics are scraped
+# without pause: no frame is lost, and the last scrape counts them all. Every kept file is whole (each
 # capture log line a frame, each pcap file read to its end by tshark), the sequence numbers run on,
 # the printed lines count every frame, and SIGHUP starts the next files without stopping the
 # capture. The systemd template unit in docs/ passes `systemd-analyze verify` where it runs.
@@ -13,7 +14,7 @@ limit=180 # seconds for the whole test
 source "$(dirname "$0")/e2e_lib.sh"
 
 need_listen
-need_tools tshark "$python"
+need_tools tshark curl "$python"
 
 if command -v systemd-analyze > /dev/null; then
     unit="$work/quillon-listen@ttyUSB0.service"
@@ -25,14 +26,25 @@ else
 fi
 
 pairs=1990
-start_bus 2 --baud 115200 --format 8N1
-start_listener 1 --baud 115200 --parity N --save capture.mlog --pcap capture.pcap \
-    --rotate-frames 500 --keep 3
+start_bus 2 --baud 921600 --format 8N1
+start_listener 1 --baud 921600 --parity N --save capture.mlog --pcap capture.pcap \
+    --rotate-frames 500 --keep 3 --metrics 127.0.0.1:0
+url=$(sed -n 's/.*metrics at \(http:[^ ]*\)$/\1/p' "$work/listen.err")
+[ -n "$url" ] || fail "the listener did not say where its metrics are"
+(while curl -fsS -o /dev/null "$url"; do :; done) &
+scraper=$!
+pids+=("$scraper")
 "$python" "$root/tools/frame_flood.py" "$work/bus/peer0" --pairs "$pairs" --seconds 60 \
     --registers 10 > "$work/flood.out" 2>&1 || fail "the flood failed: $(cat "$work/flood.out")"
 frames=$((2 * pairs))
 wait_until 20 has_lines "$work/listen.out" "$frames" ||
     fail "the listener printed $(lines_of "$work/listen.out") of $frames frames"
+kill -0 "$scraper" 2> /dev/null || fail "a scrape failed during the flood"
+stop_process "$scraper"
+counted() {
+    [ "$(curl -fsS "$url" | awk '/^quillon_frames_total/ { n += $2 } END { print n + 0 }')" = "$frames" ]
+}
+wait_until 5 counted || fail "the metrics do not count the $frames frames"
 
 # 3980 frames: files 1 to 8, the last holding 480; files 6, 7 and 8 are kept.
 check_files() {
