@@ -42,8 +42,8 @@ int RunExport(const ExportOptions& options)
                       "before them: " +
                           std::to_string(outcome.untimedLines) + "\n");
     if (writer.UnheldTimes() > 0)
-        Print(stderr, "quillon-cli: frames whose time the output cannot hold, given the time "
-                      "before them: " +
+        Print(stderr, "quillon-cli: frames whose time a pcap file cannot hold (before 1970 or "
+                      "after 2106), given the time before them: " +
                           std::to_string(writer.UnheldTimes()) + "\n");
     if (outcome.status == ExportOutcome::Status::ReadRefused) {
         file.Abandon();
