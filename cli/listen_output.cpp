@@ -41,8 +41,18 @@ bool ListenOutput::OpenCaptureFile(const std::string& path)
 {
     errno = 0;
     m_path = path;
-    if (m_file.Open(path, OpenMode::Truncate, PipeOpen::WaitForReader) != OpenStatus::Opened) {
+    if (m_file.Open(path, OpenMode::Keep, PipeOpen::WaitForReader) != OpenStatus::Opened) {
         Fail("cannot create " + path);
+        return false;
+    }
+    return true;
+}
+
+bool ListenOutput::Start()
+{
+    errno = 0;
+    if (m_file.IsOpen() && !m_file.Empty()) {
+        Fail("cannot empty " + m_path);
         return false;
     }
     return true;
@@ -53,8 +63,14 @@ bool ListenOutput::Write(std::string_view line, const FrameInfo& info, const Cap
     if (Failed())
         return false;
     m_tally.Count(info);
+    std::string_view shown = line;
+    if (m_display == TextDisplay::Visible) {
+        m_shown.clear();
+        AppendVisible(m_shown, line);
+        shown = m_shown;
+    }
     errno = 0;
-    if (!WriteAll(m_out, line) || !WriteAll(m_out, "\n") || std::fflush(m_out) != 0) {
+    if (!WriteAll(m_out, shown) || !WriteAll(m_out, "\n") || std::fflush(m_out) != 0) {
         Fail("cannot write the output");
         return false;
     }

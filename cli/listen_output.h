@@ -7,6 +7,7 @@
 
 #include "capture/capture_store.h"
 #include "capture/frame_info.h"
+#include "cli/terminal_text.h"
 #include "formats/log_file.h"
 #include "io/record_file.h"
 
@@ -31,10 +32,14 @@ struct ListedTally
 class ListenOutput
 {
 public:
-    explicit ListenOutput(std::FILE* out) : m_out(out) {}
+    // A terminal gets the lines with their control characters shown (see TextDisplay).
+    explicit ListenOutput(std::FILE* out) : m_out(out), m_display(DisplayFor(out)) {}
 
-    // Creates or empties the capture file. False, with the reason in Error(), when it cannot.
+    // Opens the capture file, creating it when missing, and leaves what it holds until Start.
+    // False, with the reason in Error(), when it cannot be opened.
     [[nodiscard]] bool OpenCaptureFile(const std::string& path);
+    // Empties the capture file once every output has opened. False, with the reason in Error().
+    [[nodiscard]] bool Start();
     // Writes one listed line and the log line of its record, and counts its frame. False once a
     // write has failed; a line without its record fails when there is a capture file.
     [[nodiscard]] bool
@@ -50,6 +55,8 @@ private:
     void Fail(const std::string& what);
 
     std::FILE* m_out;
+    TextDisplay m_display;
+    std::string m_shown;
     RecordFile m_file;
     std::string m_path;
     std::string m_logLine;

@@ -9,8 +9,20 @@ bool ListenPcapFile::Open(const std::string& path)
 {
     m_path = path;
     errno = 0;
-    if (m_file.Open(path, OpenMode::Truncate, PipeOpen::WaitForReader) != OpenStatus::Opened) {
+    if (m_file.Open(path, OpenMode::Keep, PipeOpen::WaitForReader) != OpenStatus::Opened) {
         m_error = "cannot create " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+bool ListenPcapFile::Start()
+{
+    if (!m_file.IsOpen())
+        return true;
+    errno = 0;
+    if (!m_file.Empty()) {
+        Fail();
         return false;
     }
     // Every packet is one whole record of the file, written at once.

@@ -18,8 +18,12 @@ namespace quillon::cli {
 class ListenPcapFile
 {
 public:
-    // Creates or empties the file and writes its header. False, with the reason in Error().
+    // Opens the file, creating it when missing, and leaves what it holds until Start. False,
+    // with the reason in Error().
     [[nodiscard]] bool Open(const std::string& path);
+    // Empties the file once every output has opened, and writes its header. False, with the
+    // reason in Error(); true when no file was opened.
+    [[nodiscard]] bool Start();
     [[nodiscard]] bool IsOpen() const { return m_file.IsOpen(); }
     // One listed frame as a packet, at the frame's time.
     [[nodiscard]] bool Write(std::span<const std::uint8_t> frame, const FrameInfo& info);

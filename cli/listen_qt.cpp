@@ -140,17 +140,14 @@ int ListenSession::Run()
                            : ": there is no such device"));
         return kExitFailed;
     }
-    // The capture file is created or emptied only once the port listens, so a listen that
-    // cannot start leaves it as it was.
-    if (!m_options.saveFile.empty() && !m_output.OpenCaptureFile(m_options.saveFile)) {
-        PrintError(m_output.Error());
-        m_monitor.StopCapture();
-        return kExitFailed;
-    }
-
-    // The pcap file is made only for a port that opened.
-    if (!m_options.pcapFile.empty() && !m_pcap.Open(m_options.pcapFile)) {
-        PrintError(m_pcap.Error());
+    // The outputs are opened only once the port listens, and emptied only once every one of
+    // them opened, so a listen that cannot start leaves each file as it was.
+    const bool opened =
+        (m_options.saveFile.empty() || m_output.OpenCaptureFile(m_options.saveFile)) &&
+        (m_options.pcapFile.empty() || m_pcap.Open(m_options.pcapFile)) && m_output.Start() &&
+        m_pcap.Start();
+    if (!opened) {
+        PrintError(m_output.Failed() ? m_output.Error() : m_pcap.Error());
         m_monitor.StopCapture();
         return kExitFailed;
     }
