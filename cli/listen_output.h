@@ -31,6 +31,7 @@ struct ListedTally
 class ListenOutput
 {
 public:
+    // `out` null: the lines are only counted and saved.
     explicit ListenOutput(std::FILE* out) : m_out(out) {}
 
     // Creates or empties the capture file. False, with the reason in Error(), when it cannot.

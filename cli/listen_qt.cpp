@@ -91,7 +91,8 @@ private:
     void PrintStatistics() const;
 
     const ListenOptions& m_options;
-    ListenOutput m_output{stdout};
+    // Wireshark reads the capture pipe only: the lines are not printed for it.
+    ListenOutput m_output{m_options.feed == ListenFeed::Terminal ? stdout : nullptr};
     ListenPcapFile m_pcap;
     MemoryMonitorControls m_controls;
     ScriptedPrompts m_prompts = UnwatchedPrompts();
@@ -155,13 +156,16 @@ int ListenSession::Run()
         return kExitFailed;
     }
 
-    const LineTimingReport& timing = m_opener.Watch().timing;
-    PrintError("timing resolution: " +
-               (timing.resolution.empty() ? std::string("unknown") : timing.resolution));
-    for (const std::string& note : timing.notes)
-        PrintError(note);
-    // Scripts wait for this line before they put traffic on the line.
-    PrintError("listening on " + BuildModeString(m_options.settings));
+    // Wireshark takes anything on stderr for an error: it hears of problems only.
+    if (m_options.feed == ListenFeed::Terminal) {
+        const LineTimingReport& timing = m_opener.Watch().timing;
+        PrintError("timing resolution: " +
+                   (timing.resolution.empty() ? std::string("unknown") : timing.resolution));
+        for (const std::string& note : timing.notes)
+            PrintError(note);
+        // Scripts wait for this line before they put traffic on the line.
+        PrintError("listening on " + BuildModeString(m_options.settings));
+    }
     m_started = std::chrono::steady_clock::now();
     if (m_options.statsEverySeconds > 0) {
         m_snapshots.start(static_cast<int>(std::min(m_options.statsEverySeconds * 1000.0,
@@ -197,6 +201,8 @@ void ListenSession::OnTick(unsigned timerId)
 
     if (m_output.Failed())
         Finish(kExitFailed, m_output.Error());
+    else if (m_pcap.Failed() && m_pcap.ReaderGone() && m_options.feed == ListenFeed::Wireshark)
+        Finish(kExitStopped, {}); // Wireshark closed its end of the capture pipe
     else if (m_pcap.Failed())
         Finish(kExitFailed, m_pcap.Error());
     else if (m_opener.Watch().vanished)
