@@ -84,6 +84,11 @@ private:
     // Each listed frame: counted, printed, saved and written to the pcap file.
     void Take(const CutFrame& frame) override;
     void OnSignal();
+    // Wireshark closed its end of the capture pipe: the end of its capture, not a failure.
+    [[nodiscard]] bool WiresharkLeft() const
+    {
+        return m_options.feed == ListenFeed::Wireshark && m_pcap.ReaderGone();
+    }
     // Ends the capture (the first reason given stands) and leaves the event loop.
     void Finish(int status, const std::string& message);
     void ReportStats() const;
@@ -177,7 +182,7 @@ int ListenSession::Run()
         PrintError(m_output.Error());
         status = kExitFailed;
     }
-    if (!m_pcap.Close() && status == kExitStopped) {
+    if (!m_pcap.Close() && status == kExitStopped && !WiresharkLeft()) {
         PrintError(m_pcap.Error());
         status = kExitFailed;
     }
@@ -201,8 +206,8 @@ void ListenSession::OnTick(unsigned timerId)
 
     if (m_output.Failed())
         Finish(kExitFailed, m_output.Error());
-    else if (m_pcap.Failed() && m_pcap.ReaderGone() && m_options.feed == ListenFeed::Wireshark)
-        Finish(kExitStopped, {}); // Wireshark closed its end of the capture pipe
+    else if (WiresharkLeft())
+        Finish(kExitStopped, {});
     else if (m_pcap.Failed())
         Finish(kExitFailed, m_pcap.Error());
     else if (m_opener.Watch().vanished)
