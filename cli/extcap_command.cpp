@@ -85,14 +85,15 @@ void Say(std::string_view text)
 }
 
 // A selector's value lines, the default marked.
-std::string Values(int arg, std::span<const std::pair<std::string_view, std::string_view>> values,
+std::string Values(int arg,
+                   std::span<const std::pair<std::string_view, std::string_view>> values,
                    std::string_view chosen)
 {
     std::string text;
     for (const auto& [value, display] : values) {
         text += "value {arg=" + std::to_string(arg) + "}{value=" + std::string(value) +
-                "}{display=" + std::string(display) + "}{default=" +
-                (value == chosen ? "true" : "false") + "}\n";
+                "}{display=" + std::string(display) +
+                "}{default=" + (value == chosen ? "true" : "false") + "}\n";
     }
     return text;
 }
@@ -279,16 +280,17 @@ std::optional<std::string> ExtcapConfigText(std::string_view interface)
 
     const std::pair<std::string_view, std::string_view> parities[] = {
         {"N", "None"}, {"E", "Even"}, {"O", "Odd"}};
-    text += "arg {number=2}{call=--parity}{display=Parity}{type=selector}{default=" +
-            start.parity + "}\n" + Values(2, parities, start.parity);
+    text += "arg {number=2}{call=--parity}{display=Parity}{type=selector}{default=" + start.parity +
+            "}\n" + Values(2, parities, start.parity);
     const std::pair<std::string_view, std::string_view> data[] = {
         {"8", "8"}, {"7", "7"}, {"6", "6"}, {"5", "5"}};
     text += "arg {number=3}{call=--data}{display=Data bits}{type=selector}{default=" +
             start.dataLength + "}\n" + Values(3, data, start.dataLength);
     const std::pair<std::string_view, std::string_view> stops[] = {
         {"1", "1"}, {"1.5", "1.5"}, {"2", "2"}};
-    text += "arg {number=4}{call=--stop}{display=Stop bits}{type=selector}{default=" +
-            start.stopBits + "}\n" + Values(4, stops, start.stopBits);
+    text +=
+        "arg {number=4}{call=--stop}{display=Stop bits}{type=selector}{default=" + start.stopBits +
+        "}\n" + Values(4, stops, start.stopBits);
 
     std::vector<std::pair<std::string_view, std::string_view>> models;
     for (const FrameModelRow& row : FrameModels()) {
@@ -320,9 +322,9 @@ int RunExtcapCall(std::span<const std::string_view> args)
         return kExitUsage;
     }
     if (call.dlts || call.config) {
-        Print(stdout, (call.dlts ? ExtcapDltsText(call.interface)
-                                 : ExtcapConfigText(call.interface))
-                          .value_or(std::string()));
+        Print(stdout,
+              (call.dlts ? ExtcapDltsText(call.interface) : ExtcapConfigText(call.interface))
+                  .value_or(std::string()));
         return kExitDone;
     }
     if (call.capture || call.filter)

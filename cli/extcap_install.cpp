@@ -129,9 +129,8 @@ int Uninstall(const std::vector<std::string>& folders)
 
 } // namespace
 
-std::vector<std::string> ExtcapFolders(std::string_view foldersText,
-                                       const std::string& home,
-                                       const std::string& configHome)
+std::vector<std::string>
+ExtcapFolders(std::string_view foldersText, const std::string& home, const std::string& configHome)
 {
     if (std::string folder = FolderLine(foldersText, "Personal Extcap path"); !folder.empty())
         return {folder};

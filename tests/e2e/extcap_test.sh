@@ -2,7 +2,8 @@
 # quillon-cli as Wireshark's capture program, driven by tshark itself from a home folder of the
 # test's own:
 # - `quillon-cli extcap --install` links it where that Wireshark looks, and `tshark -D` lists
-#   the quillon interface; --uninstall takes it away again;
+#   the quillon interface; --uninstall takes it away again; the folder a newer Wireshark names,
+#   both known folders without tshark, and a file of the user's own there is left alone;
 # - a wrong port is an error tshark reports with a failing exit, not a wait without end;
 # - a live `tshark -i quillon -o extcap.quillon.port:...` on the virtual line, while mbpoll polls
 #   the pymodbus slave, holds every frame that a `listen --save` on the same line listed, with
@@ -103,6 +104,35 @@ wait "$direct" || direct_status=$?
 forget "$direct"
 [ "$direct_status" -eq 0 ] ||
     fail "the capture ended with $direct_status when its reader went: $(cat "$work/direct.err")"
+
+# Wireshark 4.2 and later name their own personal extcap folder; with no tshark to ask, both
+# folders that Wireshark versions use get the link.
+mkdir -p "$work/newer" "$work/none" "$work/home42" "$work/home0"
+cat > "$work/newer/tshark" << 'EOF'
+#!/bin/sh
+printf 'Personal configuration:\t%s/.config/wireshark\n' "$HOME"
+printf 'Personal Extcap path:\t%s/.local/lib/wireshark/extcap\n' "$HOME"
+EOF
+chmod +x "$work/newer/tshark"
+env -u XDG_CONFIG_HOME HOME="$work/home42" PATH="$work/newer:$PATH" "$cli" extcap --install \
+    > /dev/null 2>&1 || fail "extcap --install for a newer Wireshark"
+[ -L "$work/home42/.local/lib/wireshark/extcap/quillon" ] &&
+    [ ! -e "$work/home42/.config/wireshark/extcap/quillon" ] ||
+    fail "the link is not in the folder a newer Wireshark names"
+env -u XDG_CONFIG_HOME HOME="$work/home0" PATH="$work/none" "$cli" extcap --install \
+    > /dev/null 2>&1 || fail "extcap --install without tshark"
+[ -L "$work/home0/.local/lib/wireshark/extcap/quillon" ] &&
+    [ -L "$work/home0/.config/wireshark/extcap/quillon" ] ||
+    fail "without tshark, the link is not in both known folders"
+env -u XDG_CONFIG_HOME HOME="$work/home0" PATH="$work/none" "$cli" extcap --uninstall \
+    > /dev/null 2>&1 || fail "extcap --uninstall without tshark"
+[ -z "$(find "$work/home0" -name quillon)" ] || fail "--uninstall left a link"
+# A file of the user's own where the link would go is never replaced.
+rm "$work/home42/.local/lib/wireshark/extcap/quillon"
+echo mine > "$work/home42/.local/lib/wireshark/extcap/quillon"
+! env -u XDG_CONFIG_HOME HOME="$work/home42" PATH="$work/newer:$PATH" "$cli" extcap --install \
+    > /dev/null 2>&1 || fail "extcap --install replaced a file of the user's"
+grep -q mine "$work/home42/.local/lib/wireshark/extcap/quillon" || fail "the user's file changed"
 
 as_user "$cli" extcap --uninstall > "$work/uninstall.out" 2>&1 ||
     fail "extcap --uninstall: $(cat "$work/uninstall.out")"
