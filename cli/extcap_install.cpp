@@ -37,6 +37,12 @@ std::string FolderLine(std::string_view text, std::string_view name)
     return {};
 }
 
+void Say(std::FILE* stream, const std::string& text)
+{
+    Print(stream, "quillon-cli: " + text + "\n");
+}
+
+#ifndef _WIN32
 std::string EnvOr(const char* name, const std::string& otherwise)
 {
     const char* value = std::getenv(name);
@@ -56,11 +62,6 @@ std::string AskTshark()
         text.append(block.data(), got);
     (void)pclose(pipe);
     return text;
-}
-
-void Say(std::FILE* stream, const std::string& text)
-{
-    Print(stream, "quillon-cli: " + text + "\n");
 }
 
 // Whether the entry at `path` is a link this command made: one to a program named quillon-cli.
@@ -126,6 +127,7 @@ int Uninstall(const std::vector<std::string>& folders)
         Print(stdout, "no Quillon link in your extcap folders; nothing to remove\n");
     return kExitDone;
 }
+#endif
 
 } // namespace
 
@@ -141,6 +143,13 @@ ExtcapFolders(std::string_view foldersText, const std::string& home, const std::
 
 int InstallExtcap(ExtcapLink link)
 {
+#ifdef _WIN32
+    // Wireshark for Windows runs only programs in its extcap folder, not links to them.
+    (void)link;
+    Say(stderr, "on Windows, copy quillon-cli.exe into Wireshark's extcap folder "
+                "(Help > About Wireshark > Folders)");
+    return kExitFailed;
+#else
     const std::string home = EnvOr("HOME", "");
     if (home.empty()) {
         Say(stderr, "HOME is not set: there is no personal extcap folder");
@@ -154,6 +163,7 @@ int InstallExtcap(ExtcapLink link)
     for (std::string& folder : ExtcapFolders({}, home, configHome))
         folders.push_back(std::move(folder));
     return Uninstall(folders);
+#endif
 }
 
 } // namespace quillon::cli
