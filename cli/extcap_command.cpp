@@ -196,7 +196,7 @@ void ReleaseReader(const std::string& fifo)
 #endif
 }
 
-int Capture(const ExtcapCall& call)
+int CaptureInto(const ExtcapCall& call)
 {
     // A serial line offers no packet filter; Wireshark shows this where the filter was typed.
     if (call.filter && !call.filter->empty()) {
@@ -222,10 +222,20 @@ int Capture(const ExtcapCall& call)
                                  : listen.error);
         return kExitUsage;
     }
+    // Wireshark shows whatever comes on stderr as an error, the detected settings too.
+    if (listen.options.detectLine) {
+        Say("give the line's baud rate; `quillon-cli listen PORT --baud auto` finds it");
+        return kExitUsage;
+    }
     listen.options.pcapFile = call.fifo;
     listen.options.feed = ListenFeed::Wireshark;
-    const int status = RunListenCommand(listen.options);
-    if (status != kExitDone)
+    return RunListenCommand(listen.options);
+}
+
+int Capture(const ExtcapCall& call)
+{
+    const int status = CaptureInto(call);
+    if (status != kExitDone && call.capture && !call.fifo.empty())
         ReleaseReader(call.fifo);
     return status;
 }
@@ -272,11 +282,10 @@ std::optional<std::string> ExtcapConfigText(std::string_view interface)
         text += "{required=true}";
     text += "{tooltip=The serial device, such as /dev/ttyUSB0; it is only ever read}\n";
 
-    // Any rate the line runs at can be typed (Wireshark 4.0 has no editable selector); auto
-    // finds the rate and format by listening.
+    // Any rate the line runs at can be typed (Wireshark 4.0 has no editable selector).
     text += "arg {number=1}{call=--baud}{display=Baud rate}{type=string}{default=" + start.baud +
-            "}{validation=^([0-9]+|auto)$}{tooltip=The line's baud rate, such as 9600, 19200, "
-            "38400 or 115200, or auto}\n";
+            "}{validation=^[0-9]+$}{tooltip=The line's baud rate, such as 9600, 19200, 38400 or "
+            "115200}\n";
 
     const std::pair<std::string_view, std::string_view> parities[] = {
         {"N", "None"}, {"E", "Even"}, {"O", "Odd"}};

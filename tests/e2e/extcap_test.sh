@@ -4,7 +4,8 @@
 # - `quillon-cli extcap --install` links it where that Wireshark looks, and `tshark -D` lists
 #   the quillon interface; --uninstall takes it away again; the folder a newer Wireshark names,
 #   both known folders without tshark, and a file of the user's own there is left alone;
-# - a wrong port is an error tshark reports with a failing exit, not a wait without end;
+# - a wrong port or a rate to be found is an error tshark reports with a failing exit, not a wait
+#   without end;
 # - a live `tshark -i quillon -o extcap.quillon.port:...` on the virtual line, while mbpoll polls
 #   the pymodbus slave, holds every frame that a `listen --save` on the same line listed, with
 #   the same bytes, unit, function and a good CRC, and the capture program ends cleanly when
@@ -34,14 +35,21 @@ as_user tshark -D > "$work/interfaces.txt" 2> /dev/null || fail "tshark -D faile
 grep -q "^[0-9]*\. quillon (" "$work/interfaces.txt" ||
     fail "tshark -D does not list quillon: $(cat "$work/install.out")"
 
-# A wrong port: tshark shows the capture program's reason and fails, well within the limit.
-status=0
-as_user timeout 30 tshark -i quillon -o extcap.quillon.port:/dev/quillon-no-such-port \
-    -w "$work/none.pcapng" > /dev/null 2> "$work/wrong.err" || status=$?
-[ "$status" -ne 0 ] && [ "$status" -ne 124 ] ||
-    fail "tshark on a wrong port ended with status $status: $(cat "$work/wrong.err")"
-grep -q "cannot open port /dev/quillon-no-such-port" "$work/wrong.err" ||
-    fail "tshark did not show why the port failed: $(cat "$work/wrong.err")"
+# A capture that cannot start: tshark shows the capture program's reason and fails, well within
+# the limit. Each case: option, its value, what tshark must show.
+while IFS='|' read -r option value reason; do
+    status=0
+    as_user timeout 30 tshark -i quillon -o extcap.quillon.port:/dev/quillon-no-such-port \
+        -o "extcap.quillon.$option:$value" -w "$work/none.pcapng" > /dev/null \
+        2> "$work/wrong.err" || status=$?
+    [ "$status" -ne 0 ] && [ "$status" -ne 124 ] ||
+        fail "tshark with $option $value ended with status $status: $(cat "$work/wrong.err")"
+    grep -qF "$reason" "$work/wrong.err" ||
+        fail "tshark did not show why $option $value failed: $(cat "$work/wrong.err")"
+done << 'EOF'
+parity|N|cannot open port /dev/quillon-no-such-port
+baud|auto|give the line's baud rate
+EOF
 
 # Paced like a real 38400 8N1 line: peer0 the master, peer1 the slave, peer2 the listener whose
 # capture file is the reference, peer3 Wireshark's capture.
