@@ -148,6 +148,10 @@ Parsed<ExtcapCall> ParseExtcapCall(std::span<const std::string_view> args)
         ValueOption("--extcap-version", "a version", ignored),
         ValueOption("--extcap-control-in", "a pipe's path", ignored),
         ValueOption("--extcap-control-out", "a pipe's path", ignored),
+        // Newer Wireshark asks for one option's values again; every list here is fixed.
+        ValueOption("--extcap-reload-option", "an option", ignored),
+        ValueOption("--extcap-config-option-name", "an option", ignored),
+        ValueOption("--extcap-config-option-value", "a value", ignored),
         ValueOption("--debug-file", "a file name", ignored),
         Flag("--debug", [] {}),
         ValueOption("--port", "a serial port",
