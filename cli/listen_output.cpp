@@ -70,7 +70,9 @@ bool ListenOutput::Write(std::string_view line, const FrameInfo& info, const Cap
         shown = m_shown;
     }
     errno = 0;
-    if (!WriteAll(m_out, shown) || !WriteAll(m_out, "\n") || std::fflush(m_out) != 0) {
+    if (m_out != nullptr &&
+        (!WriteAll(m_out, shown) || !WriteAll(m_out, "
+") || std::fflush(m_out) != 0)) {
         Fail("cannot write the output");
         return false;
     }

@@ -32,7 +32,8 @@ struct ListedTally
 class ListenOutput
 {
 public:
-    // A terminal gets the lines with their control characters shown (see TextDisplay).
+    // `out` null: the lines are only counted and saved. A terminal gets the lines with their
+    // control characters shown (see TextDisplay).
     explicit ListenOutput(std::FILE* out) : m_out(out), m_display(DisplayFor(out)) {}
 
     // Opens the capture file, creating it when missing, and leaves what it holds until Start.

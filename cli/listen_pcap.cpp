@@ -60,9 +60,11 @@ bool ListenPcapFile::Close()
 
 void ListenPcapFile::Fail()
 {
-    if (m_error.empty())
-        m_error = "cannot write " + m_path + ": " +
-                  (errno != 0 ? std::string(std::strerror(errno)) : std::string("write failed"));
+    if (!m_error.empty())
+        return;
+    m_readerGone = errno == EPIPE;
+    m_error = "cannot write " + m_path + ": " +
+              (errno != 0 ? std::string(std::strerror(errno)) : std::string("write failed"));
 }
 
 } // namespace quillon::cli

@@ -32,6 +32,8 @@ public:
 
     [[nodiscard]] bool Failed() const { return !m_error.empty(); }
     [[nodiscard]] const std::string& Error() const { return m_error; }
+    // Whether the writes failed because the pipe's reader has gone.
+    [[nodiscard]] bool ReaderGone() const { return m_readerGone; }
 
 private:
     void Fail();
@@ -40,6 +42,7 @@ private:
     std::string m_path;
     std::unique_ptr<FrameExportWriter> m_writer;
     std::string m_error;
+    bool m_readerGone = false;
 };
 
 } // namespace quillon::cli

@@ -84,6 +84,11 @@ private:
     // Each listed frame: counted, printed, saved and written to the pcap file.
     void Take(const CutFrame& frame) override;
     void OnSignal();
+    // Wireshark closed its end of the capture pipe: the end of its capture, not a failure.
+    [[nodiscard]] bool WiresharkLeft() const
+    {
+        return m_options.feed == ListenFeed::Wireshark && m_pcap.ReaderGone();
+    }
     // Ends the capture (the first reason given stands) and leaves the event loop.
     void Finish(int status, const std::string& message);
     void ReportStats() const;
@@ -91,7 +96,8 @@ private:
     void PrintStatistics() const;
 
     const ListenOptions& m_options;
-    ListenOutput m_output{stdout};
+    // Wireshark reads the capture pipe only: the lines are not printed for it.
+    ListenOutput m_output{m_options.feed == ListenFeed::Terminal ? stdout : nullptr};
     ListenPcapFile m_pcap;
     MemoryMonitorControls m_controls;
     ScriptedPrompts m_prompts = UnwatchedPrompts();
@@ -152,13 +158,16 @@ int ListenSession::Run()
         return kExitFailed;
     }
 
-    const LineTimingReport& timing = m_opener.Watch().timing;
-    PrintError("timing resolution: " +
-               (timing.resolution.empty() ? std::string("unknown") : timing.resolution));
-    for (const std::string& note : timing.notes)
-        PrintError(note);
-    // Scripts wait for this line before they put traffic on the line.
-    PrintError("listening on " + BuildModeString(m_options.settings));
+    // Wireshark takes anything on stderr for an error: it hears of problems only.
+    if (m_options.feed == ListenFeed::Terminal) {
+        const LineTimingReport& timing = m_opener.Watch().timing;
+        PrintError("timing resolution: " +
+                   (timing.resolution.empty() ? std::string("unknown") : timing.resolution));
+        for (const std::string& note : timing.notes)
+            PrintError(note);
+        // Scripts wait for this line before they put traffic on the line.
+        PrintError("listening on " + BuildModeString(m_options.settings));
+    }
     m_started = std::chrono::steady_clock::now();
     if (m_options.statsEverySeconds > 0) {
         m_snapshots.start(static_cast<int>(std::min(m_options.statsEverySeconds * 1000.0,
@@ -170,7 +179,7 @@ int ListenSession::Run()
         PrintError(m_output.Error());
         status = kExitFailed;
     }
-    if (!m_pcap.Close() && status == kExitStopped) {
+    if (!m_pcap.Close() && status == kExitStopped && !WiresharkLeft()) {
         PrintError(m_pcap.Error());
         status = kExitFailed;
     }
@@ -194,6 +203,8 @@ void ListenSession::OnTick(unsigned timerId)
 
     if (m_output.Failed())
         Finish(kExitFailed, m_output.Error());
+    else if (WiresharkLeft())
+        Finish(kExitStopped, {});
     else if (m_pcap.Failed())
         Finish(kExitFailed, m_pcap.Error());
     else if (m_opener.Watch().vanished)

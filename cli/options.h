@@ -27,6 +27,14 @@ struct ReplayOptions
     [[nodiscard]] bool Filtered() const { return function.has_value() || node.has_value(); }
 };
 
+// Who takes a live capture: a terminal or script (each line on stdout, progress on stderr), or
+// Wireshark through its capture pipe (the pipe alone; its reader leaving ends the capture).
+enum class ListenFeed
+{
+    Terminal,
+    Wireshark,
+};
+
 // What `quillon-cli listen` was asked to do.
 struct ListenOptions
 {
@@ -39,6 +47,7 @@ struct ListenOptions
     double statsEverySeconds = 0; // --stats-every SECONDS: a statistics snapshot that often; 0 none
     bool json = false;            // --json: statistics as JSON lines rather than a table
     FrameModelKind frames = FrameModelKind::Device; // --frames device|standard
+    ListenFeed feed = ListenFeed::Terminal;
 };
 
 // What `quillon-cli export` was asked to do.

@@ -54,6 +54,8 @@ std::size_t Utf8Length(std::string_view text)
 
 TextDisplay DisplayFor(std::FILE* stream)
 {
+    if (stream == nullptr)
+        return TextDisplay::AsIs;
 #ifdef _WIN32
     const bool terminal = _isatty(_fileno(stream)) != 0;
 #else
