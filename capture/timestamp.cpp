@@ -72,6 +72,17 @@ int Digits(std::string_view text, std::size_t at, std::size_t width)
     return value;
 }
 
+// The days of a month of the Gregorian calendar, leap years counted: "Feb 30" is no date, and
+// neither is "Feb 29" of a common year.
+int DaysInMonth(int year, int month)
+{
+    constexpr std::array<int, 12> kDays{31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    if (month < 1 || month > 12)
+        return 0;
+    return month == 2 && leap ? 29 : kDays[static_cast<std::size_t>(month - 1)];
+}
+
 } // namespace
 
 std::optional<LocalTime> ParseTimestamp(std::string_view text)
@@ -96,9 +107,9 @@ std::optional<LocalTime> ParseTimestamp(std::string_view text)
     time.minute = Digits(text, 15, 2);
     time.second = Digits(text, 18, 2);
     time.millisecond = Digits(text, 21, 3);
-    if (time.month == 0 || time.day < 1 || time.day > 31 || time.year < 0 || time.hour < 0 ||
-        time.hour > 23 || time.minute < 0 || time.minute > 59 || time.second < 0 ||
-        time.second > 60 || time.millisecond < 0)
+    if (time.month == 0 || time.day < 1 || time.day > DaysInMonth(time.year, time.month) ||
+        time.year < 0 || time.hour < 0 || time.hour > 23 || time.minute < 0 || time.minute > 59 ||
+        time.second < 0 || time.second > 60 || time.millisecond < 0)
         return std::nullopt;
     return time;
 }

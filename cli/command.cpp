@@ -9,6 +9,13 @@ void Print(std::FILE* stream, std::string_view text)
     std::fwrite(text.data(), 1, text.size(), stream);
 }
 
+void ReportCutTail(std::string_view file, std::string_view cutTail)
+{
+    if (!cutTail.empty())
+        Print(stderr, "quillon-cli: " + std::string(file) + ": " + std::string(cutTail) +
+                          "; the packets before it were read\n");
+}
+
 std::optional<int>
 Answered(ParseKind kind, std::string_view error, std::string_view usage, std::string_view help)
 {

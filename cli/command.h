@@ -16,6 +16,10 @@ constexpr int kExitUsage = 2;
 // Writes the text as it is, with no line end of its own.
 void Print(std::FILE* stream, std::string_view text);
 
+// Tells on stderr that a capture file ends inside a packet (`cutTail` says where), as damaged
+// lines are told; nothing when it is empty.
+void ReportCutTail(std::string_view file, std::string_view cutTail);
+
 // Shows the help asked for, or the usage error with the command's usage, and gives the exit
 // status; nothing when the command is to run.
 [[nodiscard]] std::optional<int>

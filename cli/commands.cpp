@@ -5,6 +5,7 @@
 
 #include "cli/command.h"
 #include "cli/export_command.h"
+#include "cli/extcap_command.h"
 #include "cli/listen_command.h"
 #include "cli/options.h"
 #include "cli/replay_command.h"
@@ -31,6 +32,7 @@ constexpr std::array kCommands{
     Command{"export", [](std::span<const std::string_view> a) { return RunCommand(kExport, a); }},
     Command{"stats", [](std::span<const std::string_view> a) { return RunCommand(kStats, a); }},
     Command{"values", [](std::span<const std::string_view> a) { return RunCommand(kValues, a); }},
+    Command{"extcap", RunExtcapCommand},
 };
 
 } // namespace
@@ -42,6 +44,9 @@ std::span<const Command> Commands()
 
 int Dispatch(std::span<const std::string_view> args)
 {
+    // Wireshark calls its capture programs with its own options and no command.
+    if (!args.empty() && args[0].starts_with("--") && IsExtcapCall(args))
+        return RunExtcapCall(args);
     if (!args.empty()) {
         for (const Command& command : kCommands) {
             if (command.name == args[0])

@@ -23,6 +23,8 @@ int RunExport(const ExportOptions& options)
     AtomicFileWriter file;
     if (!toStdout && file.Open(options.output) != FileOutcome::Ok) {
         Print(stderr, std::string(kCantOpenCreateFile) + "\n");
+        if (!file.Refusal().empty())
+            Print(stderr, "quillon-cli: " + file.Refusal() + "\n");
         return kExitFailed;
     }
     FrameExportWriter writer(options.format, [&](std::string_view bytes) {
@@ -34,10 +36,15 @@ int RunExport(const ExportOptions& options)
     if (outcome.damagedLines > 0)
         Print(stderr,
               std::string(kDamagedLinesSkipped) + std::to_string(outcome.damagedLines) + "\n");
+    ReportCutTail(options.input, outcome.cutTail);
     if (outcome.untimedLines > 0)
         Print(stderr, "quillon-cli: lines whose timestamp is not a time, given the time "
                       "before them: " +
                           std::to_string(outcome.untimedLines) + "\n");
+    if (writer.UnheldTimes() > 0)
+        Print(stderr, "quillon-cli: frames whose time a pcap file cannot hold (before 1970 or "
+                      "after 2106), given the time before them: " +
+                          std::to_string(writer.UnheldTimes()) + "\n");
     if (outcome.status == ExportOutcome::Status::ReadRefused) {
         file.Abandon();
         Print(stderr, "quillon-cli: " + options.input + ": " + outcome.readError + "\n");

@@ -48,13 +48,30 @@ bool ListenOutput::OpenCaptureFile(const std::string& path, OpenMode mode)
     return true;
 }
 
+bool ListenOutput::Start()
+{
+    errno = 0;
+    if (m_file.IsOpen() && !m_file.Empty()) {
+        Fail("cannot empty " + m_path);
+        return false;
+    }
+    return true;
+}
+
 bool ListenOutput::Write(std::string_view line, const FrameInfo& info, const CaptureRecord* record)
 {
     if (Failed())
         return false;
     m_tally.Count(info);
+    std::string_view shown = line;
+    if (m_display == TextDisplay::Visible) {
+        m_shown.clear();
+        AppendVisible(m_shown, line);
+        shown = m_shown;
+    }
     errno = 0;
-    if (!WriteAll(m_out, line) || !WriteAll(m_out, "\n") || std::fflush(m_out) != 0) {
+    if (m_out != nullptr &&
+        (!WriteAll(m_out, shown) || !WriteAll(m_out, "\n") || std::fflush(m_out) != 0)) {
         Fail("cannot write the output");
         return false;
     }

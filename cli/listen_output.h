@@ -7,6 +7,7 @@
 
 #include "capture/capture_store.h"
 #include "capture/frame_info.h"
+#include "cli/terminal_text.h"
 #include "formats/log_file.h"
 #include "io/record_file.h"
 
@@ -31,11 +32,15 @@ struct ListedTally
 class ListenOutput
 {
 public:
-    explicit ListenOutput(std::FILE* out) : m_out(out) {}
+    // `out` null: the lines are only counted and saved. A terminal gets the lines with their
+    // control characters shown (see TextDisplay).
+    explicit ListenOutput(std::FILE* out) : m_out(out), m_display(DisplayFor(out)) {}
 
-    // Creates or empties the capture file (or appends to it). False, with the reason in
-    // Error(), when it cannot.
-    [[nodiscard]] bool OpenCaptureFile(const std::string& path, OpenMode mode = OpenMode::Truncate);
+    // Opens the capture file, creating it when missing, and leaves what it holds until Start
+    // (appending, writes go to its end). False, with the reason in Error(), when it cannot.
+    [[nodiscard]] bool OpenCaptureFile(const std::string& path, OpenMode mode = OpenMode::Keep);
+    // Empties the capture file once every output has opened. False, with the reason in Error().
+    [[nodiscard]] bool Start();
     // Writes one listed line and the log line of its record, and counts its frame. False once a
     // write has failed; a line without its record fails when there is a capture file.
     [[nodiscard]] bool
@@ -53,6 +58,8 @@ private:
     void Fail(const std::string& what);
 
     std::FILE* m_out;
+    TextDisplay m_display;
+    std::string m_shown;
     RecordFile m_file;
     std::string m_path;
     std::string m_logLine;

@@ -11,11 +11,24 @@ bool ListenPcapFile::Open(const std::string& path, OpenMode mode)
 {
     m_path = path;
     std::error_code sizeError;
-    const bool continues =
+    // A file reopened to append that holds packets already goes on without a second header.
+    m_continues =
         mode == OpenMode::Append && std::filesystem::file_size(path, sizeError) > 0 && !sizeError;
     errno = 0;
     if (m_file.Open(path, mode, PipeOpen::WaitForReader) != OpenStatus::Opened) {
         m_error = "cannot create " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+bool ListenPcapFile::Start()
+{
+    if (!m_file.IsOpen())
+        return true;
+    errno = 0;
+    if (!m_continues && !m_file.Empty()) {
+        Fail();
         return false;
     }
     // Every packet is one whole record of the file, written at once.
@@ -26,7 +39,7 @@ bool ListenPcapFile::Open(const std::string& path, OpenMode mode)
             return m_file.Write(bytes);
         },
         Flushing::EachFrame);
-    if (!continues && !m_writer->Begin()) {
+    if (!m_continues && !m_writer->Begin()) {
         Fail();
         return false;
     }
@@ -57,9 +70,11 @@ bool ListenPcapFile::Close()
 
 void ListenPcapFile::Fail()
 {
-    if (m_error.empty())
-        m_error = "cannot write " + m_path + ": " +
-                  (errno != 0 ? std::string(std::strerror(errno)) : std::string("write failed"));
+    if (!m_error.empty())
+        return;
+    m_readerGone = errno == EPIPE;
+    m_error = "cannot write " + m_path + ": " +
+              (errno != 0 ? std::string(std::strerror(errno)) : std::string("write failed"));
 }
 
 } // namespace quillon::cli

@@ -18,9 +18,13 @@ namespace quillon::cli {
 class ListenPcapFile
 {
 public:
-    // Creates or empties the file and writes its header; appending, the header is written only
-    // to an empty file. False, with the reason in Error().
-    [[nodiscard]] bool Open(const std::string& path, OpenMode mode = OpenMode::Truncate);
+    // Opens the file, creating it when missing, and leaves what it holds until Start. False,
+    // with the reason in Error().
+    [[nodiscard]] bool Open(const std::string& path, OpenMode mode = OpenMode::Keep);
+    // Empties the file once every output has opened, and writes its header; a file opened to
+    // append that holds packets already is continued as it is. False, with the reason in
+    // Error(); true when no file was opened.
+    [[nodiscard]] bool Start();
     [[nodiscard]] bool IsOpen() const { return m_file.IsOpen(); }
     // One listed frame as a packet, at the frame's time.
     [[nodiscard]] bool Write(std::span<const std::uint8_t> frame, const FrameInfo& info);
@@ -31,6 +35,8 @@ public:
     [[nodiscard]] const std::string& Error() const { return m_error; }
     // Bytes written to pcap files in all.
     [[nodiscard]] std::uint64_t Written() const { return m_written; }
+    // Whether the writes failed because the pipe's reader has gone.
+    [[nodiscard]] bool ReaderGone() const { return m_readerGone; }
 
 private:
     void Fail();
@@ -40,6 +46,8 @@ private:
     std::unique_ptr<FrameExportWriter> m_writer;
     std::string m_error;
     std::uint64_t m_written = 0;
+    bool m_readerGone = false;
+    bool m_continues = false;
 };
 
 } // namespace quillon::cli

@@ -102,6 +102,11 @@ private:
     void Take(const CutFrame& frame) override;
     void OnSignal();
     void OnHangup();
+    // Wireshark closed its end of the capture pipe: the end of its capture, not a failure.
+    [[nodiscard]] bool WiresharkLeft() const
+    {
+        return m_options.feed == ListenFeed::Wireshark && m_pcap.ReaderGone();
+    }
     // Ends the capture (the first reason given stands) and leaves the event loop.
     void Finish(int status, const std::string& message);
     void ReportStats() const;
@@ -109,7 +114,8 @@ private:
     void PrintStatistics() const;
 
     const ListenOptions& m_options;
-    ListenOutput m_output{stdout};
+    // Wireshark reads the capture pipe only: the lines are not printed for it.
+    ListenOutput m_output{m_options.feed == ListenFeed::Terminal ? stdout : nullptr};
     ListenPcapFile m_pcap;
     ListenMetrics m_metrics;
     ListenRotation m_rotation;
@@ -172,18 +178,15 @@ int ListenSession::Run()
                            : ": there is no such device"));
         return kExitFailed;
     }
-    // The capture file is created or emptied only once the port listens, so a listen that
-    // cannot start leaves it as it was.
-    if (!m_options.saveFile.empty() &&
-        !m_output.OpenCaptureFile(m_rotation.FirstSave(WallUs(), SteadyUs()))) {
-        PrintError(m_output.Error());
-        m_monitor.StopCapture();
-        return kExitFailed;
-    }
-
-    // The pcap file is made only for a port that opened.
-    if (!m_options.pcapFile.empty() && !m_pcap.Open(m_rotation.FirstPcap(WallUs(), SteadyUs()))) {
-        PrintError(m_pcap.Error());
+    // The outputs are opened only once the port listens, and emptied only once every one of
+    // them opened, so a listen that cannot start leaves each file as it was.
+    const bool opened =
+        (m_options.saveFile.empty() ||
+         m_output.OpenCaptureFile(m_rotation.FirstSave(WallUs(), SteadyUs()))) &&
+        (m_options.pcapFile.empty() || m_pcap.Open(m_rotation.FirstPcap(WallUs(), SteadyUs()))) &&
+        m_output.Start() && m_pcap.Start();
+    if (!opened) {
+        PrintError(m_output.Failed() ? m_output.Error() : m_pcap.Error());
         m_monitor.StopCapture();
         return kExitFailed;
     }
@@ -197,13 +200,16 @@ int ListenSession::Run()
         PrintError("metrics at " + m_metrics.Url());
     }
 
-    const LineTimingReport& timing = m_opener.Watch().timing;
-    PrintError("timing resolution: " +
-               (timing.resolution.empty() ? std::string("unknown") : timing.resolution));
-    for (const std::string& note : timing.notes)
-        PrintError(note);
-    // Scripts wait for this line before they put traffic on the line.
-    PrintError("listening on " + BuildModeString(m_options.settings));
+    // Wireshark takes anything on stderr for an error: it hears of problems only.
+    if (m_options.feed == ListenFeed::Terminal) {
+        const LineTimingReport& timing = m_opener.Watch().timing;
+        PrintError("timing resolution: " +
+                   (timing.resolution.empty() ? std::string("unknown") : timing.resolution));
+        for (const std::string& note : timing.notes)
+            PrintError(note);
+        // Scripts wait for this line before they put traffic on the line.
+        PrintError("listening on " + BuildModeString(m_options.settings));
+    }
     m_started = std::chrono::steady_clock::now();
     if (m_options.statsEverySeconds > 0) {
         m_snapshots.start(static_cast<int>(std::min(m_options.statsEverySeconds * 1000.0,
@@ -215,7 +221,7 @@ int ListenSession::Run()
         PrintError(m_output.Error());
         status = kExitFailed;
     }
-    if (!m_pcap.Close() && status == kExitStopped) {
+    if (!m_pcap.Close() && status == kExitStopped && !WiresharkLeft()) {
         PrintError(m_pcap.Error());
         status = kExitFailed;
     }
@@ -246,6 +252,8 @@ void ListenSession::OnTick(unsigned timerId)
         Finish(kExitFailed, m_output.Error());
     else if (!m_rotation.OnPass(WallUs(), SteadyUs()))
         Finish(kExitFailed, m_rotation.Error());
+    else if (WiresharkLeft())
+        Finish(kExitStopped, {});
     else if (m_pcap.Failed())
         Finish(kExitFailed, m_pcap.Error());
     else if (m_opener.Watch().vanished)

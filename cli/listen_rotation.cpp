@@ -127,7 +127,8 @@ bool ListenRotation::Turn(Why why, std::int64_t wallUs, std::int64_t steadyUs)
         const OpenMode mode = next ? OpenMode::Truncate : OpenMode::Append;
         if (!m_output.Close() ||
             !m_output.OpenCaptureFile(m_saveNames.Start(wallUs, steadyUs, m_output.Written()),
-                                      mode)) {
+                                      mode) ||
+            (next && !m_output.Start())) {
             m_error = m_output.Error();
             return false;
         }
@@ -137,7 +138,8 @@ bool ListenRotation::Turn(Why why, std::int64_t wallUs, std::int64_t steadyUs)
         const bool next = m_pcapNames.Rotates();
         const OpenMode mode = next ? OpenMode::Truncate : OpenMode::Append;
         if (!m_pcapFile.Close() ||
-            !m_pcapFile.Open(m_pcapNames.Start(wallUs, steadyUs, m_pcapFile.Written()), mode)) {
+            !m_pcapFile.Open(m_pcapNames.Start(wallUs, steadyUs, m_pcapFile.Written()), mode) ||
+            !m_pcapFile.Start()) {
             m_error = m_pcapFile.Error();
             return false;
         }

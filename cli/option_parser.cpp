@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <limits>
 
 #include "capture/frame_models.h"
@@ -200,12 +201,11 @@ std::optional<std::string> ParseStopBits(std::string_view text)
 
 std::optional<double> ParseSeconds(std::string_view text)
 {
-    if (text.empty() || text.size() > 12 ||
-        text.find_first_not_of("0123456789.") != std::string_view::npos ||
+    if (text.empty() || text.find_first_not_of("0123456789.") != std::string_view::npos ||
         std::count(text.begin(), text.end(), '.') > 1 || text == ".")
         return std::nullopt;
-    const double seconds = std::stod(std::string(text));
-    if (seconds <= 0 || seconds > 86400)
+    const double seconds = std::strtod(std::string(text).c_str(), nullptr);
+    if (!(seconds >= kShortestPeriodSeconds && seconds <= kLongestPeriodSeconds))
         return std::nullopt;
     return seconds;
 }

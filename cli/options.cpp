@@ -1,10 +1,27 @@
 #include "cli/options.h"
 
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 namespace quillon::cli {
 
 namespace {
+
+namespace fs = std::filesystem;
+
+// Whether two names lead to one file that holds what is written to it: the same file where it
+// exists (by device and inode, through links and other spellings), else the same path once
+// resolved. A device such as /dev/null keeps nothing, so naming it twice is harmless.
+bool SameFile(const std::string& first, const std::string& second)
+{
+    std::error_code error;
+    if (fs::exists(first, error) && fs::exists(second, error))
+        return fs::equivalent(first, second, error) && !fs::is_character_file(first, error);
+    const fs::path a = fs::weakly_canonical(fs::absolute(first, error), error);
+    const fs::path b = fs::weakly_canonical(fs::absolute(second, error), error);
+    return !error && a == b;
+}
 
 // Hands the engine's result to the command's own.
 template <typename Options> void Conclude(Parsed<Options>& parsed, ParseResult result)
@@ -64,7 +81,7 @@ Parsed<ListenOptions> ParseListenCommand(std::span<const std::string_view> args)
         ValueOption("--pcap", "a file name",
                     [&](std::string_view v) { return Store(o.pcapFile, ParseFileName(v)); }),
         ValueOption(
-            "--stats-every", "a number of seconds above 0",
+            "--stats-every", "a number of seconds from 0.1 to 2147483",
             [&](std::string_view v) { return Store(o.statsEverySeconds, ParseSeconds(v)); }),
         ValueOption("--frames", FrameModelValues(),
                     [&](std::string_view v) { return Store(o.frames, ParseFrameModelKind(v)); }),
@@ -97,7 +114,12 @@ Parsed<ListenOptions> ParseListenCommand(std::span<const std::string_view> args)
                                return Verdict(true);
                            }};
     Conclude(parsed, ParseArguments(args, {options, port, HelpRule::InPlace}));
-    if (parsed.kind == ParseKind::Run && !o.mapFile.empty() && o.metricsAddress.empty()) {
+    // One file for both would interleave a log and a pcap capture in it.
+    if (parsed.kind == ParseKind::Run && !o.saveFile.empty() && !o.pcapFile.empty() &&
+        SameFile(o.saveFile, o.pcapFile)) {
+        parsed.kind = ParseKind::UsageError;
+        parsed.error = "--save and --pcap name one file: give each its own";
+    } else if (parsed.kind == ParseKind::Run && !o.mapFile.empty() && o.metricsAddress.empty()) {
         parsed.kind = ParseKind::UsageError;
         parsed.error = "--map names the points of --metrics: give --metrics HOST:PORT too";
     } else if (parsed.kind == ParseKind::Run && o.rotation.Rotates() && o.saveFile.empty() &&
@@ -198,8 +220,9 @@ std::string_view HelpText()
            "\n"
            "replay loads a capture log file as the monitor's Load File does and prints the\n"
            "Frame-list lines, one per line. A pcap capture file (link type 252 as export\n"
-           "writes it, or 147 with one frame per packet) loads the same way, each packet one\n"
-           "record; a pcap file that cannot be read whole is refused with the reason.\n"
+           "writes it, or 147 with one frame per packet), pcap or pcapng, loads the same way,\n"
+           "each packet one record; a file that cannot be read is refused with the reason,\n"
+           "and one that ends inside a packet keeps its whole packets and says so on stderr.\n"
            "\n"
            "  --function F   print the Filtered-list lines for function filter F (0 to 255)\n"
            "  --node N       print the Filtered-list lines for node filter N (0 to 255)\n"
@@ -271,6 +294,7 @@ std::string_view ListenHelpText()
            "                 line's frames, bytes, frames/s, bus load and CRC error rate\n"
            "  --stats-every SECONDS\n"
            "                 print the statistics on stderr every SECONDS while listening\n"
+           "                 (0.1 to 2147483, about 24 days)\n"
            "  --json         statistics as JSON lines: one object per node and function, then\n"
            "                 the totals with \"node\": null\n"
            "  --frames M     how the bytes are cut into frames: device (the default), by the\n"
@@ -314,7 +338,7 @@ std::string_view ExportHelpText()
            "export analyses a whole capture file as Load File does, however long (it is\n"
            "read as it goes, with no 2000-line limit), and writes every listed frame:\n"
            "\n"
-           "  IN              a capture log file (.mlog) or a pcap capture file (link type\n"
+           "  IN              a capture log file (.mlog) or a pcap or pcapng file (link type\n"
            "                  252 as exported here, or 147 with one frame per packet)\n"
            "  --pcap OUT      a pcap file that Wireshark and tshark decode as Modbus RTU,\n"
            "                  CRC check included, with no configuration\n"

@@ -28,6 +28,14 @@ struct ReplayOptions
     [[nodiscard]] bool Filtered() const { return function.has_value() || node.has_value(); }
 };
 
+// Who takes a live capture: a terminal or script (each line on stdout, progress on stderr), or
+// Wireshark through its capture pipe (the pipe alone; its reader leaving ends the capture).
+enum class ListenFeed
+{
+    Terminal,
+    Wireshark,
+};
+
 // What `quillon-cli listen` was asked to do.
 struct ListenOptions
 {
@@ -43,6 +51,7 @@ struct ListenOptions
     std::string metricsAddress;                     // --metrics HOST:PORT; empty: no metrics served
     std::string mapFile;     // --map FILE: register points served with the metrics
     RotationLimits rotation; // --rotate-frames, --rotate-seconds, --rotate-bytes, --keep
+    ListenFeed feed = ListenFeed::Terminal;
 };
 
 // What `quillon-cli export` was asked to do.

@@ -5,6 +5,7 @@
 #include "capture/system_clock.h"
 #include "cli/command.h"
 #include "cli/headless.h"
+#include "cli/terminal_text.h"
 #include "formats/log_file.h"
 #include "headless/memory_controls.h"
 #include "headless/scripted_prompts.h"
@@ -69,6 +70,7 @@ int RunReplay(const ReplayOptions& options)
     }
     if (load.damagedLines > 0)
         Print(stderr, std::string(kDamagedLinesSkipped) + std::to_string(load.damagedLines) + "\n");
+    ReportCutTail(options.file, load.cutTail);
 
     if (options.save && !SaveInto(monitor, *options.save))
         return kExitFailed;
@@ -86,8 +88,10 @@ int RunReplay(const ReplayOptions& options)
         monitor.OnFrameListSelChange();
         list = &controls.detailList;
     }
+    // Texts from the file reach a terminal with their control characters shown.
+    const TextDisplay display = DisplayFor(stdout);
     for (const std::string& line : list->Lines()) {
-        Print(stdout, line);
+        PrintText(stdout, line, display);
         Print(stdout, "\n");
     }
     if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {

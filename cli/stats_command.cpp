@@ -25,6 +25,7 @@ int RunStats(const StatsOptions& options)
     }
     if (read.damagedLines > 0)
         Print(stderr, std::string(kDamagedLinesSkipped) + std::to_string(read.damagedLines) + "\n");
+    ReportCutTail(options.file, read.cutTail);
     const LineTotals totals = statistics.Totals();
     Print(stdout, options.json ? StatisticsJsonLines(statistics, totals)
                                : StatisticsTable(statistics, totals));

@@ -197,6 +197,7 @@ int RunValues(const ValuesOptions& o)
     }
     if (read.damagedLines > 0)
         Print(stderr, std::string(kDamagedLinesSkipped) + std::to_string(read.damagedLines) + "\n");
+    ReportCutTail(o.file, read.cutTail);
     if (image.NotKept() > 0)
         Print(stderr, "quillon-cli: values not kept (too many registers): " +
                           std::to_string(image.NotKept()) + "\n");

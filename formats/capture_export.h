@@ -42,6 +42,9 @@ public:
     Add(std::span<const std::uint8_t> frame, const FrameInfo& info, std::string_view summary);
     // Hands on what is held. False once a write has failed.
     [[nodiscard]] bool Flush();
+    // Frames whose time the format cannot hold (a pcap file's before 1970 or after 2106), given
+    // the time before them.
+    [[nodiscard]] std::uint64_t UnheldTimes() const { return m_formatter->UnheldTimes(); }
 
 private:
     static constexpr std::size_t kBlock = 1 << 20;

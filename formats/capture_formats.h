@@ -29,6 +29,8 @@ public:
                              std::span<const std::uint8_t> frame,
                              const FrameInfo& info,
                              std::string_view summary) = 0;
+    // Frames whose time the format cannot hold, written with the time before them.
+    [[nodiscard]] virtual std::uint64_t UnheldTimes() const { return 0; }
 };
 
 // One export format: what names it to the user and what writes it. The export command's

@@ -21,7 +21,8 @@ bool IsPcapFile(std::FILE* file)
     const std::uint32_t big = static_cast<std::uint32_t>(magic[3]) | magic[2] << 8 |
                               magic[1] << 16 | static_cast<std::uint32_t>(magic[0]) << 24;
     for (const std::uint32_t value : {little, big}) {
-        if (value == kPcapMagicMicroseconds || value == kPcapMagicNanoseconds)
+        if (value == kPcapMagicMicroseconds || value == kPcapMagicNanoseconds ||
+            value == kPcapngSectionHeader)
             return true;
     }
     return false;
@@ -65,7 +66,11 @@ StreamOutcome StreamPcapRecords(std::FILE* in, FrameCutter& cutter)
         cutter.StampPacket(text, packet.timeUs);
         cutter.CutRecord(packet.Frame());
     }
-    if (reader.Error() != PcapError::None) {
+    if (reader.Error() == PcapError::Truncated) {
+        // A capture cut short (a full disk): its whole packets stand, the cut one is told.
+        outcome.cutTail = reader.Describe();
+    }
+    if (reader.Error() != PcapError::None && reader.Error() != PcapError::Truncated) {
         outcome.status = StreamOutcome::Status::ReadRefused;
         outcome.readError = reader.Describe();
     } else {

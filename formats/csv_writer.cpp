@@ -24,13 +24,25 @@ bool NeedsQuotes(std::string_view text)
     return false;
 }
 
+// Whether a spreadsheet would take the text for a formula: it starts with = + - or @, or with a
+// tab or carriage return in front of one (the usual CSV-injection rule).
+bool LooksLikeFormula(std::string_view text)
+{
+    return !text.empty() &&
+           std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos;
+}
+
 void AppendField(std::string& out, std::string_view text)
 {
-    if (!NeedsQuotes(text)) {
+    // A text from a capture file is data: a leading quote keeps a spreadsheet from running it.
+    const bool formula = LooksLikeFormula(text);
+    if (!formula && !NeedsQuotes(text)) {
         out.append(text);
         return;
     }
     out.push_back('"');
+    if (formula)
+        out.push_back('\'');
     for (const char c : text) {
         if (c == '"')
             out.push_back('"');

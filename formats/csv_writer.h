@@ -21,7 +21,8 @@ namespace quillon {
 //   hex       the frame's bytes, CRC included: "01 03 00 00 00 0A C5 CD"
 //
 // A cell is empty where its value does not apply. Texts are written as their own bytes, never
-// re-encoded.
+// re-encoded, except that a text a spreadsheet would run as a formula (one starting with = + - @,
+// tab or carriage return) is quoted with a single quote in front.
 class CsvWriter
 {
 public:

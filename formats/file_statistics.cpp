@@ -35,6 +35,7 @@ CountCaptureFile(const std::string& path, FrameModelKind frames, LineStatistics&
     cutter.Subscribe(sink);
     const StreamOutcome read = StreamCaptureFile(file.get(), cutter);
     outcome.damagedLines = static_cast<std::int64_t>(read.damagedLines);
+    outcome.cutTail = read.cutTail;
     if (read.status == StreamOutcome::Status::ReadRefused)
         outcome.error = read.readError;
     else if (std::ferror(file.get()) != 0)

@@ -14,6 +14,7 @@ struct FileStatistics
     bool opened = false;           // false: the file could not be opened
     std::int64_t damagedLines = 0; // log lines skipped as damaged
     std::string error;             // the file could not be read through; empty when it was
+    std::string cutTail;           // a pcap file ends inside a packet: where (see StreamOutcome)
 };
 
 // Feeds every frame of a capture file to `statistics`, in order, whatever the file's length: a

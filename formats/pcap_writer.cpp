@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 
 #include "formats/capture_formats.h"
 
@@ -11,8 +12,6 @@ namespace {
 
 // The tags in front of every frame: the dissector name, its value unpadded, then the end tag.
 constexpr std::size_t kTagsSize = 4 + kModbusRtuDissector.size() + 4;
-// The largest time the header's unsigned 32-bit seconds hold.
-constexpr std::int64_t kLatestTimeUs = 0xFFFFFFFFLL * 1000000 + 999999;
 
 void AppendLittle32(std::string& out, std::uint32_t value)
 {
@@ -41,7 +40,7 @@ void AppendPcapFileHeader(std::string& out)
 
 void AppendPcapPacket(std::string& out, std::span<const std::uint8_t> frame, std::int64_t timeUs)
 {
-    const std::int64_t time = std::clamp<std::int64_t>(timeUs, 0, kLatestTimeUs);
+    const std::int64_t time = std::clamp<std::int64_t>(timeUs, 0, kLatestPcapTimeUs);
     const auto length = static_cast<std::uint32_t>(kTagsSize + frame.size());
     // The packet header and the tags in front of the frame, put together and appended at once.
     std::array<char, kPcapPacketHeaderSize + kTagsSize> head{};
@@ -80,8 +79,22 @@ public:
                      const FrameInfo& info,
                      std::string_view /*summary*/) override
     {
-        AppendPcapPacket(out, frame, info.timeUs);
+        // A time the header cannot hold is no time to it: the frame takes the time before it,
+        // as a log line whose text is not a time does, and is counted.
+        if (PcapHoldsTime(info.timeUs)) {
+            m_heldTimeUs = info.timeUs;
+        } else {
+            ++m_unheld;
+            if (!m_heldTimeUs)
+                m_heldTimeUs = std::clamp<std::int64_t>(info.timeUs, 0, kLatestPcapTimeUs);
+        }
+        AppendPcapPacket(out, frame, *m_heldTimeUs);
     }
+    [[nodiscard]] std::uint64_t UnheldTimes() const override { return m_unheld; }
+
+private:
+    std::optional<std::int64_t> m_heldTimeUs; // the last time written
+    std::uint64_t m_unheld = 0;
 };
 
 } // namespace

@@ -25,6 +25,14 @@ constexpr std::uint16_t kPduTagDissectorName = 12;
 // Wireshark's Modbus RTU dissector, CRC check included.
 constexpr std::string_view kModbusRtuDissector = "mbrtu";
 
+// The latest time a packet header's unsigned 32-bit seconds hold (early 2106); the earliest is
+// the Unix epoch.
+constexpr std::int64_t kLatestPcapTimeUs = 0xFFFFFFFFLL * 1000000 + 999999;
+[[nodiscard]] constexpr bool PcapHoldsTime(std::int64_t timeUs)
+{
+    return timeUs >= 0 && timeUs <= kLatestPcapTimeUs;
+}
+
 // Appends the file header of a capture in which every packet is one Modbus RTU frame handed to
 // Wireshark's RTU dissector by name, with microsecond times; little-endian fields.
 void AppendPcapFileHeader(std::string& out);

@@ -219,6 +219,16 @@ bool OutputFile::CutTo(std::uint64_t length)
     return IsOpen() && !m_isPipe && ::ftruncate(m_fd, static_cast<off_t>(length)) == 0;
 }
 
+bool OutputFile::Empty()
+{
+    struct stat info
+    {
+    };
+    if (!IsOpen() || ::fstat(m_fd, &info) != 0)
+        return false;
+    return !S_ISREG(info.st_mode) || ::ftruncate(m_fd, 0) == 0;
+}
+
 bool OutputFile::WriteAll(std::string_view bytes)
 {
     if (!IsOpen())
@@ -314,6 +324,23 @@ bool MayWrite(const std::string& path)
     return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
 }
 
+bool MayFollowLink(const std::string& link)
+{
+    const std::size_t slash = link.find_last_of('/');
+    const std::string folder =
+        slash == std::string::npos ? std::string(".") : link.substr(0, slash == 0 ? 1 : slash);
+    struct stat linkInfo
+    {
+    };
+    struct stat folderInfo
+    {
+    };
+    if (::lstat(link.c_str(), &linkInfo) != 0 || ::stat(folder.c_str(), &folderInfo) != 0)
+        return false;
+    const bool shared = (folderInfo.st_mode & S_ISVTX) != 0 && (folderInfo.st_mode & S_IWOTH) != 0;
+    return !shared || linkInfo.st_uid == ::geteuid() || linkInfo.st_uid == folderInfo.st_uid;
+}
+
 bool RemoveLeftTemporary(const std::string& path)
 {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
@@ -394,6 +421,16 @@ bool OutputFile::CutTo(std::uint64_t length)
     return IsOpen() && _chsize_s(m_fd, static_cast<__int64>(length)) == 0;
 }
 
+bool OutputFile::Empty()
+{
+    struct _stat64 info
+    {
+    };
+    if (!IsOpen() || _fstat64(m_fd, &info) != 0)
+        return false;
+    return (info.st_mode & _S_IFREG) == 0 || _chsize_s(m_fd, 0) == 0;
+}
+
 bool OutputFile::WriteAll(std::string_view bytes)
 {
     if (!IsOpen())
@@ -434,6 +471,11 @@ bool OutputFile::Close()
 }
 
 void SyncFolder(const std::string&) {}
+
+bool MayFollowLink(const std::string&)
+{
+    return true;
+}
 
 bool MayWrite(const std::string& path)
 {

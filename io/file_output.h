@@ -60,6 +60,9 @@ public:
     [[nodiscard]] std::optional<std::uint64_t> Length() const;
     // Cuts the file back to `length` bytes; false for files that cannot be cut (pipes, devices).
     [[nodiscard]] bool CutTo(std::uint64_t length);
+    // Empties a regular file, as OpenMode::Truncate would have; a pipe or a device holds
+    // nothing to empty. False when the file could not be emptied.
+    [[nodiscard]] bool Empty();
     // Gives the file the permission bits (and, where allowed, the owner) of `model`.
     [[nodiscard]] bool TakePermissionsOf(const std::string& model);
     // Flushes written data to the disk. Files that cannot be flushed (pipes, character
@@ -81,6 +84,13 @@ private:
 // Flushes a folder's entries to the disk so a rename inside it survives a power cut.
 // Best effort: some file systems cannot flush a folder, and the data is already in place.
 void SyncFolder(const std::string& folder);
+
+// Whether the symbolic link at `link` may be followed, by the rule of the Linux kernel's
+// protected_symlinks: in a folder that is sticky and writable by everyone (/tmp), only a link
+// that belongs to the current user or to the folder's owner; elsewhere any link. A link another
+// user planted there could otherwise lead a write onto a file of the user's. False, too, when
+// the link or its folder cannot be examined.
+[[nodiscard]] bool MayFollowLink(const std::string& link);
 
 // True when the current user may write to the existing file at `path` (without opening it).
 [[nodiscard]] bool MayWrite(const std::string& path);

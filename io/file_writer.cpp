@@ -28,13 +28,19 @@ constexpr std::size_t kWritebackStep = 4 * 1024 * 1024;
 constexpr std::string_view kTagDigits = "0123456789abcdefghijklmnopqrstuvwxyz";
 constexpr std::string_view kTemporarySuffix = ".tmp";
 
-// Follows `path` through symbolic links to the file they end at (which may not exist yet).
-std::optional<fs::path> FollowLinks(fs::path path)
+// Follows `path` through symbolic links to the file they end at (which may not exist yet). A link
+// the kernel would not follow either (see MayFollowLink) ends the walk: `refused` is then set.
+std::optional<fs::path> FollowLinks(fs::path path, bool& refused)
 {
+    refused = false;
     for (int hop = 0; hop < kMaxLinkHops; ++hop) {
         std::error_code error;
         if (!fs::is_symlink(fs::symlink_status(path, error)))
             return path;
+        if (!MayFollowLink(path.string())) {
+            refused = true;
+            return std::nullopt;
+        }
         fs::path target = fs::read_symlink(path, error);
         if (error)
             return std::nullopt;
@@ -113,10 +119,15 @@ FileOutcome AtomicFileWriter::Open(const std::string& path)
 {
     Abandon();
     m_target.clear();
+    m_refusal.clear();
     if (path.empty())
         return FileOutcome::OpenFailed;
 
-    const std::optional<fs::path> target = FollowLinks(fs::path(path));
+    bool refused = false;
+    const std::optional<fs::path> target = FollowLinks(fs::path(path), refused);
+    if (refused)
+        m_refusal = path + " leads through a link that another user put in a folder shared by "
+                           "all (sticky and writable by everyone): it is not followed";
     if (!target || !target->has_filename())
         return FileOutcome::OpenFailed;
     m_target = target->string();

@@ -23,8 +23,10 @@ enum class FileOutcome
 // name until it is complete, so a save that is killed leaves nothing; elsewhere it is named
 // ".TARGET.xxxxxxxx.tmp", and the next save into that target removes such files that no running
 // save holds. A symbolic link is followed: the temporary file lies beside the
-// file at the end of the link, and the link stays a link. A target that exists and is not a
-// regular file (a pipe, a device) cannot be replaced and is written directly instead.
+// file at the end of the link, and the link stays a link; but not a link that another user put
+// in a sticky folder writable by everyone (see MayFollowLink), which is refused. A target that
+// exists and is not a regular file (a pipe, a device) cannot be replaced and is written directly
+// instead.
 //
 //     AtomicFileWriter writer;
 //     if (writer.Open(path) != FileOutcome::Ok) ...           // Can't Open/Create File
@@ -56,6 +58,10 @@ public:
     // Drops an open save: closes it and removes the temporary file.
     void Abandon();
 
+    // Why the last Open failed where the reason is worth telling the user (a link it would not
+    // follow); empty otherwise.
+    [[nodiscard]] const std::string& Refusal() const { return m_refusal; }
+
     // The file the capture lands in: `path` with any symbolic links followed.
     [[nodiscard]] const std::string& TargetPath() const { return m_target; }
     // The temporary file being written, or empty when the target is written directly or the
@@ -71,6 +77,7 @@ private:
     std::size_t m_unstarted = 0; // bytes written since the disk writes were last started
     std::string m_target;
     std::string m_temporary;
+    std::string m_refusal;
     bool m_writeFailed = false;
     bool m_unnamed = false; // written without a name, which it gets at Commit
 };

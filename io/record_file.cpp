@@ -28,6 +28,14 @@ OpenStatus RecordFile::Opened(OpenStatus status)
     return status;
 }
 
+bool RecordFile::Empty()
+{
+    if (!m_file.Empty())
+        return false;
+    m_wholeLength = 0;
+    return true;
+}
+
 bool RecordFile::Write(std::string_view records)
 {
     if (!m_file.WriteAll(records)) {

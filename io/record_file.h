@@ -19,6 +19,9 @@ public:
     [[nodiscard]] OpenStatus Open(const std::string& path, OpenMode mode, PipeOpen pipe);
     // Opens a file the program keeps for itself, as OutputFile::OpenOwn does.
     [[nodiscard]] OpenStatus OpenOwn(const std::string& path, OpenMode mode);
+    // Empties a file opened with OpenMode::Keep once every output of a run has opened, so that
+    // a run that cannot start leaves every file as it was. False when it could not be emptied.
+    [[nodiscard]] bool Empty();
     // Writes whole records. False when the write failed; the file is then as long as before.
     [[nodiscard]] bool Write(std::string_view records);
     // Closes the file; false when the close reported an error.

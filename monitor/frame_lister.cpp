@@ -59,6 +59,20 @@ bool FrameLister::ListLiveFrames(Idleness idle, PassListener& listener)
     return true;
 }
 
+void FrameLister::ListRunRemainder()
+{
+    m_routing = Routing::Live;
+    m_data.cutter.CutRemainder();
+    m_routing = Routing::Load;
+}
+
+void FrameLister::ShowSamples()
+{
+    m_samplesText.assign("Samples = ");
+    AppendDecimal(m_samplesText, static_cast<unsigned>(m_data.store.Count()));
+    m_controls.samples.SetText(m_samplesText);
+}
+
 void FrameLister::Take(const CutFrame& frame)
 {
     const int n = m_data.store.Count();
@@ -77,9 +91,7 @@ void FrameLister::Take(const CutFrame& frame)
         AppendDecimal(m_nodeText, listed.node);
         AddComboEntry(m_controls.nodeFilter, m_nodeText);
     }
-    m_samplesText.assign("Samples = ");
-    AppendDecimal(m_samplesText, static_cast<unsigned>(n));
-    m_controls.samples.SetText(m_samplesText);
+    ShowSamples();
 
     if (m_routing == Routing::Live &&
         m_filter.Passes(m_data.store.Code(index), m_data.store.Node(index)))

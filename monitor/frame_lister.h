@@ -46,6 +46,14 @@ public:
     // yields nothing, the front frame is undecided or the capture limit is reached.
     void AnalyseTick(SerialLine& line, Clock& clock, PassListener& listener);
 
+    // The end of a run: what the assembly buffer still holds arrived in it, and is cut and
+    // listed as one last frame (frame by frame for a model that decides by idleness), as the
+    // end of a load lists its last bytes.
+    void ListRunRemainder();
+
+    // Shows the number of listed lines in the Samples text (after a load, which may list none).
+    void ShowSamples();
+
     // Lists the frame the store has just taken.
     void Take(const CutFrame& frame) override;
 

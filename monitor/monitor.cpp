@@ -179,7 +179,8 @@ LoadOutcome Monitor::LoadFile(const std::string& path)
     // The records keep the times written in the file, not the time of loading; the read stops
     // when the store is full.
     const StreamOutcome read = StreamLogRecords(file.get(), m_data.cutter, kLoadLineLimit);
-    return {true, static_cast<int>(read.damagedLines)};
+    m_lister.ShowSamples();
+    return {true, static_cast<int>(read.damagedLines), {}};
 }
 
 LoadOutcome Monitor::LoadPcapFile(const std::string& path, std::string& refusal)
@@ -194,7 +195,8 @@ LoadOutcome Monitor::LoadPcapFile(const std::string& path, std::string& refusal)
     // The packets before a refusal stay loaded, with what they left undecided.
     if (read.status == StreamOutcome::Status::ReadRefused)
         m_data.cutter.CutRemainder();
-    return {true, 0};
+    m_lister.ShowSamples();
+    return {true, 0, read.cutTail};
 }
 
 void Monitor::LoadSettings()

@@ -51,6 +51,7 @@ struct LoadOutcome
 {
     bool opened = false;  // false: the file could not be opened and nothing changed
     int damagedLines = 0; // lines skipped as damaged
+    std::string cutTail;  // a capture file that ends inside a packet: where (its packets stand)
 };
 
 // How a Save command ended.
@@ -128,9 +129,10 @@ public:
     // and re-analyses up to 2000 lines of the file. When the file cannot be opened nothing
     // changes.
     [[nodiscard]] LoadOutcome LoadFile(const std::string& path);
-    // The same over a pcap capture file, each packet one record whose timestamp text is the
-    // packet's local time. `refusal` tells why the file could not be read to its end (empty
-    // when it could); the packets before the refusal stay loaded.
+    // The same over a pcap or pcapng capture file, each packet one record whose timestamp text
+    // is the packet's local time. `refusal` tells why the file could not be read to its end
+    // (empty when it could, or when it only ends inside a packet); the packets before the
+    // refusal stay loaded.
     [[nodiscard]] LoadOutcome LoadPcapFile(const std::string& path, std::string& refusal);
 
     // The context menu's Export: writes every Frame-list line's record, with its facts and

@@ -45,6 +45,10 @@ void Monitor::TogglePause()
 void Monitor::StopCapture()
 {
     const bool runWasGoing = m_run.State() != RunState::Stopped;
+    // Every byte the run read is listed (and reaches the backup and every subscriber) before
+    // the run ends.
+    if (runWasGoing)
+        m_lister.ListRunRemainder();
     m_run.Stop();
     // The lines, counts and combos stay for selection, filtering and saving; the backup gets
     // the run's newest lines too.
@@ -182,6 +186,8 @@ void Monitor::LoadChosenFile(const std::string& path)
                     std::string(kDamagedLinesSkipped) + std::to_string(load.damagedLines));
     if (!refusal.empty())
         ShowMessage(kFileReadErrorCaption, refusal);
+    if (!load.cutTail.empty())
+        ShowMessage(kFileReadErrorCaption, load.cutTail);
 }
 
 void Monitor::CreateBackup()

@@ -41,6 +41,11 @@ TEST(TimestampText, RecordTimesRoundTripAsLocalTimeAndShowTheirOffset)
         {"EST5", "Jan 01 2000 00:00:00.000  ", 946702800000000, "2000-01-01T00:00:00.000-05:00"},
         {"UTC0", "Dec 31 2099 23:59:59.500  ", 4102444799500000, "2099-12-31T23:59:59.500+00:00"},
         {berlin, "Feb 16 2012 24:00:00.000  ", std::nullopt, ""},
+        // Days the calendar does not have are no times, not the days after them.
+        {berlin, "Feb 30 2024 10:00:00.000  ", std::nullopt, ""},
+        {berlin, "Apr 31 2023 10:00:00.000  ", std::nullopt, ""},
+        {berlin, "Feb 29 2023 10:00:00.000  ", std::nullopt, ""},
+        {berlin, "Feb 29 1900 10:00:00.000  ", std::nullopt, ""},
         {berlin, "Feb 16 2012 13:30:42  ", std::nullopt, ""},
         {berlin, "feb 16 2012 13:30:42.075  ", std::nullopt, ""},
         {berlin, "", std::nullopt, ""},

@@ -50,6 +50,9 @@ TEST(CsvWriter, RowsHoldTheFrameFactsWithEmptyCellsAndQuotedTexts)
     scrap.length = 1;
     scrap.name = "never shown"; // not recognised
     writer.AppendRow(csv, scrap, Hex("FF"), "(U)  CRC Error : Bytes = 1");
+    // Texts a spreadsheet would run as formulas.
+    for (const char* summary : {"=HYPERLINK(\"x\")", "+1", "-1", "@A1", "\t=1", "\r=1"})
+        writer.AppendRow(csv, scrap, {}, summary);
 
     EXPECT_EQ(
         csv,
@@ -58,7 +61,10 @@ TEST(CsvWriter, RowsHoldTheFrameFactsWithEmptyCellsAndQuotedTexts)
         "Feb 16 2012 13:30:42.075  (Q) Read Holding Registers: Node = 1 : Address = 0 : "
         "Registers 10 : Bytes = 8,01 03 00 00 00 0A C5 CD\r\n"
         ",R,1,3,\"Read, \"\"Holding\"\"\",2,,,5,1,\"x\xB5y, \"\"z\"\"\r\nw\",01 83 02 C0 F1\r\n"
-        ",U,255,,,,,,1,0,(U)  CRC Error : Bytes = 1,FF\r\n");
+        ",U,255,,,,,,1,0,(U)  CRC Error : Bytes = 1,FF\r\n"
+        ",U,,,,,,,1,0,\"'=HYPERLINK(\"\"x\"\")\",\r\n,U,,,,,,,1,0,\"'+1\",\r\n"
+        ",U,,,,,,,1,0,\"'-1\",\r\n,U,,,,,,,1,0,\"'@A1\",\r\n"
+        ",U,,,,,,,1,0,\"'\t=1\",\r\n,U,,,,,,,1,0,\"'\r=1\",\r\n");
 }
 
 } // namespace
