@@ -159,7 +159,8 @@ bool PcapReader::ReadFileHeader()
         if (ReadExactly(header.data() + 4, 4, nothing) && ReadSectionHeader(header.data() + 4))
             return true;
         // A file cut inside its very first header is no capture yet.
-        return m_error == PcapError::Truncated ? Fail(PcapError::NotPcap) : false;
+        const bool cut = m_error == PcapError::None || m_error == PcapError::Truncated;
+        return cut ? Fail(PcapError::NotPcap) : false;
     }
     if (!ReadExactly(header.data() + 4, header.size() - 4, nothing))
         return Fail(m_error == PcapError::ReadFailed ? PcapError::ReadFailed : PcapError::NotPcap);
@@ -361,7 +362,8 @@ bool PcapReader::ReadInterface(std::span<const std::uint8_t> body)
             described.timeOffsetSeconds =
                 static_cast<std::int64_t>(m_swapped ? first << 32 | second : second << 32 | first);
         }
-        at += PaddedTo4(length);
+        // The last option's padding may be missing at the block's end.
+        at = std::min(body.size(), at + PaddedTo4(length));
     }
     const int exponent = described.timeUnit & 0x7F;
     if ((described.timeUnit & 0x80) == 0 ? exponent > kFinestDecimalUnit : exponent > 63) {

@@ -141,6 +141,27 @@ TEST(ReplayCli, ReportsDamagedLinesAndFilesThatCannotBeOpened)
     }
 }
 
+TEST(ReplayCli, ShowsControlCharactersOnlyOnATerminal)
+{
+    TempDir dir;
+    // A timestamp text that would retitle the terminal and clear it, and a C1 control.
+    const std::string file =
+        dir.Write("escape.mlog", "00,05,01,83,02,C0,F1,\x1B]0;x\x07\x1B[2J\xC2\x9B\xFF"
+                                 "a\xC2\xB5  \r\n");
+    const std::string line = "(R) Read Holding Regs: Node = 1 : Bytes = 5 (Error 2)";
+    const CliRun piped = RunCli(dir, {"replay", file});
+    EXPECT_EQ(piped.out, "\x1B]0;x\x07\x1B[2J\xC2\x9B\xFF"
+                         "a\xC2\xB5  " +
+                             line + "\n");
+    // script(1) gives the command a terminal, whose line ends come back as CR LF.
+    const std::string command = "script -qec " +
+                                Quote(Quote(QUILLON_CLI_PATH) + " replay " + Quote(file)) +
+                                " /dev/null < /dev/null > " + Quote(dir.File("terminal"));
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(ReadWholeFile(dir.File("terminal")),
+              "^[]0;x^G^[[2J<U+009B><FF>a\xC2\xB5  " + line + "\r\n");
+}
+
 TEST(ReplayCli, RejectsWrongUsageWithStatusTwo)
 {
     TempDir dir;
@@ -336,8 +357,9 @@ TEST(ExportCli, ReadsForeignPcapFilesAndRefusesBadOnesLeavingNoOutput)
         {"big-endian", Pcap(true, false, 147, two), 0, ""},
         {"nanoseconds", Pcap(false, true, 147, two), 0, ""},
         {"exported", Pcap(false, false, 252, {{tags + query, 21}, {tags + answer, 18}}), 0, ""},
-        {"truncated", Pcap(false, false, 147, two).substr(0, 24 + 24 + 10), 1,
-         "the file ends inside packet 2"},
+        // Cut short by a full disk: the whole packet stands, and the cut is told.
+        {"truncated", Pcap(false, false, 147, two).substr(0, 24 + 24 + 10), 0,
+         "the file ends inside packet 2; the packets before it were read\n"},
         {"ethernet", Pcap(false, false, 1, two), 1, "link type 1 does not carry"},
         {"603 bytes", Pcap(false, false, 147, {{query, 8}, {std::string(603, 'x'), 603}}), 1,
          "packet 2 holds 603 bytes"},
@@ -358,6 +380,12 @@ TEST(ExportCli, ReadsForeignPcapFilesAndRefusesBadOnesLeavingNoOutput)
             EXPECT_EQ(replayed.err.substr(0, message.size()), message);
             EXPECT_EQ(replayed.out, "");
             EXPECT_EQ(ReadWholeFile(out), "earlier\n");
+        } else if (!c.err.empty()) {
+            const std::string message = "quillon-cli: " + in + ": " + c.err;
+            EXPECT_EQ(exported.err, message);
+            EXPECT_EQ(replayed.err, message);
+            EXPECT_EQ(SplitLines(replayed.out).size(), 1u);
+            EXPECT_EQ(SplitLines(ReadWholeFile(out)).size(), 2u);
         } else {
             // Each packet's time becomes its line's timestamp text, 8 ms after its second.
             std::string stripped;
@@ -425,6 +453,18 @@ TEST(ExportCli, WritesTheOutputWholeOrReportsWhyNot)
     ASSERT_EQ(rows.size(), 4u);
     EXPECT_EQ(rows[2].substr(0, 30), "2012-02-16T13:30:42.075+00:00,");
     EXPECT_EQ(rows[3].substr(0, 30), "2012-02-16T13:30:43.000+00:00,");
+    // Times a pcap file cannot hold take the time before them too, and are counted.
+    const std::string far =
+        dir.Write("untimed.mlog", "00,05,01,83,02,C0,F1,Jan 01 2020 00:00:00.000  \r\n"
+                                  "00,05,01,83,02,C0,F1,Jan 01 9999 00:00:00.000  \r\n"
+                                  "00,05,01,83,02,C0,F1,Jan 01 0000 00:00:00.000  \r\n");
+    const CliRun unheld = RunCli(dir, {"export", far, "--pcap", "-"}, "TZ=UTC0 ");
+    EXPECT_EQ(unheld.status, 0);
+    EXPECT_EQ(unheld.err, "quillon-cli: frames whose time a pcap file cannot hold (before 1970 "
+                          "or after 2106), given the time before them: 2\n");
+    ASSERT_EQ(unheld.out.size(), 24u + 3 * 34);
+    for (const std::size_t packet : {24u, 58u, 92u})
+        EXPECT_EQ(unheld.out.substr(packet, 4), std::string("\x00\xE1\x0B\x5E", 4)) << packet;
     std::filesystem::remove(untimed);
 
     // The pcap export of the sample: its header, then one packet per Frame-list line.

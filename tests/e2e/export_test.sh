@@ -13,7 +13,7 @@ limit=300 # seconds for the whole test
 source "$(dirname "$0")/e2e_lib.sh"
 
 [ -x "$cli" ] || fail "$cli is not built"
-need_tools tshark cmp "$python"
+need_tools tshark editcap cmp "$python"
 check="$python $root/tests/e2e/check_export.py"
 
 for mlog in "$root"/tests/data/*.mlog; do
@@ -33,6 +33,13 @@ for mlog in "$root"/tests/data/*.mlog; do
             2> "$work/$name.err" || fail "replay of $name.pcap: $(cat "$work/$name.err")"
         diff -u "$work/$name.lines" "$work/$name.pcap.lines" > "$work/$name.diff" ||
             fail "$name.pcap replays to other lines: $(head -n 20 "$work/$name.diff")"
+        # Saved again as pcapng (Wireshark's own format), it still replays to them, silently.
+        editcap -F pcapng "$work/$name.pcap" "$work/$name.pcapng" || fail "editcap of $name.pcap"
+        "$cli" replay "$work/$name.pcapng" --frames "$frames" > "$work/$name.pcapng.lines" \
+            2> "$work/$name.err" || fail "replay of $name.pcapng: $(cat "$work/$name.err")"
+        [ ! -s "$work/$name.err" ] || fail "replay of $name.pcapng: $(cat "$work/$name.err")"
+        cmp -s "$work/$name.lines" "$work/$name.pcapng.lines" ||
+            fail "$name.pcapng replays to other lines"
 
         "$cli" export "$mlog" --frames "$frames" --pcap - > "$work/$name.stdout.pcap" ||
             fail "pcap export of $name to standard output"

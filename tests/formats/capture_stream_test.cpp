@@ -89,7 +89,7 @@ TEST(CaptureStream, HandsEveryFrameOfALogFileOnInOrderAndStopsAtAFullSubscriber)
     EXPECT_EQ(stopped.damagedLines, 0u);
 }
 
-TEST(CaptureStream, PcapPacketsKeepTheirTimeAndAFileCutShortIsRefusedWithItsFramesHandedOn)
+TEST(CaptureStream, PcapPacketsKeepTheirTimeAndAFileCutShortHandsOnItsWholePackets)
 {
     std::string pcap;
     AppendPcapFileHeader(pcap);
@@ -107,14 +107,14 @@ TEST(CaptureStream, PcapPacketsKeepTheirTimeAndAFileCutShortIsRefusedWithItsFram
     EXPECT_EQ(sink.frames[0].timeUs, t0);
     EXPECT_EQ(sink.frames[1].timeUs, t0 + 2500);
 
-    // The second packet cut short: the first is handed on, then the read is refused.
+    // The second packet cut short (a full disk): the first is handed on, and the cut is told.
     auto cut = FileHolding(pcap.substr(0, pcap.size() - 3));
     FrameCutter second;
     CollectingSink shorter;
     second.Subscribe(shorter);
-    const StreamOutcome refused = StreamCaptureFile(cut.get(), second);
-    EXPECT_EQ(refused.status, StreamOutcome::Status::ReadRefused);
-    EXPECT_FALSE(refused.readError.empty());
+    const StreamOutcome tail = StreamCaptureFile(cut.get(), second);
+    EXPECT_EQ(tail.status, StreamOutcome::Status::Done);
+    EXPECT_EQ(tail.cutTail, "the file ends inside packet 2");
     EXPECT_EQ(shorter.frames.size(), 1u);
 }
 

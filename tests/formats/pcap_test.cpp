@@ -132,6 +132,51 @@ Bytes Tags(const std::string& name)
     return Cat({tags, Hex("00 00 00 00")});
 }
 
+// A pcapng block in either byte order: type, total length, body padded to four, length again.
+std::string Block(bool bigEndian, std::uint32_t type, const std::string& body)
+{
+    std::string padded = body + std::string((4 - body.size() % 4) % 4, '\0');
+    const auto length = static_cast<std::uint32_t>(padded.size() + 12);
+    std::string out;
+    Put32(out, type, bigEndian);
+    Put32(out, length, bigEndian);
+    out += padded;
+    Put32(out, length, bigEndian);
+    return out;
+}
+
+std::string Section(bool bigEndian)
+{
+    std::string body;
+    Put32(body, 0x1A2B3C4D, bigEndian);
+    body += bigEndian ? Text(Hex("00 01 00 00")) : Text(Hex("01 00 00 00"));
+    return Block(bigEndian, 0x0A0D0D0A, body + std::string(8, '\xFF'));
+}
+
+// An interface of the link type; `unit` is its if_tsresol option, 0xFF for none.
+std::string Interface(bool bigEndian, std::uint32_t linkType, std::uint8_t unit = 0xFF)
+{
+    std::string body;
+    Put32(body, bigEndian ? linkType << 16 : linkType, bigEndian);
+    Put32(body, 0, bigEndian);
+    if (unit != 0xFF) {
+        Put32(body, bigEndian ? 0x00090001 : 0x00010009, bigEndian);
+        body += std::string(1, static_cast<char>(unit)) + std::string(3, '\0');
+    }
+    return Block(bigEndian, 1, body);
+}
+
+std::string Enhanced(bool bigEndian, const Bytes& data, std::uint64_t count, std::uint32_t id = 0)
+{
+    std::string body;
+    Put32(body, id, bigEndian);
+    Put32(body, static_cast<std::uint32_t>(count >> 32), bigEndian);
+    Put32(body, static_cast<std::uint32_t>(count), bigEndian);
+    Put32(body, static_cast<std::uint32_t>(data.size()), bigEndian);
+    Put32(body, static_cast<std::uint32_t>(data.size()), bigEndian);
+    return Block(bigEndian, 6, body + Text(data));
+}
+
 TEST(PcapReader, ReadsEitherByteOrderAndTimeUnitAndRefusesWhatIsNoRtuCapture)
 {
     const Bytes frame = Hex("01 03 00 00 00 0A C5 CD");
@@ -162,10 +207,27 @@ TEST(PcapReader, ReadsEitherByteOrderAndTimeUnitAndRefusesWhatIsNoRtuCapture)
          1, PcapError::None, ""},
         {"no packets", ForeignHeader(pdu), 0, PcapError::None, ""},
         {"empty file", "", 0, PcapError::NotPcap, "not a pcap capture file"},
+        // pcapng: nanosecond and binary time units, a block without packets passed over, a
+        // simple packet taking the time before it, a second section in the other byte order.
         {"pcapng",
-         Text(Hex("0A 0D 0D 0A 1C 00 00 00 4D 3C 2B 1A 01 00 00 00 FF FF FF FF")) +
-             std::string(20, '\0'),
-         0, PcapError::NotPcap, "not a pcap capture file"},
+         Section(false) + Interface(false, 147, 9) + Block(false, 4, "names") +
+             Enhanced(false, frame, 7005000000) + Block(false, 3, Text(Hex("02 00 00 00 11 05"))),
+         2, PcapError::None, ""},
+        {"pcapng, two sections",
+         Section(true) + Interface(true, 147, 0x80 | 20) +
+             Enhanced(true, frame, (7ULL << 20) + 5243) + Section(false) +
+             Enhanced(false, frame, 1),
+         1, PcapError::NoInterface, "packet 2 names interface 0, which its section does not"},
+        {"pcapng cut short",
+         Section(false) + Interface(false, 147) + Enhanced(false, frame, 7005000) +
+             Enhanced(false, frame, 8000000).substr(0, 20),
+         1, PcapError::Truncated, "the file ends inside block 4"},
+        {"pcapng ethernet", Section(false) + Interface(false, 1) + Enhanced(false, frame, 1), 0,
+         PcapError::LinkType, "link type 1 does not carry"},
+        {"pcapng unknown block", Section(false) + Interface(false, 147) + Block(false, 2, "old"), 0,
+         PcapError::UnknownBlock, "block 3 is of type 0x00000002, which is not read"},
+        {"pcapng cut header", Section(false).substr(0, 20), 0, PcapError::NotPcap,
+         "not a pcap capture file"},
         {"ethernet", ForeignHeader(Foreign{false, false, 1}) + two, 0, PcapError::LinkType,
          "link type 1 does not carry"},
         {"cut in a packet", ForeignHeader(le) + two.substr(0, two.size() - 1), 1,

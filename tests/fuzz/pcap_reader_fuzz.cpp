@@ -1,6 +1,6 @@
-// Arbitrary bytes as a pcap or pcapng capture file. The frames the reader hands on are compared with a
-// plain reading of the file format, every frame must fit a record, and what was read must come
-// back unchanged through the writer and the reader again.
+// Arbitrary bytes as a pcap or pcapng capture file. The frames the reader hands on are compared
+// with a plain reading of the file format, every frame must fit a record, and what was read must
+// come back unchanged through the writer and the reader again.
 
 #include "formats/pcap_reader.h"
 #include "formats/pcap_writer.h"

@@ -255,6 +255,25 @@ TEST(AtomicFileWriter, FollowsSymbolicLinksAndLeavesThemLinks)
     EXPECT_EQ(ReadAll(folder / "real/data.mlog"), kLine);
     EXPECT_EQ(ReadAll(folder / "real/later.mlog"), kLine + kLine);
     EXPECT_EQ(Names(folder / "real"), (std::set<std::string>{"data.mlog", "later.mlog"}));
+
+    // In a folder shared by all (sticky, writable by everyone) a link another user planted is
+    // not followed, as the kernel's protected_symlinks has it; the user's own link is.
+    fs::create_directory(folder / "shared");
+    fs::permissions(folder / "shared", fs::perms(01777));
+    fs::create_symlink(folder / "real/data.mlog", folder / "shared/planted.mlog");
+    fs::create_symlink(folder / "real/data.mlog", folder / "shared/own.mlog");
+    if (::lchown((folder / "shared/planted.mlog").c_str(), 65534, 65534) != 0)
+        GTEST_SKIP() << "a link of another user needs root to make";
+    AtomicFileWriter writer;
+    EXPECT_EQ(writer.Open(folder / "shared/planted.mlog"), FileOutcome::OpenFailed);
+    EXPECT_NE(writer.Refusal().find("shared by all"), std::string::npos) << writer.Refusal();
+    EXPECT_EQ(ReadAll(folder / "real/data.mlog"), kLine);
+    ASSERT_EQ(Save(folder / "shared/own.mlog", kEarlier), FileOutcome::Ok);
+    EXPECT_EQ(ReadAll(folder / "real/data.mlog"), kEarlier);
+    // Outside such a folder another user's link is followed as before.
+    ASSERT_EQ(::lchown((folder / "link.mlog").c_str(), 65534, 65534), 0);
+    ASSERT_EQ(Save(folder / "link.mlog", kLine), FileOutcome::Ok);
+    EXPECT_EQ(ReadAll(folder / "real/data.mlog"), kLine);
 }
 
 TEST(AtomicFileWriter, WritesAPipeDirectlyAndSurvivesItsReaderLeaving)

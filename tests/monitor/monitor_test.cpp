@@ -72,6 +72,9 @@ TEST(Monitor, LoadReplacesTheCaptureAndKeepsTheFileTimestamps)
     EXPECT_FALSE(rig.monitor.LoadFile(rig.dir.File("missing.mlog")).opened);
     EXPECT_FALSE(rig.monitor.LoadFile(rig.dir.File("")).opened);
     EXPECT_EQ(rig.controls.frameList.Count(), 2);
+    // After a load the Samples text tells the lines it listed, even none.
+    ASSERT_TRUE(rig.monitor.LoadFile(rig.dir.Write("none.mlog", "not a log line\n")).opened);
+    EXPECT_EQ(rig.controls.samples.Text(), "Samples = 0");
 }
 
 TEST(Monitor, ComboChoicesRebuildTheFilteredList)

@@ -103,6 +103,20 @@ TEST(RunStates, ButtonsTimerAndPortFollowEveryState)
     EXPECT_EQ(rig.Frames().size(), 1u);
 }
 
+TEST(RunStates, StopListsTheBytesTheRunReadAndLeftUncut)
+{
+    MonitorRig rig;
+    rig.monitor.OnGo();
+    // A query, then the first bytes of another that never ends.
+    rig.Pass(Cat({Query(1), Hex("01 03 00 00 00")}));
+    ASSERT_EQ(rig.Frames().size(), 1u);
+    rig.monitor.StopCapture();
+    ASSERT_EQ(rig.Frames().size(), 2u);
+    EXPECT_EQ(rig.monitor.Store().Record(1).Frame().size(), 5u);
+    EXPECT_EQ(rig.monitor.AssemblyCount(), 0u);
+    EXPECT_EQ(MonitorRig::FileLines(rig.BackupPath()), 2);
+}
+
 TEST(RunStates, ThePassRunsWithTheTimerStopped)
 {
     MonitorRig rig;
