@@ -74,19 +74,20 @@ FrameArrival AssemblyBuffer::FrontArrival(std::size_t length) const
 {
     if (length == 0 || length > m_count)
         return {};
-    // The bytes of one frame follow each other at the line's speed, and a chunk is taken only
-    // after its last byte arrived: every chunk bounds when the frame began. The earliest bound
-    // holds them all, so a chunk taken late (the process busy elsewhere) does not move it.
+    // The bytes of a line follow each other at its speed at the most, and a chunk is taken only
+    // after its last byte arrived: every chunk bounds when the frame began, counting the bytes
+    // behind the frame in it too (the next frame's, which came later still). The earliest bound
+    // holds them all, so a chunk taken late (the process busy elsewhere) does not move it, and
+    // two frames of one chunk are dated in their order.
     std::int64_t first = -1;
     std::int64_t firstStamp = -1;
     std::int64_t lastStamp = -1;
     std::size_t start = 0;
     for (std::size_t i = 0; i < m_runCount && start < length; ++i) {
         const Run& run = m_runs[i];
-        const std::size_t lastInFrame = std::min(run.end, length) - 1;
         if (run.steadyUs >= 0) {
             const std::int64_t bound =
-                run.steadyUs - std::llround(static_cast<double>(lastInFrame) * m_characterUs);
+                run.steadyUs - std::llround(static_cast<double>(run.end - 1) * m_characterUs);
             first = first < 0 ? bound : std::min(first, bound);
             if (start == 0)
                 firstStamp = run.steadyUs;

@@ -30,7 +30,8 @@ TEST(AssemblyBuffer, DatesEachCutFrameByTheChunksThatBroughtIt)
         FrameArrival arrival;
     } cuts[] = {
         {8, {10'000 - 7 * 100, 10'000}},
-        {3, {20'000 - 2 * 100, 20'000}}, // three of a five-byte chunk: nothing said of the rest
+        // three of a five-byte chunk: the two behind them came later, so the three earlier
+        {3, {20'000 - 4 * 100, 20'000 - 2 * 100}},
         {9, {20'000 - 1 * 100, 20'000 + 7 * 100}}, // the late second chunk does not move it
         {6, {-1, -1}},
         {4, {40'000 - 3 * 100, 40'000}},
