@@ -4,6 +4,14 @@
 
 namespace quillon {
 
+namespace {
+
+// A polled register read and its answer with a live timestamp, and the line that lists it.
+constexpr std::size_t kTypicalRecordBytes = 48;
+constexpr std::size_t kTypicalLineBytes = 96;
+
+} // namespace
+
 std::string_view CaptureRecord::Timestamp() const
 {
     const std::size_t start = std::min(m_area.size(), 2 + FrameLength());
@@ -32,6 +40,16 @@ void CaptureStore::SetLimit(int limit)
         m_codes.shrink_to_fit();
         m_nodes.shrink_to_fit();
     }
+    // Room for a whole capture up front, so that a long one is never copied to grow; pages
+    // that no frame reaches are never touched and take no memory.
+    const auto records = static_cast<std::size_t>(limit);
+    m_recordBytes.reserve(records * kTypicalRecordBytes);
+    m_recordStarts.reserve(records + 1);
+    m_lineTexts.reserve(records * kTypicalLineBytes);
+    m_lineStarts.reserve(records + 1);
+    m_infos.reserve(records);
+    m_codes.reserve(records);
+    m_nodes.reserve(records);
 }
 
 void CaptureStore::Reset()
