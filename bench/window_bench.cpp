@@ -11,6 +11,7 @@
 #include <vector>
 
 #include <QApplication>
+#include <QLabel>
 #include <QListView>
 #include <QListWidget>
 #include <QScrollBar>
@@ -119,6 +120,9 @@ void BM_WindowLoadMillionFrames(benchmark::State& state)
     }
     if (w.frameList->model()->rowCount() != kFrames)
         state.SkipWithError("the Frame list does not show every frame");
+    // Whether "Samples = 1000000" shows whole at the window's default size.
+    const auto* samples = w.dialog->findChild<QLabel*>("samples");
+    state.counters["samples_fit"] = samples->sizeHint().width() <= samples->width() ? 1 : 0;
     state.counters["resident_MB"] = static_cast<double>(ProcStatusKb("VmRSS:")) / 1024;
     state.counters["peak_MB"] = static_cast<double>(ProcStatusKb("VmHWM:")) / 1024;
 }
