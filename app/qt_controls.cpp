@@ -1,6 +1,11 @@
 #include "app/qt_controls.h"
 
+#include <algorithm>
+
 #include <QAbstractItemView>
+#include <QBrush>
+#include <QColor>
+#include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QSignalBlocker>
@@ -33,6 +38,98 @@ void ClippedListWidget::updateGeometries()
     QListWidget::updateGeometries();
     // No horizontal extent: the view stays at its left edge whatever the longest line is.
     horizontalScrollBar()->setRange(0, 0);
+}
+
+void LineListModel::SetSource(const LineSource* source)
+{
+    m_source = source;
+    ShowReset();
+}
+
+void LineListModel::ShowAppended()
+{
+    const int count = m_source != nullptr ? m_source->LineCount() : 0;
+    if (count <= m_rows)
+        return;
+    beginInsertRows(QModelIndex(), m_rows, count - 1);
+    m_rows = count;
+    endInsertRows();
+}
+
+void LineListModel::ShowReset()
+{
+    beginResetModel();
+    m_rows = m_source != nullptr ? m_source->LineCount() : 0;
+    endResetModel();
+}
+
+int LineListModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : m_rows;
+}
+
+QVariant LineListModel::data(const QModelIndex& index, int role) const
+{
+    if (m_source == nullptr || !index.isValid() || index.row() >= m_rows)
+        return {};
+    switch (role) {
+    case Qt::DisplayRole: {
+        const std::string_view text = m_source->LineText(index.row());
+        return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    }
+    case Qt::ForegroundRole:
+        // The text stays as it is; only its colour tells a fault at a glance.
+        switch (m_source->Mark(index.row())) {
+        case LineMark::CrcError:
+            return QBrush(QColor(0xB0, 0x00, 0x00));
+        case LineMark::Exception:
+            return QBrush(QColor(0x90, 0x50, 0x00));
+        case LineMark::Plain:
+            break;
+        }
+        return {};
+    default:
+        return {};
+    }
+}
+
+ClippedListView::ClippedListView(QWidget* parent)
+    : QListView(parent), m_model(new LineListModel(this))
+{
+    setModel(m_model);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setWordWrap(false);
+    setTextElideMode(Qt::ElideNone);
+    setUniformItemSizes(true);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+}
+
+void ClippedListView::updateGeometries()
+{
+    QListView::updateGeometries();
+    horizontalScrollBar()->setRange(0, 0);
+}
+
+int ClippedListView::FindNext(const QString& text, int after) const
+{
+    const LineSource* source = m_model->Source();
+    const int rows = m_model->rowCount();
+    if (source == nullptr || rows == 0 || text.isEmpty())
+        return -1;
+    const QByteArray wanted = text.toUtf8();
+    const std::string_view needle(wanted.constData(), static_cast<std::size_t>(wanted.size()));
+    const auto fold = [](char c) {
+        return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    };
+    for (int step = 1; step <= rows; ++step) {
+        const int row = ((after < 0 ? -1 : after) + step) % rows;
+        const std::string_view line = source->LineText(row);
+        const auto found = std::search(line.begin(), line.end(), needle.begin(), needle.end(),
+                                       [&fold](char a, char b) { return fold(a) == fold(b); });
+        if (found != line.end())
+            return row;
+    }
+    return -1;
 }
 
 void ShowTextFromStart(QComboBox& combo)
@@ -133,6 +230,90 @@ void QtListBox::SetSelection(int index)
     }
     m_widget.setCurrentItem(item, QItemSelectionModel::ClearAndSelect);
     m_widget.scrollToItem(item);
+}
+
+void QtLineList::Show(const LineSource& source)
+{
+    m_pending = false;
+    m_selectionPending = false;
+    const QSignalBlocker blocker(m_view.selectionModel());
+    m_view.LineModel().SetSource(&source);
+}
+
+void QtLineList::LinesAppended()
+{
+    if (m_pending)
+        return;
+    m_pending = true;
+    QMetaObject::invokeMethod(
+        &m_view.LineModel(), [this] { Flush(); }, Qt::QueuedConnection);
+}
+
+void QtLineList::Flush()
+{
+    if (!m_pending)
+        return;
+    m_pending = false;
+    const QSignalBlocker blocker(m_view.selectionModel());
+    const QScrollBar* bar = m_view.verticalScrollBar();
+    const bool follow = m_follow == FollowNewest::UnlessUserMovedIt &&
+                        !m_view.selectionModel()->hasSelection() && bar->value() >= bar->maximum();
+    m_view.LineModel().ShowAppended();
+    if (m_selectionPending) {
+        m_selectionPending = false;
+        Select(m_pendingSelection);
+    } else if (follow) {
+        m_view.scrollToBottom();
+    }
+}
+
+void QtLineList::LinesReset()
+{
+    m_pending = false;
+    m_selectionPending = false;
+    const QSignalBlocker blocker(m_view.selectionModel());
+    m_view.LineModel().ShowReset();
+}
+
+int QtLineList::Count() const
+{
+    return m_view.LineModel().rowCount();
+}
+
+std::string QtLineList::Text(int index) const
+{
+    const QModelIndex at = m_view.LineModel().index(index, 0);
+    return at.isValid() ? at.data().toString().toStdString() : std::string();
+}
+
+int QtLineList::Selection() const
+{
+    if (m_selectionPending)
+        return m_pendingSelection;
+    const QModelIndexList selected = m_view.selectionModel()->selectedIndexes();
+    return selected.isEmpty() ? -1 : selected.front().row();
+}
+
+void QtLineList::SetSelection(int index)
+{
+    if (m_pending) {
+        m_selectionPending = true;
+        m_pendingSelection = index;
+        return;
+    }
+    Select(index);
+}
+
+void QtLineList::Select(int index)
+{
+    const QSignalBlocker blocker(m_view.selectionModel());
+    const QModelIndex at = m_view.LineModel().index(index, 0);
+    if (!at.isValid()) {
+        m_view.selectionModel()->clear();
+        return;
+    }
+    m_view.selectionModel()->setCurrentIndex(at, QItemSelectionModel::ClearAndSelect);
+    m_view.scrollTo(at);
 }
 
 void QtComboBox::Clear()

@@ -2,9 +2,11 @@
 
 #include <string>
 
+#include <QAbstractListModel>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
 #include <QPushButton>
 
@@ -21,6 +23,48 @@ public:
 
 protected:
     void updateGeometries() override;
+};
+
+// A line source's lines as a list model. The rows it reports change only when it is told, so
+// that many lines appended at once reach the view as one insertion.
+class LineListModel : public QAbstractListModel
+{
+    Q_OBJECT
+public:
+    using QAbstractListModel::QAbstractListModel;
+    void SetSource(const LineSource* source);
+    // Shows the lines the source has beyond the rows shown.
+    void ShowAppended();
+    // Shows the source's lines anew.
+    void ShowReset();
+    [[nodiscard]] const LineSource* Source() const { return m_source; }
+
+    [[nodiscard]] int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    [[nodiscard]] QVariant data(const QModelIndex& index, int role) const override;
+
+private:
+    const LineSource* m_source = nullptr;
+    int m_rows = 0;
+};
+
+// A list view of uniform rows on its own line model that never scrolls sideways, as
+// ClippedListWidget.
+class ClippedListView : public QListView
+{
+    Q_OBJECT
+public:
+    explicit ClippedListView(QWidget* parent = nullptr);
+    [[nodiscard]] LineListModel& LineModel() { return *m_model; }
+    [[nodiscard]] const LineListModel& LineModel() const { return *m_model; }
+    // The row of the first line after `after` (wrapping round) that contains `text`, ignoring
+    // case; -1 when none does.
+    [[nodiscard]] int FindNext(const QString& text, int after) const;
+
+protected:
+    void updateGeometries() override;
+
+private:
+    LineListModel* m_model;
 };
 
 // Makes the drop-down list of a combo box wide enough for each of its entries, also when the
@@ -96,6 +140,36 @@ public:
 private:
     QListWidget& m_widget;
     FollowNewest m_follow;
+};
+
+// The monitor's line list on a ClippedListView. Lines appended reach the view together once
+// control returns to the event loop; changes made through it never notify the window.
+class QtLineList : public LineList
+{
+public:
+    explicit QtLineList(ClippedListView& view, FollowNewest follow = FollowNewest::No)
+        : m_view(view), m_follow(follow)
+    {
+    }
+    void Show(const LineSource& source) override;
+    void LinesAppended() override;
+    void LinesReset() override;
+    [[nodiscard]] int Count() const override;
+    [[nodiscard]] std::string Text(int index) const override;
+    [[nodiscard]] int Selection() const override;
+    void SetSelection(int index) override;
+    // Shows the lines appended so far now.
+    void Flush();
+
+private:
+    void Select(int index);
+
+    ClippedListView& m_view;
+    FollowNewest m_follow;
+    bool m_pending = false;
+    // The selection asked for while appended lines waited to be shown.
+    bool m_selectionPending = false;
+    int m_pendingSelection = -1;
 };
 
 // The monitor's combo box on a QComboBox. Adding an entry never changes the selection, and

@@ -12,9 +12,13 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QInputDialog>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLocale>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QResizeEvent>
 #include <QUrl>
@@ -254,7 +258,12 @@ void CQuillonDlg::BuildControls()
             break;
         }
         case ControlKind::ListBox:
-            widget = new ClippedListWidget(this);
+            // The Frame and Filtered lists are views on the capture; the Detail list holds its
+            // few lines itself.
+            if (control.id == kIdDetailList)
+                widget = new ClippedListWidget(this);
+            else
+                widget = new ClippedListView(this);
             break;
         case ControlKind::DropDownList:
         case ControlKind::DropDownCombo: {
@@ -311,12 +320,12 @@ void CQuillonDlg::BuildControls()
     };
     m_widgets.quit = qobject_cast<QPushButton*>(find(kIdCancel));
     m_widgets.help = qobject_cast<QPushButton*>(find(kIdHelp));
-    m_widgets.frameList = qobject_cast<ClippedListWidget*>(find(kIdFrameList));
+    m_widgets.frameList = qobject_cast<ClippedListView*>(find(kIdFrameList));
     m_widgets.functionFilter = qobject_cast<QComboBox*>(find(kIdFunctionFilter));
     m_widgets.nodeFilter = qobject_cast<QComboBox*>(find(kIdNodeFilter));
     m_widgets.file = qobject_cast<QPushButton*>(find(kIdFile));
     m_widgets.fileName = qobject_cast<QLabel*>(find(kIdFileName));
-    m_widgets.filteredList = qobject_cast<ClippedListWidget*>(find(kIdFilteredList));
+    m_widgets.filteredList = qobject_cast<ClippedListView*>(find(kIdFilteredList));
     m_widgets.detailList = qobject_cast<ClippedListWidget*>(find(kIdDetailList));
     m_widgets.go = qobject_cast<QPushButton*>(find(kIdGo));
     m_widgets.pause = qobject_cast<QPushButton*>(find(kIdPause));
@@ -395,15 +404,15 @@ void CQuillonDlg::RouteNotifications()
         });
     };
 
-    route(w.frameList, &QListWidget::itemSelectionChanged, Route::FrameListSelChange,
-          &Monitor::OnFrameListSelChange);
+    route(w.frameList->selectionModel(), &QItemSelectionModel::selectionChanged,
+          Route::FrameListSelChange, &Monitor::OnFrameListSelChange);
     route(w.functionFilter, &QComboBox::currentIndexChanged, Route::RebuildFiltered,
           &Monitor::RebuildFiltered);
     route(w.nodeFilter, &QComboBox::currentIndexChanged, Route::RebuildFiltered,
           &Monitor::RebuildFiltered);
     route(w.file, &QPushButton::clicked, Route::FileButton, &Monitor::OnFileButton);
-    route(w.filteredList, &QListWidget::itemSelectionChanged, Route::FilteredListSelChange,
-          &Monitor::OnFilteredListSelChange);
+    route(w.filteredList->selectionModel(), &QItemSelectionModel::selectionChanged,
+          Route::FilteredListSelChange, &Monitor::OnFilteredListSelChange);
     route(w.go, &QPushButton::clicked, Route::Go, &Monitor::OnGo);
     route(w.pause, &QPushButton::clicked, Route::TogglePause, &Monitor::TogglePause);
     route(w.stop, &QPushButton::clicked, Route::Stop, &Monitor::StopCapture);
@@ -425,6 +434,13 @@ void CQuillonDlg::RouteNotifications()
     connect(m_copy, &QAction::triggered, this,
             [this] { CopyToClipboard(CopySource(focusWidget())); });
     connect(w.help, &QPushButton::clicked, this, [this] { ShowQuillonHelp(this); });
+
+    auto* find = new QAction(QStringLiteral("&Find..."), this);
+    find->setObjectName(QStringLiteral("findLine"));
+    find->setShortcut(QKeySequence::Find);
+    find->setShortcutContext(Qt::WindowShortcut);
+    addAction(find);
+    connect(find, &QAction::triggered, this, &CQuillonDlg::FindNextLine);
 }
 
 void CQuillonDlg::Dispatch(Route route, const std::function<void()>& handler)
@@ -496,7 +512,7 @@ void CQuillonDlg::keyPressEvent(QKeyEvent* event)
 void CQuillonDlg::contextMenuEvent(QContextMenuEvent* event)
 {
     // The window's one menu: each command is one entry, in the order the user meets them.
-    const QListWidget* copySource = CopySource(childAt(event->pos()));
+    const QAbstractItemView* copySource = CopySource(childAt(event->pos()));
     QMenu menu(this);
     menu.setObjectName(QStringLiteral("systemMenu"));
     menu.addAction(QStringLiteral("&Copy"), QKeySequence::Copy, this,
@@ -518,6 +534,8 @@ void CQuillonDlg::contextMenuEvent(QContextMenuEvent* event)
         entry->setCheckable(true);
         entry->setChecked(m_monitor->ChosenFrameModel() == kind);
     }
+    menu.addAction(QStringLiteral("Capture &Limit..."), this, &CQuillonDlg::ChooseCaptureLimit)
+        ->setObjectName(QStringLiteral("captureLimit"));
     menu.addAction(QStringLiteral("&Statistics..."), this, [this] { (void)ShowStatistics(); })
         ->setObjectName(QStringLiteral("showStatistics"));
     menu.addAction(QStringLiteral("&Registers..."), this, [this] { (void)ShowRegisters(); })
@@ -532,41 +550,95 @@ void CQuillonDlg::ChooseFrameModel(FrameModelKind kind)
     Dispatch(Route::FrameModel, [this, kind] { m_monitor->ChooseFrameModel(kind); });
 }
 
-QListWidget* CQuillonDlg::CopySource(const QWidget* near) const
+QAbstractItemView* CQuillonDlg::CopySource(const QWidget* near) const
 {
-    const std::array<QListWidget*, 3> lists{m_widgets.frameList, m_widgets.filteredList,
-                                            m_widgets.detailList};
-    for (QListWidget* list : lists) {
+    const std::array<QAbstractItemView*, 3> lists{m_widgets.frameList, m_widgets.filteredList,
+                                                  m_widgets.detailList};
+    for (QAbstractItemView* list : lists) {
         if (near != nullptr && (near == list || list->isAncestorOf(near)))
             return list;
     }
-    for (QListWidget* list : {lists[0], lists[1]}) {
-        if (!list->selectedItems().isEmpty())
+    for (QAbstractItemView* list : {lists[0], lists[1]}) {
+        if (list->selectionModel()->hasSelection())
             return list;
     }
     return m_widgets.detailList;
 }
 
-QString CQuillonDlg::CopyText(const QListWidget* list) const
+QString CQuillonDlg::CopyText(const QAbstractItemView* list) const
 {
     if (list == nullptr)
         return {};
     QStringList lines;
+    const QAbstractItemModel& model = *list->model();
     if (list == m_widgets.detailList) {
-        for (int i = 0; i < list->count(); ++i)
-            lines << list->item(i)->text();
+        for (int i = 0; i < model.rowCount(); ++i)
+            lines << model.index(i, 0).data().toString();
     } else {
-        for (const QListWidgetItem* item : list->selectedItems())
-            lines << item->text();
+        for (const QModelIndex& index : list->selectionModel()->selectedIndexes())
+            lines << index.data().toString();
     }
     return lines.join(QLatin1Char('\n'));
 }
 
-void CQuillonDlg::CopyToClipboard(const QListWidget* list) const
+void CQuillonDlg::CopyToClipboard(const QAbstractItemView* list) const
 {
     const QString text = CopyText(list);
     if (!text.isEmpty())
         QGuiApplication::clipboard()->setText(text);
+}
+
+void CQuillonDlg::FindNextLine()
+{
+    ClippedListView* list =
+        m_widgets.filteredList->hasFocus() ? m_widgets.filteredList : m_widgets.frameList;
+    QInputDialog dialog(this);
+    dialog.setObjectName(QStringLiteral("findDialog"));
+    dialog.setWindowTitle(QStringLiteral("Find"));
+    dialog.setLabelText(QStringLiteral("Find the next line containing:"));
+    dialog.setTextValue(m_findText);
+    if (dialog.exec() != QDialog::Accepted || dialog.textValue().isEmpty())
+        return;
+    m_findText = dialog.textValue();
+    const QModelIndex current = list->selectionModel()->currentIndex();
+    const int row = list->FindNext(m_findText, current.isValid() ? current.row() : -1);
+    if (row < 0) {
+        QMessageBox::information(this, QStringLiteral("Find"),
+                                 QStringLiteral("No line contains \"%1\".").arg(m_findText));
+        return;
+    }
+    // Selected as a click would: the Detail list follows.
+    const QModelIndex found = list->model()->index(row, 0);
+    list->selectionModel()->setCurrentIndex(found, QItemSelectionModel::ClearAndSelect);
+    list->scrollTo(found);
+    list->setFocus();
+}
+
+void CQuillonDlg::ChooseCaptureLimit()
+{
+    QStringList choices;
+    int current = 0;
+    for (std::size_t i = 0; i < kCaptureLimitChoices.size(); ++i) {
+        choices << QLocale(QLocale::English).toString(kCaptureLimitChoices[i]) +
+                       QStringLiteral(" frames");
+        if (kCaptureLimitChoices[i] == m_monitor->ChosenCaptureLimit())
+            current = static_cast<int>(i);
+    }
+    QInputDialog dialog(this);
+    dialog.setObjectName(QStringLiteral("captureLimitDialog"));
+    dialog.setWindowTitle(QStringLiteral("Capture Limit"));
+    dialog.setLabelText(QStringLiteral("Frames kept before the capture stops to ask\n"
+                                       "(from the next Go or Load on):"));
+    dialog.setComboBoxItems(choices);
+    dialog.setComboBoxEditable(false);
+    dialog.setTextValue(choices[current]);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const auto chosen = static_cast<std::size_t>(choices.indexOf(dialog.textValue()));
+    if (chosen >= kCaptureLimitChoices.size())
+        return;
+    const int limit = kCaptureLimitChoices[chosen];
+    Dispatch(Route::CaptureLimit, [this, limit] { m_monitor->ChooseCaptureLimit(limit); });
 }
 
 void CQuillonDlg::ShowAbout()

@@ -14,6 +14,7 @@
 
 class QAction;
 class QLabel;
+class QAbstractItemView;
 class QListWidget;
 
 namespace quillon {
@@ -37,7 +38,8 @@ enum class Route
     FloatOrderChange,
     RebuildFiltered,
     Quit,
-    FrameModel, // the context menu's "Standard Modbus Frames"
+    FrameModel,   // the context menu's "Standard Modbus Frames"
+    CaptureLimit, // the context menu's "Capture Limit..."
 };
 
 // What the window reaches outside itself. The program leaves every entry empty and the window
@@ -89,12 +91,12 @@ private:
     {
         QPushButton* quit = nullptr;
         QPushButton* help = nullptr;
-        ClippedListWidget* frameList = nullptr;
+        ClippedListView* frameList = nullptr;
         QComboBox* functionFilter = nullptr;
         QComboBox* nodeFilter = nullptr;
         QPushButton* file = nullptr;
         QLabel* fileName = nullptr;
-        ClippedListWidget* filteredList = nullptr;
+        ClippedListView* filteredList = nullptr;
         ClippedListWidget* detailList = nullptr;
         QPushButton* go = nullptr;
         QPushButton* pause = nullptr;
@@ -109,12 +111,12 @@ private:
     struct Adapters
     {
         explicit Adapters(const Widgets& widgets);
-        QtListBox frameList;
+        QtLineList frameList;
         QtComboBox functionFilter;
         QtComboBox nodeFilter;
         QtButton file;
         QtStaticText fileName;
-        QtListBox filteredList;
+        QtLineList filteredList;
         QtListBox detailList;
         QtButton go;
         QtButton pause;
@@ -140,11 +142,16 @@ private:
     void ChooseFrameModel(FrameModelKind kind);
     // The list the copy command takes its text from: the list at or holding `near`, else the
     // Frame list's or the Filtered list's selected line, else the Detail list.
-    [[nodiscard]] QListWidget* CopySource(const QWidget* near) const;
+    [[nodiscard]] QAbstractItemView* CopySource(const QWidget* near) const;
     // What copying from `list` puts on the clipboard: the selected line of the Frame or the
     // Filtered list, or every line of the Detail list. Empty when there is nothing to copy.
-    [[nodiscard]] QString CopyText(const QListWidget* list) const;
-    void CopyToClipboard(const QListWidget* list) const;
+    [[nodiscard]] QString CopyText(const QAbstractItemView* list) const;
+    void CopyToClipboard(const QAbstractItemView* list) const;
+    // Ctrl+F: asks for a text and selects the next line containing it in the Filtered list
+    // when that list has the focus, else in the Frame list.
+    void FindNextLine();
+    // The context menu's "Capture Limit...": the capture limit of the next Go or Load.
+    void ChooseCaptureLimit();
     // The context menu's Export...: the file and format chosen here, the export and its
     // messages in the monitor.
     void ExportCapture();
@@ -156,6 +163,7 @@ private:
     std::optional<DialogUnits> m_units;       // where the template's units stand
     SettingsStore* m_settings = nullptr;
     QAction* m_copy = nullptr; // Ctrl+C anywhere in the window
+    QString m_findText;        // the text Ctrl+F looked for last
     std::function<void(Route)> m_routeObserver;
     std::unique_ptr<Prompts> m_ownPrompts;
     PortSetup* m_portSetup = nullptr; // a child of the window, made when no opener is given

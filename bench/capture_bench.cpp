@@ -78,8 +78,9 @@ struct RestartingListener : PassListener, FrameSink
     void CaptureLimitReached() override
     {
         data->store.Reset();
-        controls->frameList.Clear();
-        controls->filteredList.Clear();
+        data->filteredLines.Clear();
+        controls->frameList.LinesReset();
+        controls->filteredList.LinesReset();
     }
 };
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -14,8 +15,10 @@
 
 namespace quillon {
 
-// The capture limit: records held in memory, and Frame-list lines.
+// The capture limit by default: records held in memory, and Frame-list lines.
 constexpr int kCaptureLimit = 2000;
+// The limits a user may choose, the default first.
+inline constexpr std::array<int, 4> kCaptureLimitChoices{kCaptureLimit, 10000, 100000, 1000000};
 // The longest timestamp text a record keeps (a live one has 26 characters).
 constexpr std::size_t kTimestampMax = 49;
 // A record holds any frame the model can cut: at most the whole assembly buffer.
@@ -24,30 +27,32 @@ constexpr std::size_t kMaxFrameLength = kAssemblyRoom;
 constexpr std::size_t kRecordSize = 2 + kMaxFrameLength + kTimestampMax + 1;
 
 // One stored frame, laid out as on the wire of a log line: length high byte first, the frame
-// bytes with their CRC, then the timestamp text and a zero byte. Bytes behind the terminator
-// carry no meaning.
+// bytes with their CRC, then the timestamp text. A view into the store: it stays valid until
+// the store takes its next record or is emptied.
 class CaptureRecord
 {
 public:
+    CaptureRecord() = default;
+    // `area` holds the length bytes, the frame and the timestamp text, nothing more.
+    explicit CaptureRecord(std::span<const std::uint8_t> area) : m_area(area) {}
+
     [[nodiscard]] std::size_t FrameLength() const
     {
-        return static_cast<std::size_t>(m_area[0]) * 256U + m_area[1];
+        return m_area.size() < 2 ? 0 : static_cast<std::size_t>(m_area[0]) * 256U + m_area[1];
     }
     [[nodiscard]] std::span<const std::uint8_t> Frame() const
     {
-        return std::span<const std::uint8_t>(m_area).subspan(2, FrameLength());
+        return m_area.subspan(std::min<std::size_t>(2, m_area.size()), FrameLength());
     }
     [[nodiscard]] std::string_view Timestamp() const;
     // The length bytes and the frame bytes: what a log line writes as hexadecimal pairs.
     [[nodiscard]] std::span<const std::uint8_t> LengthAndFrame() const
     {
-        return std::span<const std::uint8_t>(m_area).first(2 + FrameLength());
+        return m_area.first(std::min(m_area.size(), 2 + FrameLength()));
     }
-    // Writes the record; false, leaving it as it was, for an empty or too long frame.
-    [[nodiscard]] bool Write(std::span<const std::uint8_t> frame, std::string_view timestamp);
 
 private:
-    std::array<std::uint8_t, kRecordSize> m_area{};
+    std::span<const std::uint8_t> m_area;
 };
 
 // Stands for no function code, no node, and is the code of a CRC-error line.
@@ -62,24 +67,22 @@ struct ListedCode
 };
 [[nodiscard]] ListedCode ListedCodeOf(const FrameInfo& info);
 
-// Up to kCaptureLimit listed frames in capture order: per frame its record, its facts, its
-// Frame-list line, and the function code and node the filter reads. Line i shows record i. A
-// list model can sit on it: Count(), Line(i), Info(i), Record(i).
+// Up to Limit() listed frames in capture order: per frame its record, its facts, its Frame-list
+// line, and the function code and node the filter reads. Line i shows record i. Records and
+// lines are packed one behind the other, so a million short frames take what they need and not
+// a longest frame's room each. A list model can sit on it: Count(), Line(i), Info(i),
+// Record(i).
 class CaptureStore final : public FrameSink
 {
 public:
-    CaptureStore()
-        : m_records(kCaptureLimit), m_infos(kCaptureLimit), m_lines(kCaptureLimit),
-          m_codes(kCaptureLimit), m_nodes(kCaptureLimit)
-    {
-    }
-    [[nodiscard]] int Count() const { return m_count; }
-    [[nodiscard]] bool Full() const override { return m_count >= kCaptureLimit; }
+    explicit CaptureStore(int limit = kCaptureLimit) : m_limit(limit) {}
+    [[nodiscard]] int Count() const { return static_cast<int>(m_infos.size()); }
+    [[nodiscard]] int Limit() const { return m_limit; }
+    // A new limit for the capture to come: the store is emptied.
+    void SetLimit(int limit);
+    [[nodiscard]] bool Full() const override { return Count() >= m_limit; }
     // Record `index`; the caller keeps index below Count().
-    [[nodiscard]] const CaptureRecord& Record(int index) const
-    {
-        return m_records[static_cast<std::size_t>(index)];
-    }
+    [[nodiscard]] CaptureRecord Record(int index) const;
     // The facts worked out for record `index` when it was stored; the caller keeps index below
     // Count().
     [[nodiscard]] const FrameInfo& Info(int index) const
@@ -87,10 +90,7 @@ public:
         return m_infos[static_cast<std::size_t>(index)];
     }
     // The Frame-list line of record `index`; the caller keeps index below Count().
-    [[nodiscard]] const std::string& Line(int index) const
-    {
-        return m_lines[static_cast<std::size_t>(index)];
-    }
+    [[nodiscard]] std::string_view Line(int index) const;
     // The function code and node the filter reads for line `index`: an exception line has its
     // code with bit 7 set and no node. Outside the store, no code and no node.
     [[nodiscard]] std::uint8_t Code(int index) const;
@@ -107,17 +107,21 @@ public:
     {
         (void)StoreRecord(frame.bytes, frame.timestamp, frame.info, frame.line);
     }
-    void Reset() { m_count = 0; }
+    // Empties the store; the room stays for the next capture.
+    void Reset();
 
 private:
-    [[nodiscard]] bool InRange(int index) const { return index >= 0 && index < m_count; }
+    [[nodiscard]] bool InRange(int index) const { return index >= 0 && index < Count(); }
 
-    std::vector<CaptureRecord> m_records;
+    int m_limit;
+    // Record i is m_recordBytes[m_recordStarts[i], m_recordStarts[i + 1]), its line likewise.
+    std::vector<std::uint8_t> m_recordBytes;
+    std::vector<std::size_t> m_recordStarts{0};
+    std::string m_lineTexts;
+    std::vector<std::size_t> m_lineStarts{0};
     std::vector<FrameInfo> m_infos;
-    std::vector<std::string> m_lines;
     std::vector<std::uint8_t> m_codes;
     std::vector<std::uint8_t> m_nodes;
-    int m_count = 0;
 };
 
 } // namespace quillon

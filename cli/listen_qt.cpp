@@ -272,8 +272,8 @@ void ListenSession::Take(const CutFrame& frame)
     (void)m_frameTiming->Add(frame.info, std::nullopt);
     // The store took the frame before it was handed on: its newest record is the frame's.
     const CaptureStore& store = m_monitor.Store();
-    const CaptureRecord* record = store.Count() > 0 ? &store.Record(store.Count() - 1) : nullptr;
-    (void)m_output.Write(frame.line, frame.info, record);
+    const CaptureRecord record = store.Record(store.Count() - 1);
+    (void)m_output.Write(frame.line, frame.info, store.Count() > 0 ? &record : nullptr);
     if (m_pcap.IsOpen())
         (void)m_pcap.Write(frame.bytes, frame.info);
     // A failure is taken up after the pass.

@@ -1,6 +1,7 @@
 #include "cli/replay_command.h"
 
 #include <string>
+#include <vector>
 
 #include "capture/system_clock.h"
 #include "cli/command.h"
@@ -75,22 +76,22 @@ int RunReplay(const ReplayOptions& options)
     if (options.save && !SaveInto(monitor, *options.save))
         return kExitFailed;
 
-    const MemoryListBox* list = &controls.frameList;
-    if (options.Filtered()) {
+    std::vector<std::string> lines;
+    if (options.Filtered())
         monitor.ApplyFilter(options.function.value_or(0), options.node.value_or(0));
-        list = &controls.filteredList;
-    }
     if (options.detail) {
         // The stopped monitor shows the selected Frame-list line in the chosen order; a line
         // that does not exist selects nothing and shows nothing.
         controls.floatOrder.SetSelection(options.order);
         controls.frameList.SetSelection(*options.detail);
         monitor.OnFrameListSelChange();
-        list = &controls.detailList;
+        lines = controls.detailList.Lines();
+    } else {
+        lines = options.Filtered() ? controls.filteredList.Lines() : controls.frameList.Lines();
     }
     // Texts from the file reach a terminal with their control characters shown.
     const TextDisplay display = DisplayFor(stdout);
-    for (const std::string& line : list->Lines()) {
+    for (const std::string& line : lines) {
         PrintText(stdout, line, display);
         Print(stdout, "\n");
     }

@@ -33,6 +33,44 @@ int BoundedSelection(int index, std::size_t count)
 
 } // namespace
 
+void MemoryLineList::Show(const LineSource& source)
+{
+    m_source = &source;
+    LinesReset();
+}
+
+void MemoryLineList::LinesAppended()
+{
+    m_count = m_source != nullptr ? m_source->LineCount() : 0;
+}
+
+void MemoryLineList::LinesReset()
+{
+    m_count = m_source != nullptr ? m_source->LineCount() : 0;
+    m_selection = -1;
+}
+
+std::string MemoryLineList::Text(int index) const
+{
+    if (m_source == nullptr || index < 0 || index >= m_count)
+        return {};
+    return std::string(m_source->LineText(index));
+}
+
+void MemoryLineList::SetSelection(int index)
+{
+    m_selection = BoundedSelection(index, static_cast<std::size_t>(m_count));
+}
+
+std::vector<std::string> MemoryLineList::Lines() const
+{
+    std::vector<std::string> lines;
+    lines.reserve(static_cast<std::size_t>(m_count));
+    for (int i = 0; i < m_count; ++i)
+        lines.push_back(Text(i));
+    return lines;
+}
+
 void MemoryListBox::Clear()
 {
     m_lines.clear();

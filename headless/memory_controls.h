@@ -24,6 +24,26 @@ private:
     int m_selection = -1;
 };
 
+// A list in memory on a line source: it shows the lines it was told of, read from the source.
+class MemoryLineList : public LineList
+{
+public:
+    void Show(const LineSource& source) override;
+    void LinesAppended() override;
+    void LinesReset() override;
+    [[nodiscard]] int Count() const override { return m_count; }
+    [[nodiscard]] std::string Text(int index) const override;
+    [[nodiscard]] int Selection() const override { return m_selection; }
+    void SetSelection(int index) override;
+    // The lines shown, copied out.
+    [[nodiscard]] std::vector<std::string> Lines() const;
+
+private:
+    const LineSource* m_source = nullptr;
+    int m_count = 0;
+    int m_selection = -1;
+};
+
 class MemoryComboBox : public ComboBox
 {
 public:
@@ -69,12 +89,12 @@ private:
 // A whole window's worth of in-memory controls, with the template's initial texts.
 struct MemoryMonitorControls
 {
-    MemoryListBox frameList;
+    MemoryLineList frameList;
     MemoryComboBox functionFilter;
     MemoryComboBox nodeFilter;
     MemoryButton file{"File"};
     MemoryStaticText fileName;
-    MemoryListBox filteredList;
+    MemoryLineList filteredList;
     MemoryListBox detailList;
     MemoryButton go{"Go"};
     MemoryButton pause{"Pause"};

@@ -25,8 +25,8 @@ FloatOrder SelectedFloatOrder(const ComboBox& floatOrder)
 }
 
 DetailView::DetailView(const CaptureView& capture,
-                       ListBox& frameList,
-                       ListBox& filteredList,
+                       SelectableList& frameList,
+                       SelectableList& filteredList,
                        ListBox& detailList,
                        const ComboBox& floatOrder)
     : m_capture(capture), m_frameList(frameList), m_filteredList(filteredList),

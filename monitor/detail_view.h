@@ -36,8 +36,8 @@ class DetailView
 {
 public:
     DetailView(const CaptureView& capture,
-               ListBox& frameList,
-               ListBox& filteredList,
+               SelectableList& frameList,
+               SelectableList& filteredList,
                ListBox& detailList,
                const ComboBox& floatOrder);
     DetailView(const CaptureView& capture, const MonitorControls& controls);
@@ -65,8 +65,8 @@ private:
     void ShowRecord(int recordIndex, SelectedIn list);
 
     const CaptureView& m_capture;
-    ListBox& m_frameList;
-    ListBox& m_filteredList;
+    SelectableList& m_frameList;
+    SelectableList& m_filteredList;
     ListBox& m_detailList;
     const ComboBox& m_floatOrder;
 };

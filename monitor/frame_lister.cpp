@@ -12,6 +12,8 @@ FrameLister::FrameLister(CaptureData& data, MonitorControls controls, const Filt
 {
     m_data.cutter.Subscribe(m_data.store);
     m_data.cutter.Subscribe(*this);
+    m_controls.frameList.Show(m_data.frameLines);
+    m_controls.filteredList.Show(m_data.filteredLines);
 }
 
 void FrameLister::AnalyseTick(SerialLine& line, Clock& clock, PassListener& listener)
@@ -79,23 +81,35 @@ void FrameLister::Take(const CutFrame& frame)
     const int index = n - 1;
     if (index < 0)
         return;
-    const std::string& line = m_data.store.Line(index);
-    m_controls.frameList.Add(line);
+    m_controls.frameList.LinesAppended();
     m_controls.frameList.SetSelection(index);
 
     const ListedCode listed = ListedCodeOf(frame.info);
-    BuildComboText(listed.code, frame.info.exceptionCode, m_comboText);
-    AddComboEntry(m_controls.functionFilter, m_comboText);
-    if (listed.node < kNoValue) {
+    const std::size_t codeKey = listed.code * 256U + frame.info.exceptionCode;
+    if (!m_knownCodes.test(codeKey)) {
+        BuildComboText(listed.code, frame.info.exceptionCode, m_comboText);
+        AddComboEntry(m_controls.functionFilter, m_comboText);
+        m_knownCodes.set(codeKey);
+    }
+    if (listed.node < kNoValue && !m_knownNodes.test(listed.node)) {
         m_nodeText.clear();
         AppendDecimal(m_nodeText, listed.node);
         AddComboEntry(m_controls.nodeFilter, m_nodeText);
+        m_knownNodes.set(listed.node);
     }
     ShowSamples();
 
     if (m_routing == Routing::Live &&
-        m_filter.Passes(m_data.store.Code(index), m_data.store.Node(index)))
-        m_controls.filteredList.Add(line);
+        m_filter.Passes(m_data.store.Code(index), m_data.store.Node(index))) {
+        m_data.filteredLines.Append(index);
+        m_controls.filteredList.LinesAppended();
+    }
+}
+
+void FrameLister::ForgetComboEntries()
+{
+    m_knownCodes.reset();
+    m_knownNodes.reset();
 }
 
 void FrameLister::AddComboEntry(ComboBox& combo, const std::string& text)

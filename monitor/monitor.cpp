@@ -1,5 +1,6 @@
 #include "monitor/monitor.h"
 
+#include <algorithm>
 #include <string_view>
 
 #include "formats/capture_stream.h"
@@ -94,6 +95,7 @@ void Monitor::Take(const CutFrame& frame)
 void Monitor::StartCapture()
 {
     m_run.Start();
+    m_data.store.SetLimit(m_captureLimit);
     EmptyCapture();
     m_data.cutter.Assembly().Clear();
     m_lister.UseModel(m_modelKind);
@@ -117,6 +119,7 @@ void Monitor::ResetForLoad()
     if (m_run.State() != RunState::Stopped)
         m_backup.CatchUp(m_data.store, LineCount());
     m_run.Stop();
+    m_data.store.SetLimit(m_captureLimit);
     EmptyCapture();
     m_data.cutter.Assembly().Clear();
     m_lister.UseModel(m_modelKind);
@@ -124,14 +127,16 @@ void Monitor::ResetForLoad()
 
 void Monitor::EmptyCapture()
 {
-    m_controls.frameList.Clear();
     m_controls.detailList.Clear();
-    m_controls.filteredList.Clear();
     ResetCombo(m_controls.functionFilter, kNoFunctionFilterEntry);
     ResetCombo(m_controls.nodeFilter, kNoNodeFilterEntry);
+    m_lister.ForgetComboEntries();
     // The reset combos show no filter, so the filter values follow them.
     m_filter.Set(0, 0);
     m_data.store.Reset();
+    m_data.filteredLines.Clear();
+    m_controls.frameList.LinesReset();
+    m_controls.filteredList.LinesReset();
     m_backup.Rewind();
     m_statistics.Clear();
     m_registers.Clear();
@@ -147,13 +152,14 @@ void Monitor::ApplyFilter(std::uint8_t function, std::uint8_t node)
 {
     m_filter.Set(function, node);
     m_controls.detailList.Clear();
-    m_controls.filteredList.Clear();
-    if (function == 0 && node == 0)
-        return;
-    for (int i = 0; i < m_data.store.Count(); ++i) {
-        if (PassesFilter(i))
-            m_controls.filteredList.Add(m_data.store.Line(i));
+    m_data.filteredLines.Clear();
+    if (function != 0 || node != 0) {
+        for (int i = 0; i < m_data.store.Count(); ++i) {
+            if (PassesFilter(i))
+                m_data.filteredLines.Append(i);
+        }
     }
+    m_controls.filteredList.LinesReset();
 }
 
 std::span<const std::uint8_t> Monitor::RecordFrame(int index) const
@@ -178,7 +184,8 @@ LoadOutcome Monitor::LoadFile(const std::string& path)
     ResetForLoad();
     // The records keep the times written in the file, not the time of loading; the read stops
     // when the store is full.
-    const StreamOutcome read = StreamLogRecords(file.get(), m_data.cutter, kLoadLineLimit);
+    const StreamOutcome read = StreamLogRecords(file.get(), m_data.cutter,
+                                                static_cast<std::uint64_t>(m_data.store.Limit()));
     m_lister.ShowSamples();
     return {true, static_cast<int>(read.damagedLines), {}};
 }
@@ -203,12 +210,21 @@ void Monitor::LoadSettings()
 {
     quillon::LoadSettings(m_settingsStore, m_settings);
     LoadFrameModelKind(m_settingsStore, m_modelKind);
+    LoadCaptureLimit(m_settingsStore, m_captureLimit);
 }
 
 void Monitor::ChooseFrameModel(FrameModelKind kind)
 {
     m_modelKind = kind;
     SaveFrameModelKind(m_settingsStore, kind);
+}
+
+void Monitor::ChooseCaptureLimit(int limit)
+{
+    const auto* offered =
+        std::find(kCaptureLimitChoices.begin(), kCaptureLimitChoices.end(), limit);
+    m_captureLimit = offered != kCaptureLimitChoices.end() ? limit : kCaptureLimit;
+    SaveCaptureLimit(m_settingsStore, m_captureLimit);
 }
 
 void Monitor::SaveSettings()

@@ -116,6 +116,10 @@ public:
     // The choice is remembered in the settings store at once.
     void ChooseFrameModel(FrameModelKind kind);
     [[nodiscard]] FrameModelKind ChosenFrameModel() const { return m_modelKind; }
+    // The capture limit of the next Go or Load, one of kCaptureLimitChoices (another value
+    // gives the default); remembered in the settings store at once.
+    void ChooseCaptureLimit(int limit);
+    [[nodiscard]] int ChosenCaptureLimit() const { return m_captureLimit; }
 
     [[nodiscard]] RunState State() const override { return m_run.State(); }
     [[nodiscard]] const PortSettings& Settings() const { return m_settings; }
@@ -126,8 +130,8 @@ public:
     [[nodiscard]] bool PassesFilter(int index) const override;
 
     // The core of the Load command once its file is chosen: ends any run, empties the capture
-    // and re-analyses up to 2000 lines of the file. When the file cannot be opened nothing
-    // changes.
+    // and re-analyses up to the chosen capture limit's number of lines of the file. When the file
+    // cannot be opened nothing changes.
     [[nodiscard]] LoadOutcome LoadFile(const std::string& path);
     // The same over a pcap or pcapng capture file, each packet one record whose timestamp text
     // is the packet's local time. `refusal` tells why the file could not be read to its end
@@ -199,6 +203,7 @@ private:
     RunControl m_run;
     BackupWriter m_backup;
     FrameModelKind m_modelKind;
+    int m_captureLimit = kCaptureLimit;
     FileChooser m_files;
     DetailView m_detail;
     PortSettings m_settings;

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "capture/capture_store.h"
 #include "capture/frame_models.h"
 
 namespace quillon {
@@ -33,6 +34,8 @@ constexpr std::array<NamedField, 5> kFields{{{"Port", &PortSettings::port},
 
 // The frame model's value; the frame-model table gives the texts that name the models in it.
 constexpr const char* kFramesName = "Frames";
+// The capture limit of the next Go or Load.
+constexpr const char* kCaptureLimitName = "CaptureLimit";
 // The Monitor window's size and state.
 constexpr const char* kWindowSizeName = "WindowSize";
 constexpr const char* kMaximisedName = "Maximised";
@@ -113,6 +116,25 @@ void SaveFrameModelKind(SettingsStore& store, FrameModelKind kind)
 {
     const Field field = ToField(FrameModelRowOf(kind).setting);
     (void)store.WriteValue(kFramesName, field);
+}
+
+void LoadCaptureLimit(SettingsStore& store, int& limit)
+{
+    const std::optional<std::vector<std::uint8_t>> value = store.ReadValue(kCaptureLimitName);
+    if (!value)
+        return;
+    const std::string text = TakeValue(*value, std::string()).value_or(std::string());
+    limit = kCaptureLimit;
+    for (const int choice : kCaptureLimitChoices) {
+        if (text == std::to_string(choice))
+            limit = choice;
+    }
+}
+
+void SaveCaptureLimit(SettingsStore& store, int limit)
+{
+    const Field field = ToField(std::to_string(limit));
+    (void)store.WriteValue(kCaptureLimitName, field);
 }
 
 std::optional<WindowPlacement> LoadWindowPlacement(SettingsStore& store)

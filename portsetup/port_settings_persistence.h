@@ -25,6 +25,13 @@ void LoadFrameModelKind(SettingsStore& store, FrameModelKind& kind);
 // Writes "Frames" as a 10-byte field like the port values. A failure is ignored.
 void SaveFrameModelKind(SettingsStore& store, FrameModelKind kind);
 
+// Reads "CaptureLimit", the capture limit of the next Go or Load, in decimal digits. An absent
+// value leaves `limit` as it was; one that names no offered limit gives the default limit.
+void LoadCaptureLimit(SettingsStore& store, int& limit);
+
+// Writes "CaptureLimit" as a 10-byte field like the port values. A failure is ignored.
+void SaveCaptureLimit(SettingsStore& store, int limit);
+
 // The Monitor window's size when it was last closed, and whether it was maximised then.
 struct WindowPlacement
 {

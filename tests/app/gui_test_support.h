@@ -80,11 +80,23 @@ inline QStringList Items(const QComboBox* combo)
     return items;
 }
 
-inline QStringList Lines(const QListWidget* list)
+// The rows of a list once the lines appended so far have reached it.
+inline int Rows(const QAbstractItemView* list)
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
+    return list->model()->rowCount();
+}
+
+inline QString Text(const QAbstractItemView* list, int row)
+{
+    return Rows(list) > row ? list->model()->index(row, 0).data().toString() : QString();
+}
+
+inline QStringList Lines(const QAbstractItemView* list)
 {
     QStringList lines;
-    for (int i = 0; i < list->count(); ++i)
-        lines << list->item(i)->text();
+    for (int i = 0; i < Rows(list); ++i)
+        lines << list->model()->index(i, 0).data().toString();
     return lines;
 }
 

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QListView>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSettings>
@@ -84,8 +85,8 @@ TEST_F(MonitorRunTest, EscapeWritesTheFivePortSettingsAndCloses)
 TEST_F(MonitorRunTest, CapturesLiveTrafficThenSavesAndLoadsIt)
 {
     auto window = MakeWindow();
-    auto* frameList = test::Find<QListWidget>(*window, "frameList");
-    auto* filteredList = test::Find<QListWidget>(*window, "filteredList");
+    auto* frameList = test::Find<QListView>(*window, "frameList");
+    auto* filteredList = test::Find<QListView>(*window, "filteredList");
     auto* detailList = test::Find<QListWidget>(*window, "detailList");
     auto* pause = test::Find<QPushButton>(*window, "pauseButton");
 
@@ -106,10 +107,10 @@ TEST_F(MonitorRunTest, CapturesLiveTrafficThenSavesAndLoadsIt)
     // Traffic on the line reaches the Frame list through the timer's passes.
     m_devices.feed->Push(WithCrc(Hex("01 03 00 00 00 02")));
     m_devices.feed->Push(WithCrc(Hex("01 03 04 41 20 00 00")));
-    QTRY_COMPARE_WITH_TIMEOUT(frameList->count(), 2, kPatienceMs);
+    QTRY_COMPARE_WITH_TIMEOUT(test::Rows(frameList), 2, kPatienceMs);
     m_devices.feed->Push(WithCrc(Hex("02 10 00 01 00 01 02 00 07")));
     m_devices.feed->Push(WithCrc(Hex("02 10 00 01 00 01")));
-    QTRY_COMPARE_WITH_TIMEOUT(frameList->count(), 4, kPatienceMs);
+    QTRY_COMPARE_WITH_TIMEOUT(test::Rows(frameList), 4, kPatienceMs);
     EXPECT_EQ(test::Find<QLabel>(*window, "samples")->text(), "Samples = 4");
     EXPECT_TRUE(test::Find<QPushButton>(*window, "saveFileButton")->isEnabled());
     EXPECT_NE(std::count(m_routes.begin(), m_routes.end(), Route::Timer), 0);
@@ -158,7 +159,7 @@ TEST_F(MonitorRunTest, CapturesLiveTrafficThenSavesAndLoadsIt)
         QDir::toNativeSeparators(m_folder.FilePath("run.mlog")).toStdString());
     QTest::mouseClick(test::Find<QPushButton>(*window, "loadFileButton"), Qt::LeftButton);
     EXPECT_EQ(test::Lines(frameList), captured);
-    EXPECT_TRUE(filteredList->count() == 0);
+    EXPECT_TRUE(test::Rows(filteredList) == 0);
     EXPECT_TRUE(m_prompts.messages.empty());
     ASSERT_EQ(m_prompts.fileRequests.size(), 2u);
     EXPECT_EQ(m_prompts.fileRequests[0].kind, FileChoiceKind::Save);

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <string>
+#include <vector>
 
+#include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -72,20 +74,89 @@ TEST(QtListBox, CutsLongLinesAtTheRightEdgeInsteadOfScrolling)
     EXPECT_FALSE(widget.isSortingEnabled());
 }
 
-TEST(QtListBox, AFollowingListShowsItsNewestLineUntilTheUserMovesIt)
+// Lines kept in a vector, as the capture keeps them for the window's lists.
+struct VectorLines : LineSource
 {
-    ClippedListWidget widget;
-    widget.resize(200, 100);
-    widget.show();
-    QtListBox list(widget, FollowNewest::UnlessUserMovedIt);
-    QScrollBar* bar = widget.verticalScrollBar();
-    const auto addLines = [&list](int count) {
-        for (int i = 0; i < count; ++i)
-            list.Add("line " + std::to_string(list.Count()));
+    std::vector<std::string> lines;
+    std::vector<LineMark> marks;
+    int LineCount() const override { return static_cast<int>(lines.size()); }
+    std::string_view LineText(int row) const override { return lines.at(row); }
+    LineMark Mark(int row) const override { return marks.at(row); }
+    void Add(const std::string& text, LineMark mark = LineMark::Plain)
+    {
+        lines.push_back(text);
+        marks.push_back(mark);
+    }
+};
+
+TEST(QtLineList, AppendedLinesReachTheViewTogetherWithTheirSelection)
+{
+    ClippedListView view;
+    view.resize(300, 100);
+    view.show();
+    VectorLines source;
+    QtLineList list(view);
+    list.Show(source);
+    QSignalSpy inserted(view.model(), &QAbstractItemModel::rowsInserted);
+    QSignalSpy notified(view.selectionModel(), &QItemSelectionModel::selectionChanged);
+
+    for (int i = 0; i < 500; ++i) {
+        source.Add("line " + std::to_string(i),
+                   i == 7 ? LineMark::CrcError : (i == 8 ? LineMark::Exception : LineMark::Plain));
+        list.LinesAppended();
+        list.SetSelection(i);
+    }
+    EXPECT_EQ(list.Selection(), 499); // asked for, shown with the lines
+    QApplication::processEvents();
+    EXPECT_EQ(inserted.count(), 1);
+    EXPECT_EQ(list.Count(), 500);
+    EXPECT_EQ(list.Selection(), 499);
+    EXPECT_EQ(list.Text(499), "line 499");
+    EXPECT_EQ(list.Text(500), "");
+    EXPECT_TRUE(view.viewport()->rect().intersects(view.visualRect(view.model()->index(499, 0))));
+    EXPECT_EQ(notified.count(), 0);
+
+    // Faults stand out by colour only; their text is the line's.
+    const auto colour = [&view](int row) {
+        return view.model()->index(row, 0).data(Qt::ForegroundRole);
+    };
+    EXPECT_FALSE(colour(6).isValid());
+    EXPECT_TRUE(colour(7).isValid());
+    EXPECT_TRUE(colour(8).isValid());
+    EXPECT_NE(colour(7), colour(8));
+    EXPECT_EQ(list.Text(7), "line 7");
+
+    // Ctrl+F's search: the next line containing the text, wrapping round, ignoring case.
+    EXPECT_EQ(view.FindNext("LINE 49", 490), 491);
+    EXPECT_EQ(view.FindNext("line 49", 499), 49);
+    EXPECT_EQ(view.FindNext("absent", 0), -1);
+
+    source.lines.clear();
+    source.marks.clear();
+    list.LinesReset();
+    EXPECT_EQ(list.Count(), 0);
+    EXPECT_EQ(list.Selection(), -1);
+    EXPECT_EQ(notified.count(), 0);
+}
+
+TEST(QtLineList, AFollowingListShowsItsNewestLineUntilTheUserMovesIt)
+{
+    ClippedListView view;
+    view.resize(200, 100);
+    view.show();
+    VectorLines source;
+    QtLineList list(view, FollowNewest::UnlessUserMovedIt);
+    list.Show(source);
+    QScrollBar* bar = view.verticalScrollBar();
+    const auto addLines = [&](int count) {
+        for (int i = 0; i < count; ++i) {
+            source.Add("line " + std::to_string(source.LineCount()));
+            list.LinesAppended();
+        }
         QApplication::processEvents();
     };
-    const auto shows = [&widget](int row) {
-        return widget.viewport()->rect().intersects(widget.visualItemRect(widget.item(row)));
+    const auto shows = [&view](int row) {
+        return view.viewport()->rect().intersects(view.visualRect(view.model()->index(row, 0)));
     };
 
     addLines(40);
@@ -102,21 +173,23 @@ TEST(QtListBox, AFollowingListShowsItsNewestLineUntilTheUserMovesIt)
     bar->setValue(bar->maximum());
     addLines(1);
     EXPECT_TRUE(shows(50));
-    QTest::mouseClick(widget.viewport(), Qt::LeftButton, {},
-                      widget.visualItemRect(widget.item(50)).center());
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, {},
+                      view.visualRect(view.model()->index(50, 0)).center());
     ASSERT_EQ(list.Selection(), 50);
     addLines(10);
     EXPECT_TRUE(shows(50));
     EXPECT_FALSE(shows(60));
 
     // A list without following stays at its top.
-    ClippedListWidget still;
+    ClippedListView still;
     still.resize(200, 100);
     still.show();
-    QtListBox plain(still);
-    for (int i = 0; i < 40; ++i)
-        plain.Add("line");
+    QtLineList plain(still);
+    plain.Show(source);
+    source.Add("one more");
+    plain.LinesAppended();
     QApplication::processEvents();
+    EXPECT_EQ(plain.Count(), source.LineCount());
     EXPECT_EQ(still.verticalScrollBar()->value(), 0);
 }
 

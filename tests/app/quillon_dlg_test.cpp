@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -74,7 +75,7 @@ protected:
         }
         std::fclose(file);
         ASSERT_TRUE(window.GetMonitor().LoadFile(path).opened);
-        ASSERT_EQ(Find<QListWidget>(window, "frameList")->count(), 3);
+        ASSERT_EQ(test::Rows(Find<QListView>(window, "frameList")), 3);
     }
 
     test::InTemporaryFolder m_folder;
@@ -98,12 +99,12 @@ struct ExpectedControl
 const ExpectedControl kExpectedControls[] = {
     {"quitButton", 2, "QPushButton", "Quit", 404, 177, 36, 14},
     {"helpButton", 57670, "QPushButton", "&Help", 365, 177, 36, 14},
-    {"frameList", 1000, "QListWidget", "", 7, 7, 447, 78},
+    {"frameList", 1000, "QListView", "", 7, 7, 447, 78},
     {"functionFilter", 1001, "QComboBox", "Select Filter", 7, 84, 181, 56},
     {"nodeFilter", 1002, "QComboBox", "Node", 189, 85, 48, 30},
     {"fileButton", 1003, "QPushButton", "File", 238, 84, 39, 14},
     {"fileName", 1004, "QLabel", "", 278, 86, 176, 12},
-    {"filteredList", 1005, "QListWidget", "", 7, 98, 447, 78},
+    {"filteredList", 1005, "QListView", "", 7, 98, 447, 78},
     {"detailList", 1006, "QListWidget", "", 7, 196, 447, 78},
     {"goButton", 1007, "QPushButton", "Go", 7, 177, 38, 14},
     {"pauseButton", 1008, "QPushButton", "Pause", 45, 177, 38, 14},
@@ -149,8 +150,8 @@ TEST_F(MonitorWindowTest, BuildsEveryControlOfTheTemplateInPlace)
         else if (auto* combo = qobject_cast<QComboBox*>(widget))
             text = combo->currentText();
         EXPECT_EQ(text, c.text);
-        if (auto* list = qobject_cast<QListWidget*>(widget)) {
-            EXPECT_EQ(list->count(), 0);
+        if (auto* list = qobject_cast<QListView*>(widget)) {
+            EXPECT_EQ(list->model()->rowCount(), 0);
             EXPECT_EQ(list->selectionMode(), QAbstractItemView::SingleSelection);
             EXPECT_EQ(list->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
         }
@@ -365,10 +366,10 @@ TEST_F(MonitorWindowTest, UserSelectionsInTheListsReachTheirHandlers)
     auto window = MakeWindow();
     LoadThreeFrames(*window);
     window->GetMonitor().ApplyFilter(3, 0);
-    auto* frameList = Find<QListWidget>(*window, "frameList");
-    auto* filteredList = Find<QListWidget>(*window, "filteredList");
+    auto* frameList = Find<QListView>(*window, "frameList");
+    auto* filteredList = Find<QListView>(*window, "filteredList");
     auto* detailList = Find<QListWidget>(*window, "detailList");
-    ASSERT_EQ(filteredList->count(), 2);
+    ASSERT_EQ(test::Rows(filteredList), 2);
     EXPECT_TRUE(m_routes.empty()); // loading and filtering from code notify nothing
 
     test::ClickRow(frameList, 1);
@@ -515,9 +516,9 @@ TEST_F(MonitorWindowTest, HelpButtonF1AndTheContextMenuLeadToTheAboutBox)
         QStringList entries;
         for (const QAction* action : menu->actions())
             entries << action->text();
-        EXPECT_EQ(entries,
-                  (QStringList{"&Copy", "", "&Export...", "Standard Modbus Frames",
-                               "&Statistics...", "&Registers...", "", "&About Quillon..."}));
+        EXPECT_EQ(entries, (QStringList{"&Copy", "", "&Export...", "Standard Modbus Frames",
+                                        "Capture &Limit...", "&Statistics...", "&Registers...", "",
+                                        "&About Quillon..."}));
         WhenModal(expectAbout);
         menu->setActiveAction(menu->actions().back());
         QTest::keyClick(menu, Qt::Key_Return);
@@ -534,11 +535,11 @@ TEST_F(MonitorWindowTest, CtrlCAndTheMenuCopyTheSelectedLineOrTheWholeDetailList
 {
     auto window = MakeWindow();
     LoadThreeFrames(*window);
-    auto* frames = Find<QListWidget>(*window, "frameList");
-    auto* filtered = Find<QListWidget>(*window, "filteredList");
+    auto* frames = Find<QListView>(*window, "frameList");
+    auto* filtered = Find<QListView>(*window, "filteredList");
     auto* details = Find<QListWidget>(*window, "detailList");
     QClipboard* clipboard = QGuiApplication::clipboard();
-    const auto copyFrom = [&](QListWidget* list) {
+    const auto copyFrom = [&](QAbstractItemView* list) {
         clipboard->clear();
         list->setFocus();
         QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
@@ -550,13 +551,13 @@ TEST_F(MonitorWindowTest, CtrlCAndTheMenuCopyTheSelectedLineOrTheWholeDetailList
     QStringList detailLines;
     for (int i = 0; i < details->count(); ++i)
         detailLines << details->item(i)->text();
-    EXPECT_EQ(copyFrom(frames), frames->item(1)->text());
+    EXPECT_EQ(copyFrom(frames), test::Text(frames, 1));
     EXPECT_EQ(copyFrom(details), detailLines.join('\n'));
 
     window->GetMonitor().ApplyFilter(0x10, 0);
-    ASSERT_EQ(filtered->count(), 1);
+    ASSERT_EQ(test::Rows(filtered), 1);
     test::ClickRow(filtered, 0);
-    EXPECT_EQ(copyFrom(filtered), frames->item(2)->text());
+    EXPECT_EQ(copyFrom(filtered), test::Text(frames, 2));
 
     // The menu's Copy takes the list the pointer is on.
     test::ClickRow(frames, 0);
@@ -572,7 +573,7 @@ TEST_F(MonitorWindowTest, CtrlCAndTheMenuCopyTheSelectedLineOrTheWholeDetailList
     const QPoint onFrames = frames->geometry().center();
     QContextMenuEvent event(QContextMenuEvent::Mouse, onFrames, window->mapToGlobal(onFrames));
     QApplication::sendEvent(window.get(), &event);
-    EXPECT_EQ(clipboard->text(), frames->item(0)->text());
+    EXPECT_EQ(clipboard->text(), test::Text(frames, 0));
 }
 
 TEST_F(MonitorWindowTest, StatisticsWindowShowsTheMonitorsCountsAndCopiesRows)
@@ -659,7 +660,7 @@ TEST_F(MonitorWindowTest, ContextMenuChoosesTheFrameModelOfTheNextLoadAndRemembe
 {
     auto window = MakeWindow();
     LoadThreeFrames(*window);
-    auto* frameList = Find<QListWidget>(*window, "frameList");
+    auto* frameList = Find<QListView>(*window, "frameList");
     const auto toggleStandardFrames = [&](bool checkedBefore) {
         QTimer::singleShot(20, [&, checkedBefore] {
             auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
@@ -682,11 +683,11 @@ TEST_F(MonitorWindowTest, ContextMenuChoosesTheFrameModelOfTheNextLoadAndRemembe
     EXPECT_EQ(m_settings.values["Frames"],
               test::Bytes({'S', 't', 'a', 'n', 'd', 'a', 'r', 'd', 0, 0}));
     // The lines on show stay; the next load cuts by the standard model (registers unhalved).
-    EXPECT_EQ(frameList->count(), 3);
-    EXPECT_TRUE(frameList->item(0)->text().endsWith("Registers 1 : Bytes = 8"));
+    EXPECT_EQ(test::Rows(frameList), 3);
+    EXPECT_TRUE(test::Text(frameList, 0).endsWith("Registers 1 : Bytes = 8"));
     LoadThreeFrames(*window);
-    EXPECT_TRUE(frameList->item(0)->text().endsWith("Registers 2 : Bytes = 8"))
-        << frameList->item(0)->text().toStdString();
+    EXPECT_TRUE(test::Text(frameList, 0).endsWith("Registers 2 : Bytes = 8"))
+        << test::Text(frameList, 0).toStdString();
 
     // A window opened later starts with the remembered choice.
     window.reset();
@@ -694,6 +695,34 @@ TEST_F(MonitorWindowTest, ContextMenuChoosesTheFrameModelOfTheNextLoadAndRemembe
     EXPECT_EQ(window->GetMonitor().ChosenFrameModel(), FrameModelKind::Standard);
     toggleStandardFrames(true);
     EXPECT_EQ(window->GetMonitor().ChosenFrameModel(), FrameModelKind::Device);
+
+    // The capture limit is chosen from four and remembered the same way.
+    const auto chooseLimit = [&](int entry) {
+        QTimer::singleShot(20, [&, entry] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            ASSERT_NE(menu, nullptr);
+            QTimer::singleShot(20, [entry] {
+                auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+                ASSERT_NE(dialog, nullptr);
+                EXPECT_EQ(dialog->comboBoxItems().size(), 4);
+                dialog->setTextValue(dialog->comboBoxItems().at(entry));
+                dialog->accept();
+            });
+            menu->setActiveAction(menu->findChild<QAction*>("captureLimit"));
+            QTest::keyClick(menu, Qt::Key_Return);
+        });
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5),
+                                window->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(window.get(), &event);
+    };
+    EXPECT_EQ(window->GetMonitor().ChosenCaptureLimit(), 2000);
+    m_routes.clear();
+    chooseLimit(1);
+    EXPECT_EQ(m_routes, std::vector<Route>{Route::CaptureLimit});
+    EXPECT_EQ(window->GetMonitor().ChosenCaptureLimit(), 10000);
+    window.reset();
+    window = MakeWindow();
+    EXPECT_EQ(window->GetMonitor().ChosenCaptureLimit(), 10000);
 }
 
 TEST_F(MonitorWindowTest, ContextMenuExportWritesTheCaptureInTheChosenFormat)
@@ -756,7 +785,7 @@ TEST_F(MonitorWindowTest, FileFromTheCommandLineOrDroppedLoadsAsLoadFileDoes)
     const QString pcap = m_folder.FilePath("three.pcap");
     ASSERT_EQ(window->GetMonitor().ExportCapture(pcap.toStdString(), ExportFormat::Pcap),
               FileOutcome::Ok);
-    auto* frameList = Find<QListWidget>(*window, "frameList");
+    auto* frameList = Find<QListView>(*window, "frameList");
     auto* fileName = Find<QLabel>(*window, "fileName");
     m_routes.clear();
 
@@ -774,12 +803,12 @@ TEST_F(MonitorWindowTest, FileFromTheCommandLineOrDroppedLoadsAsLoadFileDoes)
     EXPECT_FALSE(drop({QUrl::fromLocalFile(pcap), QUrl::fromLocalFile(pcap)}));
     EXPECT_FALSE(drop({QUrl(QStringLiteral("https://example.org/three.pcap"))}));
     EXPECT_FALSE(drop({QUrl::fromLocalFile(m_folder.FilePath(""))}));
-    EXPECT_EQ(frameList->count(), 3);
+    EXPECT_EQ(test::Rows(frameList), 3);
     EXPECT_TRUE(m_routes.empty());
 
     ASSERT_TRUE(drop({QUrl::fromLocalFile(pcap)}));
     EXPECT_EQ(m_routes, std::vector<Route>{Route::LoadFile});
-    EXPECT_EQ(frameList->count(), 3);
+    EXPECT_EQ(test::Rows(frameList), 3);
     EXPECT_EQ(fileName->text(), pcap);
     EXPECT_TRUE(m_prompts.messages.empty());
 
@@ -791,7 +820,7 @@ TEST_F(MonitorWindowTest, FileFromTheCommandLineOrDroppedLoadsAsLoadFileDoes)
     cut.write(whole.readAll().chopped(4));
     cut.close();
     window->OpenFile(QStringLiteral("cut.pcap")); // relative to the working folder
-    EXPECT_EQ(frameList->count(), 2);
+    EXPECT_EQ(test::Rows(frameList), 2);
     EXPECT_EQ(fileName->text(), m_folder.FilePath("cut.pcap"));
     ASSERT_EQ(m_prompts.messages.size(), 1u);
     EXPECT_EQ(m_prompts.messages[0].caption, "File Read Error");
@@ -801,7 +830,7 @@ TEST_F(MonitorWindowTest, FileFromTheCommandLineOrDroppedLoadsAsLoadFileDoes)
     ASSERT_EQ(m_prompts.messages.size(), 2u);
     EXPECT_EQ(m_prompts.messages[1].caption, "File Open Error");
     EXPECT_EQ(m_prompts.messages[1].text, "Can't Open File");
-    EXPECT_EQ(frameList->count(), 2);
+    EXPECT_EQ(test::Rows(frameList), 2);
 }
 
 } // namespace

@@ -208,8 +208,8 @@ private:
     void Choose(std::uint8_t pick, bool fromFiltered)
     {
         MemoryMonitorControls& controls = m_world.controls;
-        ListBox& list = fromFiltered ? static_cast<ListBox&>(controls.filteredList)
-                                     : static_cast<ListBox&>(controls.frameList);
+        LineList& list = fromFiltered ? static_cast<LineList&>(controls.filteredList)
+                                      : static_cast<LineList&>(controls.frameList);
         if (list.Count() == 0)
             return;
         const int chosen = pick % list.Count();

@@ -103,13 +103,13 @@ inline long ShownLength(std::string_view line)
 // CRC error).
 inline void CheckLinesShowRecords(const CaptureStore& store,
                                   const CaptureStore& lines,
-                                  const ListBox& frameList,
+                                  const SelectableList& frameList,
                                   int first = 0)
 {
     Require(store.Count() == lines.Count(), "record count differs from line count");
     Require(frameList.Count() == lines.Count(), "Frame list length differs from line count");
     for (int i = std::max(first, 0); i < store.Count(); ++i) {
-        const CaptureRecord& record = store.Record(i);
+        const CaptureRecord record = store.Record(i);
         const auto frame = record.Frame();
         Require(!frame.empty(), "empty record", i);
         const std::string text = frameList.Text(i);
@@ -142,8 +142,8 @@ inline void CheckLinesShowRecords(const CaptureStore& store,
 // Returns the number of Filtered-list lines.
 inline int CheckFilteredList(const CaptureStore& lines,
                              const Filter& filter,
-                             const ListBox& frameList,
-                             const ListBox& filteredList,
+                             const SelectableList& frameList,
+                             const SelectableList& filteredList,
                              int firstLine = 0,
                              int filteredBefore = 0)
 {

@@ -20,7 +20,9 @@ struct Window : CaptureView
     std::vector<bool> passes;
     RunState state = RunState::Stopped;
     MemoryMonitorControls controls;
-    DetailView view{*this, controls.View()};
+    MemoryListBox frameList;
+    MemoryListBox filteredList;
+    DetailView view{*this, frameList, filteredList, controls.detailList, controls.floatOrder};
 
     explicit Window(const std::vector<std::pair<const char*, bool>>& frames, RunState runState)
         : state(runState)
@@ -29,9 +31,9 @@ struct Window : CaptureView
         for (const auto& [hex, passing] : frames) {
             records.push_back(test::Hex(hex));
             passes.push_back(passing);
-            controls.frameList.Add(hex);
+            frameList.Add(hex);
             if (passing)
-                controls.filteredList.Add(hex);
+                filteredList.Add(hex);
         }
         controls.detailList.Add("earlier");
     }
@@ -76,13 +78,13 @@ TEST(DetailView, RunStateDecidesWhichSelectionShows)
         {RunState::Paused, true},   {RunState::Stopped, false}, {RunState::Stopped, true}};
     for (const auto& [state, fromFiltered] : cases) {
         Window w({{"01 01 01 05 AA BB", true}, {"02 01 01 07 AA BB", true}}, state);
-        w.controls.frameList.SetSelection(1);
-        w.controls.filteredList.SetSelection(1);
+        w.frameList.SetSelection(1);
+        w.filteredList.SetSelection(1);
         fromFiltered ? w.view.OnFilteredListSelChange() : w.view.OnFrameListSelChange();
         const bool shown = fromFiltered || state != RunState::Running;
         EXPECT_EQ(w.controls.detailList.Text(0), shown ? "[02][01][01][07][AA][BB]" : "earlier");
-        EXPECT_EQ(w.controls.frameList.Selection(), fromFiltered ? -1 : 1);
-        EXPECT_EQ(w.controls.filteredList.Selection(), fromFiltered ? 1 : -1);
+        EXPECT_EQ(w.frameList.Selection(), fromFiltered ? -1 : 1);
+        EXPECT_EQ(w.filteredList.Selection(), fromFiltered ? 1 : -1);
     }
 }
 
@@ -95,7 +97,7 @@ TEST(DetailView, FilteredLineLeadsToItsRecord)
               {"02 03 04 41 30 00 00 AA BB", true}},
              RunState::Running);
     for (const auto& [line, value] : {std::pair{0, "10.000000"}, std::pair{1, "11.000000"}}) {
-        w.controls.filteredList.SetSelection(line);
+        w.filteredList.SetSelection(line);
         w.view.OnFilteredListSelChange();
         EXPECT_EQ(w.controls.detailList.Count(), 2);
         EXPECT_EQ(w.Value(), value);
@@ -117,18 +119,18 @@ TEST(DetailView, FloatOrderChangeRedisplaysTheSelectedLine)
                  {RunState::Stopped, 1, -1, "-2.000000"}, {RunState::Paused, -1, -1, ""}};
     for (const auto& c : cases) {
         Window w({{"01 03 04 20 41 00 00", true}, {"01 04 04 00 C0 00 00", false}}, c.state);
-        w.controls.frameList.SetSelection(c.frameLine);
-        w.controls.filteredList.SetSelection(c.filteredLine);
+        w.frameList.SetSelection(c.frameLine);
+        w.filteredList.SetSelection(c.filteredLine);
         w.controls.floatOrder.SetSelection(3);
         w.view.OnFloatOrderChange();
         EXPECT_EQ(w.Value(), c.value);
     }
     Window w({{"01 04 04 C0 00 00 00", true}}, RunState::Paused);
-    w.controls.frameList.SetSelection(0);
-    w.controls.filteredList.SetSelection(0);
+    w.frameList.SetSelection(0);
+    w.filteredList.SetSelection(0);
     w.view.ShowForPause();
     EXPECT_EQ(w.Value(), "-2.000000");
-    EXPECT_EQ(w.controls.filteredList.Selection(), -1);
+    EXPECT_EQ(w.filteredList.Selection(), -1);
 }
 
 } // namespace

@@ -1,3 +1,5 @@
+#include <algorithm>
+#include <cstring>
 #include <gtest/gtest.h>
 
 #include "monitor/monitor.h"
@@ -122,20 +124,43 @@ TEST(Monitor, LoadListsTheBytesLeftAtItsEnd)
     EXPECT_EQ(rig.monitor.AssemblyCount(), 0u);
 }
 
-TEST(Monitor, LoadNeverStoresMoreThanTheCaptureLimit)
+TEST(Monitor, LoadNeverStoresMoreThanTheChosenCaptureLimit)
 {
-    MonitorRig rig;
     // Two frames on every line: cutting to make room lists more frames than lines.
     std::string content;
-    for (int i = 0; i < 2000; ++i)
+    for (int i = 0; i < 10001; ++i)
         content += "00,10,01,03,00,00,00,01,84,0A,01,03,00,00,00,01,84,0A,t\r\n";
-    const LoadOutcome load = rig.monitor.LoadFile(rig.dir.Write("two.mlog", content));
-    EXPECT_TRUE(load.opened);
-    EXPECT_EQ(rig.monitor.Store().Count(), kCaptureLimit);
-    EXPECT_EQ(rig.monitor.LineCount(), kCaptureLimit);
-    EXPECT_EQ(rig.controls.frameList.Count(), kCaptureLimit);
-    EXPECT_TRUE(rig.monitor.RecordFrame(kCaptureLimit).empty());
-    EXPECT_EQ(rig.monitor.RecordFrame(0).size(), 8u);
+    const struct
+    {
+        int chosen;
+        int limit;
+        const char* remembered; // the stored value's text; nullptr: none stored
+    } cases[] = {
+        {0, kCaptureLimit, nullptr}, // nothing chosen
+        {10000, 10000, "10000"},
+        {12345, kCaptureLimit, "2000"}, // not offered: the default
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.chosen);
+        MonitorRig rig;
+        if (c.chosen != 0)
+            rig.monitor.ChooseCaptureLimit(c.chosen);
+        const std::string path = rig.dir.Write("two.mlog", content);
+        const LoadOutcome load = rig.monitor.LoadFile(path);
+        EXPECT_TRUE(load.opened);
+        EXPECT_EQ(rig.monitor.Store().Count(), c.limit);
+        EXPECT_EQ(rig.monitor.LineCount(), c.limit);
+        EXPECT_EQ(rig.controls.frameList.Count(), c.limit);
+        EXPECT_TRUE(rig.monitor.RecordFrame(c.limit).empty());
+        EXPECT_EQ(rig.monitor.RecordFrame(0).size(), 8u);
+        if (c.remembered == nullptr) {
+            EXPECT_EQ(rig.settings.values.count("CaptureLimit"), 0u);
+            continue;
+        }
+        test::Bytes field(10, 0);
+        std::copy_n(c.remembered, std::strlen(c.remembered), field.begin());
+        EXPECT_EQ(rig.settings.values["CaptureLimit"], field);
+    }
 }
 
 } // namespace

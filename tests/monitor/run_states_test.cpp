@@ -225,12 +225,12 @@ TEST(RunStates, PauseShowsTheNewestLineAndContinueEmptiesTheDetail)
     EXPECT_TRUE(rig.controls.detailList.Lines().empty());
 }
 
-// Lists 1995 lines, then a pass of 5 more that reaches the limit with 3 bytes of the next frame
-// behind them.
-void RunToTheLimit(MonitorRig& rig)
+// Lists all but 5 lines of the limit, then a pass of 5 more that reaches the limit with 3 bytes
+// of the next frame behind them.
+void RunToTheLimit(MonitorRig& rig, int limit = kCaptureLimit)
 {
     rig.monitor.OnGo();
-    rig.PassQueries(1995, 15);
+    rig.PassQueries(limit - 5, 15);
     rig.controls.nodeFilter.SetSelection(1);
     rig.monitor.RebuildFiltered();
     rig.Pass(Cat({Query(1), Query(1), Query(1), Query(1), Query(1), Hex("01 03 00")}));
@@ -244,18 +244,21 @@ TEST(RunStates, CaptureLimitAnswersRestartOrStopTheRun)
         bool restarts;
         int savedLines; // -1: nothing saved
         int backupLines;
+        int limit; // the capture limit chosen before Go
     } cases[] = {
-        {Answer::Yes, true, 2000, 0},
-        {Answer::No, true, -1, 0},
-        {Answer::Cancel, false, -1, 2000},
+        {Answer::Yes, true, 2000, 0, kCaptureLimit},      {Answer::No, true, -1, 0, kCaptureLimit},
+        {Answer::Cancel, false, -1, 2000, kCaptureLimit}, {Answer::Yes, true, 10000, 0, 10000},
+        {Answer::Cancel, false, -1, 10000, 10000},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.answer));
+        SCOPED_TRACE(c.limit);
         MonitorRig rig;
         const std::string saved = rig.dir.File("limit.mlog");
         rig.prompts.answers = {c.answer};
         rig.prompts.files = {saved};
-        RunToTheLimit(rig);
+        rig.monitor.ChooseCaptureLimit(c.limit);
+        RunToTheLimit(rig, c.limit);
 
         ASSERT_EQ(rig.prompts.questions.size(), 1u);
         EXPECT_EQ(rig.prompts.questions[0].caption, "Maximum Data");
@@ -278,8 +281,8 @@ TEST(RunStates, CaptureLimitAnswersRestartOrStopTheRun)
             EXPECT_EQ(rig.controls.filteredList.Count(), 0);
         } else {
             EXPECT_EQ(rig.monitor.State(), RunState::Stopped);
-            EXPECT_EQ(rig.Frames().size(), 2000u);
-            EXPECT_EQ(rig.monitor.Store().Count(), 2000);
+            EXPECT_EQ(rig.Frames().size(), static_cast<std::size_t>(c.limit));
+            EXPECT_EQ(rig.monitor.Store().Count(), c.limit);
             EXPECT_FALSE(rig.monitor.PortOpen());
             EXPECT_TRUE(rig.controls.go.IsEnabled());
         }

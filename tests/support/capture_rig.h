@@ -58,10 +58,7 @@ struct CaptureRig
         (void)data.cutter.StampRecord(timestamp);
         return data.cutter.CutRecord(bytes);
     }
-    [[nodiscard]] const std::vector<std::string>& Lines() const
-    {
-        return controls.frameList.Lines();
-    }
+    [[nodiscard]] std::vector<std::string> Lines() const { return controls.frameList.Lines(); }
 };
 
 // A folder of its own under the system's temporary folder, removed at the end of the test.

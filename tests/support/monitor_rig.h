@@ -88,10 +88,7 @@ struct MonitorRig
         const std::string text = ReadWholeFile(path);
         return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
     }
-    [[nodiscard]] const std::vector<std::string>& Frames() const
-    {
-        return controls.frameList.Lines();
-    }
+    [[nodiscard]] std::vector<std::string> Frames() const { return controls.frameList.Lines(); }
 };
 
 } // namespace quillon::test
