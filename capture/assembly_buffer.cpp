@@ -80,9 +80,21 @@ FrameArrival AssemblyBuffer::FrontArrival(std::size_t length) const
     std::int64_t first = -1;
     std::int64_t firstStamp = -1;
     std::int64_t lastStamp = -1;
+    // A silence inside the frame shows between two chunks: the later chunk's first byte began
+    // its bytes' time before the chunk was taken, and the earlier chunk's last byte had ended
+    // when that one was taken.
+    std::int64_t longestInside = 0;
+    bool allStamped = true;
     std::size_t start = 0;
     for (std::size_t i = 0; i < m_runCount && start < length; ++i) {
         const Run& run = m_runs[i];
+        allStamped = allStamped && run.steadyUs >= 0;
+        if (i > 0 && start > 0 && allStamped) {
+            const std::int64_t silence =
+                run.steadyUs - m_runs[i - 1].steadyUs -
+                std::llround(static_cast<double>(run.end - start) * m_characterUs);
+            longestInside = std::max(longestInside, silence);
+        }
         const std::size_t lastInFrame = std::min(run.end, length) - 1;
         if (run.steadyUs >= 0) {
             const std::int64_t bound =
@@ -100,15 +112,16 @@ FrameArrival AssemblyBuffer::FrontArrival(std::size_t length) const
     const auto wall = [this](std::int64_t steadyUs) {
         return m_wallOffsetUs ? steadyUs + *m_wallOffsetUs : std::int64_t{-1};
     };
+    const std::int64_t inside = allStamped ? longestInside : -1;
     if (m_characterUs <= 0)
-        return FrameArrival{firstStamp, lastStamp, firstStamp >= 0 ? wall(firstStamp) : -1};
+        return FrameArrival{firstStamp, lastStamp, firstStamp >= 0 ? wall(firstStamp) : -1, inside};
     // Never before the chunk in front of the frame was taken; never after the last byte's chunk.
     if (m_floorUs >= 0)
         first = std::max(first, m_floorUs);
     std::int64_t last = first + std::llround(static_cast<double>(length - 1) * m_characterUs);
     if (lastStamp >= 0)
         last = std::min(last, lastStamp);
-    return FrameArrival{first, last, wall(first)};
+    return FrameArrival{first, last, wall(first), inside};
 }
 
 } // namespace quillon

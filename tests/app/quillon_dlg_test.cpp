@@ -603,6 +603,9 @@ TEST_F(MonitorWindowTest, StatisticsWindowShowsTheMonitorsCountsAndCopiesRows)
     }
     EXPECT_TRUE(
         Find<QLabel>(statistics, "statisticsTotals")->text().startsWith("Line: 3 frames, "));
+    // A loaded file has no driver's counts and no arrival times.
+    EXPECT_EQ(Find<QLabel>(statistics, "statisticsHealth")->text(),
+              "UART errors: unavailable\nFrame timing: unavailable, no arrival times");
 }
 
 // The Registers window shows the image the monitor keeps, filters it by node, copies rows, names
