@@ -515,9 +515,9 @@ TEST_F(MonitorWindowTest, HelpButtonF1AndTheContextMenuLeadToTheAboutBox)
         QStringList entries;
         for (const QAction* action : menu->actions())
             entries << action->text();
-        EXPECT_EQ(entries,
-                  (QStringList{"&Copy", "", "&Export...", "Standard Modbus Frames",
-                               "&Statistics...", "&Registers...", "", "&About Quillon..."}));
+        EXPECT_EQ(entries, (QStringList{"&Copy", "", "&Export...", "Standard Modbus Frames",
+                                        "&Statistics...", "&Registers...",
+                                        "&Detect Line Settings...", "", "&About Quillon..."}));
         WhenModal(expectAbout);
         menu->setActiveAction(menu->actions().back());
         QTest::keyClick(menu, Qt::Key_Return);
