@@ -112,9 +112,14 @@ class StampingHandler(ModbusSingleRequestHandler):
         if not pause:
             super()._send_(data)
             return
-        super()._send_(data[:3])
+        # The transport only queues a write for the event loop, which the pause holds up: the
+        # two parts go to the port itself.
+        port = self.transport.serial
+        port.write(data[:3])
+        port.flush()
         time.sleep(pause)
-        super()._send_(data[3:])
+        port.write(data[3:])
+        port.flush()
 
 
 def silence_between_frames(args):

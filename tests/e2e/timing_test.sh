@@ -28,7 +28,7 @@ for _ in $(seq "$rounds"); do
         sleep 0.3
     done
 done
-answers=$(grep -c '^\[4\]:' "$work/poll.out" || true)
+answers=$(grep -c '^\[3\]:' "$work/poll.out" || true)
 [ "$answers" -eq $((3 * rounds)) ] ||
     fail "the master got $answers of $((3 * rounds)) answers: $(tail -n 5 "$work/poll.out")"
 
@@ -54,8 +54,10 @@ for node, (too_soon, paused) in want.items():
     n = nodes.get(node)
     if n is None or n["too_soon"] != too_soon or n["paused_inside"] != paused:
         problems.append(f"node {node}: {n}, expected {too_soon} too soon, {paused} paused inside")
-if nodes.get(2) and (nodes[2]["longest_inside_ms"] or 0) < 50:
-    problems.append(f"node 2: longest pause inside {nodes[2]['longest_inside_ms']} ms, sent 60")
+# The slave stops 60 ms after handing over three bytes, which take 25 ms on the line.
+if nodes.get(2) and (nodes[2]["longest_inside_ms"] or 0) < 30:
+    problems.append(f"node 2: longest pause inside {nodes[2]['longest_inside_ms']} ms, "
+                    "expected 35 or so")
 if timing["limit_between_frames_ms"] != 29.166 or timing["limit_inside_ms"] != 12.5:
     problems.append(f"limits {timing}")
 for node, n in sorted(nodes.items()):
