@@ -69,6 +69,8 @@ private:
         std::int64_t steadyUs = -1;
     };
     void AddRun(std::size_t end, std::int64_t steadyUs);
+    // The longest silence between two stamped chunks of the front `length` bytes.
+    [[nodiscard]] std::int64_t LongestSilenceInside(std::size_t length) const;
 
     std::array<std::uint8_t, kAssemblyRoom> m_bytes{};
     std::size_t m_count = 0;
