@@ -1,7 +1,6 @@
 #include "analysis/frame_timing.h"
 
 #include <algorithm>
-#include <cstdio>
 
 namespace quillon {
 
@@ -11,11 +10,9 @@ constexpr int kFixedAboveBaud = 19200;
 constexpr std::int64_t kFixedBetweenFramesUs = 1750;
 constexpr std::int64_t kFixedInsideFrameUs = 750;
 
-[[nodiscard]] std::string Ms(std::int64_t us)
+[[nodiscard]] std::optional<std::int64_t> Known(std::int64_t us)
 {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.3f", static_cast<double>(us) / 1000.0);
-    return text;
+    return us >= 0 ? std::optional<std::int64_t>(us) : std::nullopt;
 }
 
 } // namespace
@@ -36,58 +33,31 @@ FrameTiming::FrameTiming(const GapLimits& limits, std::int64_t resolutionUs)
 {
 }
 
-FrameGaps FrameTiming::Add(const FrameInfo& info, std::optional<std::int64_t> longestInsideUs)
+FrameGaps FrameTiming::Add(const FrameInfo& info)
 {
     FrameGaps gaps;
     if (info.firstByteUs < 0)
         return gaps;
     const bool canTell = m_resolutionUs > 0 && m_limits.betweenFramesUs > 0;
-    if (m_previousEndUs)
-        gaps.silenceBeforeUs = std::max<std::int64_t>(0, info.firstByteUs - *m_previousEndUs);
-    m_previousEndUs = std::max(info.lastByteUs, info.firstByteUs);
-    gaps.longestInsideUs = longestInsideUs;
+    gaps.silenceBeforeUs = Known(info.silenceBeforeUs);
+    gaps.longestInsideUs = Known(info.longestInsideUs);
     // The stamps may be off by up to their resolution either way: only a silence shorter than
     // the limit by more than that is surely too short, and the same for a pause too long.
     gaps.tooSoon = canTell && gaps.silenceBeforeUs &&
                    *gaps.silenceBeforeUs + m_resolutionUs < m_limits.betweenFramesUs;
-    gaps.pausedInside =
-        canTell && longestInsideUs && *longestInsideUs - m_resolutionUs > m_limits.insideFrameUs;
+    gaps.pausedInside = canTell && gaps.longestInsideUs &&
+                        *gaps.longestInsideUs - m_resolutionUs > m_limits.insideFrameUs;
 
     NodeGaps& node = m_nodes[info.node];
     if (gaps.silenceBeforeUs)
         node.shortestGapUs =
             std::min(node.shortestGapUs.value_or(*gaps.silenceBeforeUs), *gaps.silenceBeforeUs);
+    if (gaps.longestInsideUs)
+        node.longestInsideUs =
+            std::max(node.longestInsideUs.value_or(*gaps.longestInsideUs), *gaps.longestInsideUs);
     node.tooSoon += gaps.tooSoon ? 1 : 0;
     node.pausedInside += gaps.pausedInside ? 1 : 0;
     return gaps;
-}
-
-std::string FrameTimingText(const FrameTiming& timing, const std::string& resolution)
-{
-    std::string text = "Frame timing (resolution " + resolution + "):\n";
-    for (const auto& [node, gaps] : timing.Nodes()) {
-        text +=
-            "  node " + std::to_string(node) + ": shortest gap " +
-            (gaps.shortestGapUs ? Ms(*gaps.shortestGapUs) + " ms" : std::string("unavailable")) +
-            ", " + std::to_string(gaps.tooSoon) + " too soon, " +
-            std::to_string(gaps.pausedInside) + " paused inside\n";
-    }
-    return text;
-}
-
-std::string FrameTimingJson(const FrameTiming& timing, const std::string& resolution)
-{
-    std::string text = R"({"frame_timing": {"resolution": ")" + resolution + R"(", "nodes": [)";
-    bool first = true;
-    for (const auto& [node, gaps] : timing.Nodes()) {
-        text += std::string(first ? "" : ", ") + R"({"node": )" + std::to_string(node) +
-                R"(, "shortest_gap_ms": )" +
-                (gaps.shortestGapUs ? Ms(*gaps.shortestGapUs) : std::string("null")) +
-                R"(, "too_soon": )" + std::to_string(gaps.tooSoon) + R"(, "paused_inside": )" +
-                std::to_string(gaps.pausedInside) + "}";
-        first = false;
-    }
-    return text + "]}}";
 }
 
 } // namespace quillon

@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <map>
 #include <optional>
-#include <string>
 
 #include "analysis/line_statistics.h"
 #include "capture/frame_info.h"
@@ -30,36 +29,37 @@ struct FrameGaps
     bool pausedInside = false; // paused more than 1.5 character times between two bytes
 };
 
-// Per node: the shortest silence before its frames and how often each limit was broken.
+// Per node: the shortest silence before its frames, the longest inside one, and how often each
+// limit was broken.
 struct NodeGaps
 {
     std::optional<std::int64_t> shortestGapUs;
+    std::optional<std::int64_t> longestInsideUs;
     std::uint64_t tooSoon = 0;
     std::uint64_t pausedInside = 0;
 };
 
-// Frame timing of a live capture, frame after frame, from the arrival stamps. A limit is only
-// said to be broken where the stamps' resolution can show it; with no known resolution, never.
+// Frame timing of a live capture, frame after frame, from the silences the cutter measured. A
+// limit is only said to be broken where the stamps' resolution can show it; with no known
+// resolution, never.
 class FrameTiming
 {
 public:
+    FrameTiming() = default;
     FrameTiming(const GapLimits& limits, std::int64_t resolutionUs);
 
-    // The frame's longest silence inside, where the caller knows it.
-    FrameGaps Add(const FrameInfo& info, std::optional<std::int64_t> longestInsideUs);
+    FrameGaps Add(const FrameInfo& info);
+    // Forgets the nodes; the limits and the resolution stay.
+    void Clear() { m_nodes.clear(); }
 
     [[nodiscard]] const std::map<std::uint8_t, NodeGaps>& Nodes() const { return m_nodes; }
+    [[nodiscard]] const GapLimits& Limits() const { return m_limits; }
+    [[nodiscard]] std::int64_t ResolutionUs() const { return m_resolutionUs; }
 
 private:
     GapLimits m_limits;
-    std::int64_t m_resolutionUs;
-    std::optional<std::int64_t> m_previousEndUs;
+    std::int64_t m_resolutionUs = 0;
     std::map<std::uint8_t, NodeGaps> m_nodes;
 };
-
-// "Frame timing (resolution µs, virtual line):" then one line a node:
-// "  node 1: shortest gap 2.104 ms, 0 too soon, 0 paused inside".
-[[nodiscard]] std::string FrameTimingText(const FrameTiming& timing, const std::string& resolution);
-[[nodiscard]] std::string FrameTimingJson(const FrameTiming& timing, const std::string& resolution);
 
 } // namespace quillon

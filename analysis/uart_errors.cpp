@@ -10,6 +10,21 @@ namespace {
     return now >= before ? now - before : now;
 }
 
+void AddTo(UartErrorCounts& sum, const UartErrorCounts& more)
+{
+    sum.parity += more.parity;
+    sum.framing += more.framing;
+    sum.overrun += more.overrun;
+    sum.breaks += more.breaks;
+}
+
+[[nodiscard]] std::string CountsJson(const UartErrorCounts& t)
+{
+    return R"({"parity": )" + std::to_string(t.parity) + R"(, "framing": )" +
+           std::to_string(t.framing) + R"(, "overrun": )" + std::to_string(t.overrun) +
+           R"(, "break": )" + std::to_string(t.breaks);
+}
+
 } // namespace
 
 UartErrorCounts UartErrorTally::Pass(const std::optional<UartErrorCounts>& counts)
@@ -25,13 +40,29 @@ UartErrorCounts UartErrorTally::Pass(const std::optional<UartErrorCounts>& count
         seen.breaks = Growth(counts->breaks, m_last->breaks);
     }
     m_last = counts;
-    m_totals.parity += seen.parity;
-    m_totals.framing += seen.framing;
-    m_totals.overrun += seen.overrun;
-    m_totals.breaks += seen.breaks;
+    AddTo(m_totals, seen);
+    if (m_claimed)
+        m_unclaimed = {};
+    m_claimed = false;
+    AddTo(m_unclaimed, seen);
     if (seen != UartErrorCounts{})
         ++m_passesWithErrors;
     return seen;
+}
+
+void UartErrorTally::FrameCut(std::uint8_t node)
+{
+    AddTo(m_nodes[node], m_unclaimed);
+    m_claimed = true;
+}
+
+void UartErrorTally::Clear()
+{
+    m_totals = {};
+    m_passesWithErrors = 0;
+    m_nodes.clear();
+    m_unclaimed = {};
+    m_claimed = false;
 }
 
 std::string UartErrorsText(const UartErrorTally& tally)
@@ -48,11 +79,25 @@ std::string UartErrorsJson(const UartErrorTally& tally)
 {
     if (!tally.Available())
         return R"({"uart_errors": "unavailable"})";
-    const UartErrorCounts& t = tally.Totals();
-    return R"({"uart_errors": {"parity": )" + std::to_string(t.parity) + R"(, "framing": )" +
-           std::to_string(t.framing) + R"(, "overrun": )" + std::to_string(t.overrun) +
-           R"(, "break": )" + std::to_string(t.breaks) + R"(, "passes_with_errors": )" +
+    return R"({"uart_errors": )" + CountsJson(tally.Totals()) + R"(, "passes_with_errors": )" +
            std::to_string(tally.PassesWithErrors()) + "}}";
+}
+
+std::string NodeUartErrorsText(const UartErrorTally& tally, std::uint8_t node)
+{
+    if (!tally.Available())
+        return "unavailable";
+    const auto found = tally.Nodes().find(node);
+    const UartErrorCounts t = found != tally.Nodes().end() ? found->second : UartErrorCounts{};
+    return std::to_string(t.parity + t.framing + t.overrun + t.breaks);
+}
+
+std::string NodeUartErrorsJson(const UartErrorTally& tally, std::uint8_t node)
+{
+    if (!tally.Available())
+        return R"("unavailable")";
+    const auto found = tally.Nodes().find(node);
+    return CountsJson(found != tally.Nodes().end() ? found->second : UartErrorCounts{}) + "}";
 }
 
 } // namespace quillon

@@ -26,6 +26,7 @@
 #include "app/about_dlg.h"
 #include "app/dialog_keys.h"
 #include "app/dialog_units.h"
+#include "app/line_detect_dlg.h"
 #include "app/monitor_template.h"
 #include "app/port_setup_dialog.h"
 #include "app/qt_prompts.h"
@@ -476,7 +477,7 @@ RegistersWindow& CQuillonDlg::ShowRegisters()
 StatisticsWindow& CQuillonDlg::ShowStatistics()
 {
     if (m_statistics == nullptr)
-        m_statistics = new StatisticsWindow(m_monitor->Statistics(), this);
+        m_statistics = new StatisticsWindow(m_monitor->Statistics(), m_monitor->Health(), this);
     m_statistics->Refresh();
     m_statistics->show();
     m_statistics->raise();
@@ -540,6 +541,9 @@ void CQuillonDlg::contextMenuEvent(QContextMenuEvent* event)
         ->setObjectName(QStringLiteral("showStatistics"));
     menu.addAction(QStringLiteral("&Registers..."), this, [this] { (void)ShowRegisters(); })
         ->setObjectName(QStringLiteral("showRegisters"));
+    menu.addAction(QStringLiteral("&Detect Line Settings..."), this,
+                   [this] { DetectLineSettings(this, *m_monitor); })
+        ->setObjectName(QStringLiteral("detectLineSettings"));
     menu.addSeparator();
     menu.addAction(QStringLiteral("&About Quillon..."), this, &CQuillonDlg::ShowAbout);
     menu.exec(event->globalPos());

@@ -167,8 +167,10 @@ QVariant StatisticsTableModel::headerData(int section, Qt::Orientation orientati
     return QString::fromLatin1(kHeaders[static_cast<std::size_t>(section)]);
 }
 
-StatisticsWindow::StatisticsWindow(const LineStatistics& statistics, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_statistics(statistics), m_model(statistics)
+StatisticsWindow::StatisticsWindow(const LineStatistics& statistics,
+                                   const LineHealth& health,
+                                   QWidget* parent)
+    : QWidget(parent, Qt::Window), m_statistics(statistics), m_health(health), m_model(statistics)
 {
     setObjectName(QStringLiteral("statisticsWindow"));
     setWindowTitle(QStringLiteral("Statistics"));
@@ -192,15 +194,25 @@ StatisticsWindow::StatisticsWindow(const LineStatistics& statistics, QWidget* pa
     m_totals->setObjectName(QStringLiteral("statisticsTotals"));
     m_totals->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
+    m_healthText = new QLabel(this);
+    m_healthText->setObjectName(QStringLiteral("statisticsHealth"));
+    m_healthText->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_table);
     layout->addWidget(m_totals);
+    layout->addWidget(m_healthText);
     resize(1000, 360);
     Refresh();
 }
 
 void StatisticsWindow::Refresh()
 {
+    // UART errors may grow in a pass that lists no frame; the label skips a text it has.
+    std::string health = LineHealthText(m_health);
+    if (!health.empty() && health.back() == '\n')
+        health.pop_back();
+    m_healthText->setText(ToQt(health));
     if (m_statistics.Revision() == m_revision)
         return;
     m_revision = m_statistics.Revision();

@@ -6,6 +6,7 @@
 #include <QSortFilterProxyModel>
 #include <QWidget>
 
+#include "analysis/line_health.h"
 #include "analysis/line_statistics.h"
 
 class QLabel;
@@ -39,14 +40,17 @@ private:
     std::uint64_t m_revision = 0;
 };
 
-// The non-modal Statistics window: a sortable table of the monitor's statistics and a line of
-// totals. It shows what the statistics object holds and counts nothing itself. Ctrl+C copies
-// the selected rows as tab-separated text.
+// The non-modal Statistics window: a sortable table of the monitor's statistics, a line of
+// totals, and the line's health (UART errors, frame timing per node with its resolution). It shows
+// what the statistics object holds and counts nothing itself. Ctrl+C copies the selected rows as
+// tab-separated text.
 class StatisticsWindow : public QWidget
 {
     Q_OBJECT
 public:
-    explicit StatisticsWindow(const LineStatistics& statistics, QWidget* parent = nullptr);
+    StatisticsWindow(const LineStatistics& statistics,
+                     const LineHealth& health,
+                     QWidget* parent = nullptr);
 
     // Shows what the statistics hold now; cheap when nothing changed.
     void Refresh();
@@ -59,10 +63,12 @@ protected:
 
 private:
     const LineStatistics& m_statistics;
+    const LineHealth& m_health;
     StatisticsTableModel m_model;
     QSortFilterProxyModel m_sorted;
     QTableView* m_table = nullptr;
     QLabel* m_totals = nullptr;
+    QLabel* m_healthText = nullptr;
     std::uint64_t m_revision = UINT64_MAX;
 };
 

@@ -70,6 +70,32 @@ void AssemblyBuffer::SetCount(std::size_t count)
     m_count = count;
 }
 
+std::int64_t AssemblyBuffer::LongestSilenceInside(std::size_t length) const
+{
+    // A silence inside the frame shows between two chunks: from the end of the earlier chunk's
+    // last byte (by the time that chunk was taken) to the start of the later chunk's first byte.
+    // That byte ended a character time per byte behind it before any later chunk was taken, so
+    // a chunk taken late (the process busy elsewhere) makes no pause of its own.
+    std::size_t runs = 0;
+    while (runs < m_runCount && (runs == 0 || m_runs[runs - 1].end < length))
+        ++runs;
+    std::int64_t longest = 0;
+    double latest = 0; // over the runs from i on: stamp less a character per byte from its start
+    bool any = false;
+    for (std::size_t i = runs; i-- > 1;) {
+        const double bound = static_cast<double>(m_runs[i].steadyUs) -
+                             static_cast<double>(m_runs[i].end - 1) * m_characterUs;
+        latest = any ? std::min(latest, bound) : bound;
+        any = true;
+        const std::size_t start = m_runs[i - 1].end;
+        const double firstEnded = latest + static_cast<double>(start) * m_characterUs;
+        const std::int64_t silence =
+            std::llround(firstEnded - m_characterUs) - m_runs[i - 1].steadyUs;
+        longest = std::max(longest, silence);
+    }
+    return longest;
+}
+
 FrameArrival AssemblyBuffer::FrontArrival(std::size_t length) const
 {
     if (length == 0 || length > m_count)
@@ -82,9 +108,11 @@ FrameArrival AssemblyBuffer::FrontArrival(std::size_t length) const
     std::int64_t first = -1;
     std::int64_t firstStamp = -1;
     std::int64_t lastStamp = -1;
+    bool allStamped = true;
     std::size_t start = 0;
     for (std::size_t i = 0; i < m_runCount && start < length; ++i) {
         const Run& run = m_runs[i];
+        allStamped = allStamped && run.steadyUs >= 0;
         if (run.steadyUs >= 0) {
             const std::int64_t bound =
                 run.steadyUs - std::llround(static_cast<double>(run.end - 1) * m_characterUs);
@@ -101,15 +129,16 @@ FrameArrival AssemblyBuffer::FrontArrival(std::size_t length) const
     const auto wall = [this](std::int64_t steadyUs) {
         return m_wallOffsetUs ? steadyUs + *m_wallOffsetUs : std::int64_t{-1};
     };
+    const std::int64_t inside = allStamped ? LongestSilenceInside(length) : -1;
     if (m_characterUs <= 0)
-        return FrameArrival{firstStamp, lastStamp, firstStamp >= 0 ? wall(firstStamp) : -1};
+        return FrameArrival{firstStamp, lastStamp, firstStamp >= 0 ? wall(firstStamp) : -1, inside};
     // Never before the chunk in front of the frame was taken; never after the last byte's chunk.
     if (m_floorUs >= 0)
         first = std::max(first, m_floorUs);
     std::int64_t last = first + std::llround(static_cast<double>(length - 1) * m_characterUs);
     if (lastStamp >= 0)
         last = std::min(last, lastStamp);
-    return FrameArrival{first, last, wall(first)};
+    return FrameArrival{first, last, wall(first), inside};
 }
 
 } // namespace quillon

@@ -21,6 +21,8 @@ struct FrameArrival
     std::int64_t lastByteUs = -1;
     // The first byte's arrival on the wall clock, microseconds since the Unix epoch; -1 unknown.
     std::int64_t firstByteWallUs = -1;
+    // The longest silence between two of the frame's bytes; -1 unknown.
+    std::int64_t longestInsideUs = -1;
 };
 
 // Bytes received or loaded and not yet cut into frames. Byte 0 is always the node address of
@@ -57,6 +59,7 @@ public:
     // Arrival of the first and last of the front `length` bytes (one frame); call before they
     // are cut.
     [[nodiscard]] FrameArrival FrontArrival(std::size_t length) const;
+    [[nodiscard]] double CharacterUs() const { return m_characterUs; }
 
 private:
     // Bytes before index `end` (and from the previous run's end on) arrived at `steadyUs`.
@@ -66,6 +69,8 @@ private:
         std::int64_t steadyUs = -1;
     };
     void AddRun(std::size_t end, std::int64_t steadyUs);
+    // The longest silence between two stamped chunks of the front `length` bytes.
+    [[nodiscard]] std::int64_t LongestSilenceInside(std::size_t length) const;
 
     std::array<std::uint8_t, kAssemblyRoom> m_bytes{};
     std::size_t m_count = 0;

@@ -1,6 +1,7 @@
 #include "capture/frame_cutter.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "capture/cmodbus.h"
 #include "capture/summary_line.h"
@@ -32,6 +33,7 @@ void FrameCutter::UseModel(FrameModelKind kind)
     m_timeUs = 0;
     m_timeSource = TimeSource::None;
     m_secondKnown = false;
+    m_previousLastByteUs = -1;
 }
 
 bool FrameCutter::Stopped() const
@@ -103,6 +105,15 @@ std::size_t FrameCutter::CutFront(WhenUndecided rule, Idleness idle)
     info.timeSource = arrival.firstByteWallUs >= 0 ? TimeSource::Arrival : m_timeSource;
     info.firstByteUs = arrival.firstByteUs;
     info.lastByteUs = arrival.lastByteUs;
+    info.longestInsideUs = arrival.longestInsideUs;
+    // The first byte's stamp marks its end: the silence before it ended a character earlier.
+    info.silenceBeforeUs = -1;
+    if (arrival.firstByteUs >= 0 && m_previousLastByteUs >= 0) {
+        const std::int64_t character = std::llround(m_assembly.CharacterUs());
+        info.silenceBeforeUs =
+            std::max<std::int64_t>(0, arrival.firstByteUs - character - m_previousLastByteUs);
+    }
+    m_previousLastByteUs = std::max(arrival.lastByteUs, arrival.firstByteUs);
     m_model->FrameCut(bytes, info);
     BuildSummaryLine(info, m_timestamp, m_line);
     const CutFrame frame{bytes, info, m_timestamp, m_line};

@@ -103,6 +103,8 @@ private:
     std::string m_secondText;
     std::int64_t m_secondTimeUs = 0;
     std::uint64_t m_framesCut = 0;
+    // When the last byte of the frame cut before arrived, steady clock; -1 unknown.
+    std::int64_t m_previousLastByteUs = -1;
 };
 
 } // namespace quillon

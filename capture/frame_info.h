@@ -53,6 +53,10 @@ struct FrameInfo
     // Arrival of the frame's first and last byte on a steady clock, microseconds; -1 unknown.
     std::int64_t firstByteUs = -1;
     std::int64_t lastByteUs = -1;
+    // The silence on the line before the first byte (after the frame before) and the longest
+    // silence between two of its bytes, microseconds, as finely as the stamps tell; -1 unknown.
+    std::int64_t silenceBeforeUs = -1;
+    std::int64_t longestInsideUs = -1;
 };
 
 // A frame is listed as a CRC error when its CRC fails (a frame of fewer than three bytes has no

@@ -24,7 +24,7 @@ public:
         const std::size_t count = m_line->Read(buffer);
         m_watch->bytesRead += count;
         m_watch->vanished = m_line->Lost();
-        m_watch->uartErrors.Pass(m_line->ErrorCounts());
+        m_watch->health.Pass(m_line->ErrorCounts());
         return count;
     }
     [[nodiscard]] std::optional<UartErrorCounts> ErrorCounts() const override
@@ -81,7 +81,10 @@ std::unique_ptr<SerialLine> ListenPortOpener::OpenPort(PortSettings& settings)
     settings = m_chosen;
     *m_watch = LineWatch{};
     WatchedDeviceLayer devices(m_watch);
-    return OpenConfiguredPort(settings, devices);
+    std::unique_ptr<SerialLine> line = OpenConfiguredPort(settings, devices);
+    if (line)
+        m_watch->health.Start(LineFormatOf(settings), m_watch->timing);
+    return line;
 }
 
 } // namespace quillon::cli

@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "analysis/uart_errors.h"
+#include "analysis/line_health.h"
 #include "seams/port_settings.h"
 #include "seams/serial_device.h"
 
@@ -15,8 +15,8 @@ struct LineWatch
 {
     std::uint64_t bytesRead = 0;
     bool vanished = false; // the device hung up (adapter pulled, other end closed)
-    // The driver's receive errors, taken at every read: one read a pass.
-    UartErrorTally uartErrors;
+    // The driver's receive errors, taken at every read (one read a pass), and frame timing.
+    LineHealth health;
     LineTimingReport timing; // of the device as it opened
 };
 
@@ -31,6 +31,8 @@ public:
     [[nodiscard]] std::unique_ptr<SerialLine> OpenPort(PortSettings& settings) override;
 
     [[nodiscard]] const LineWatch& Watch() const { return *m_watch; }
+    // The session hands it every frame.
+    [[nodiscard]] LineHealth& Health() { return m_watch->health; }
 
 private:
     PortSettings m_chosen;

@@ -13,7 +13,6 @@
 #include <QCoreApplication>
 #include <QTimer>
 
-#include "analysis/frame_timing.h"
 #include "analysis/line_statistics.h"
 #include "analysis/statistics_text.h"
 #include "capture/system_clock.h"
@@ -132,7 +131,6 @@ private:
     // Every frame of the run, counted apart from the monitor's lists, which start again at the
     // capture limit.
     LineStatistics m_statistics;
-    std::optional<FrameTiming> m_frameTiming;
     std::chrono::steady_clock::time_point m_started;
     QTimer m_snapshots;
     bool m_finished = false;
@@ -263,13 +261,7 @@ void ListenSession::OnTick(unsigned timerId)
 void ListenSession::Take(const CutFrame& frame)
 {
     m_statistics.Add(frame.info);
-    if (!m_frameTiming) {
-        // The stamps' resolution is known once the port is open, before its first frame.
-        m_frameTiming.emplace(ProtocolGaps(m_statistics.Format()),
-                              m_opener.Watch().timing.resolutionUs);
-    }
-    // The cut frame keeps its first and last arrival only: the pauses inside it are not known.
-    (void)m_frameTiming->Add(frame.info, std::nullopt);
+    (void)m_opener.Health().Add(frame.info);
     // The store took the frame before it was handed on: its newest record is the frame's.
     const CaptureStore& store = m_monitor.Store();
     const CaptureRecord record = store.Record(store.Count() - 1);
@@ -324,15 +316,10 @@ void ListenSession::PrintStatistics() const
     const auto span = std::chrono::duration_cast<std::chrono::microseconds>(
         std::chrono::steady_clock::now() - m_started);
     const LineTotals totals = m_statistics.Totals(span.count());
-    const UartErrorTally& uart = m_opener.Watch().uartErrors;
-    const std::string& resolution = m_opener.Watch().timing.resolution;
-    const FrameTiming timing =
-        m_frameTiming.value_or(FrameTiming(ProtocolGaps(m_statistics.Format()), 0));
+    const LineHealth& health = m_opener.Watch().health;
     const std::string text =
-        m_options.json ? StatisticsJsonLines(m_statistics, totals) + UartErrorsJson(uart) + '\n' +
-                             FrameTimingJson(timing, resolution) + '\n'
-                       : StatisticsTable(m_statistics, totals) + UartErrorsText(uart) + '\n' +
-                             FrameTimingText(timing, resolution);
+        m_options.json ? StatisticsJsonLines(m_statistics, totals) + LineHealthJson(health)
+                       : StatisticsTable(m_statistics, totals) + LineHealthText(health);
     std::fwrite(text.data(), 1, text.size(), stderr);
     std::fflush(stderr);
 }

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "analysis/line_health.h"
 #include "analysis/line_statistics.h"
 #include "analysis/statistics_text.h"
 #include "cli/command.h"
@@ -27,8 +28,10 @@ int RunStats(const StatsOptions& options)
         Print(stderr, std::string(kDamagedLinesSkipped) + std::to_string(read.damagedLines) + "\n");
     ReportCutTail(options.file, read.cutTail);
     const LineTotals totals = statistics.Totals();
-    Print(stdout, options.json ? StatisticsJsonLines(statistics, totals)
-                               : StatisticsTable(statistics, totals));
+    // A file keeps no arrival times and no driver's error counts: its line health says so.
+    const LineHealth health;
+    Print(stdout, options.json ? StatisticsJsonLines(statistics, totals) + LineHealthJson(health)
+                               : StatisticsTable(statistics, totals) + LineHealthText(health));
     if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
         Print(stderr, "quillon-cli: cannot write the output\n");
         return kExitFailed;

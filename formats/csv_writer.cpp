@@ -12,7 +12,8 @@ namespace quillon {
 namespace {
 
 constexpr std::string_view kHeader =
-    "time,tag,node,function,name,exception,address,quantity,length,crc_ok,summary,hex\r\n";
+    "time,tag,node,function,name,exception,address,quantity,length,crc_ok,summary,hex,"
+    "gap_before_us,longest_pause_us\r\n";
 
 // Whether a field must be quoted: it holds a comma, a quote or a line end.
 bool NeedsQuotes(std::string_view text)
@@ -145,9 +146,9 @@ void CsvWriter::AppendRow(std::string& out,
     out.push_back(',');
     AppendField(out, summary);
     out.push_back(',');
-    // Each byte as two digits and a blank, the last one's blank replaced by the line end.
+    // Each byte as two digits and a blank, the last one's blank replaced by the comma.
     const std::size_t at = out.size();
-    out.resize(at + 3 * frame.size() + (frame.empty() ? 2 : 1));
+    out.resize(at + 3 * frame.size() + (frame.empty() ? 1 : 0));
     char* hex = out.data() + at;
     for (const std::uint8_t byte : frame) {
         *hex++ = "0123456789ABCDEF"[byte >> 4];
@@ -156,8 +157,12 @@ void CsvWriter::AppendRow(std::string& out,
     }
     if (!frame.empty())
         --hex;
-    *hex++ = '\r';
-    *hex = '\n';
+    *hex = ',';
+    // The silences where arrival stamps measured them; empty cells where nothing did.
+    AppendNumberIf(out, info.silenceBeforeUs >= 0, static_cast<unsigned>(info.silenceBeforeUs));
+    if (info.longestInsideUs >= 0)
+        AppendDecimal(out, static_cast<unsigned>(info.longestInsideUs));
+    out.append("\r\n");
 }
 
 } // namespace quillon

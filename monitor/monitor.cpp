@@ -80,6 +80,8 @@ void Monitor::AnalysePass(unsigned timerId)
 
 void Monitor::AnalyseTick()
 {
+    // Errors the driver counted by now came with bytes this pass reads.
+    m_health.Pass(m_run.Line().ErrorCounts());
     m_lister.AnalyseTick(m_run.Line(), m_clock, *this);
 }
 
@@ -90,6 +92,7 @@ void Monitor::Take(const CutFrame& frame)
         m_backup.LineAdded(m_data.store, LineCount());
     m_statistics.Add(frame.info);
     m_registers.Add(frame.bytes, frame.info);
+    (void)m_health.Add(frame.info);
 }
 
 void Monitor::StartCapture()
@@ -102,6 +105,7 @@ void Monitor::StartCapture()
     // Bytes of a chunk are dated back a character time each from the chunk's arrival.
     const LineFormat format = LineFormatOf(m_settings);
     m_statistics.SetLineFormat(format);
+    m_health.Start(format, m_run.Line().Timing());
     m_data.cutter.Assembly().SetCharacterUs(
         format.baud > 0 ? format.BitsPerCharacter() * 1e6 / format.baud : 0);
 }
@@ -121,6 +125,8 @@ void Monitor::ResetForLoad()
     m_run.Stop();
     m_data.store.SetLimit(m_captureLimit);
     EmptyCapture();
+    // A file's frames carry no arrival times and no driver counted their errors.
+    m_health = LineHealth();
     m_data.cutter.Assembly().Clear();
     m_lister.UseModel(m_modelKind);
 }
@@ -140,6 +146,7 @@ void Monitor::EmptyCapture()
     m_backup.Rewind();
     m_statistics.Clear();
     m_registers.Clear();
+    m_health.Clear();
 }
 
 void Monitor::RebuildFiltered()

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "analysis/line_health.h"
 #include "analysis/line_statistics.h"
 #include "analysis/register_image.h"
 #include "formats/capture_export.h"
@@ -123,6 +124,9 @@ public:
 
     [[nodiscard]] RunState State() const override { return m_run.State(); }
     [[nodiscard]] const PortSettings& Settings() const { return m_settings; }
+    // The line settings Port Setup offers at the next Go (found by listening to the line); the
+    // running capture, if any, keeps its own.
+    void UseLineSettings(const PortSettings& settings) { m_settings = settings; }
 
     // The capture as the detail view reads it.
     [[nodiscard]] int LineCount() const override { return m_data.store.Count(); }
@@ -164,6 +168,8 @@ public:
     // The last value the capture carried per node, table and address; counted with the
     // statistics.
     [[nodiscard]] const RegisterImage& Registers() const { return m_registers; }
+    // UART errors and frame timing of the listed frames of a live run: emptied with the lists.
+    [[nodiscard]] const LineHealth& Health() const { return m_health; }
 
 private:
     // Load File once its file is chosen: a capture log file, or a pcap file told by its first
@@ -200,6 +206,7 @@ private:
     FrameLister m_lister;
     LineStatistics m_statistics;
     RegisterImage m_registers;
+    LineHealth m_health;
     RunControl m_run;
     BackupWriter m_backup;
     FrameModelKind m_modelKind;

@@ -13,7 +13,12 @@ Writes (codes 5, 6, 15, 16) change the maps. A read or write beyond the maps is 
 exception 2 (illegal data address); a unit id that is not served gets no answer at all.
 
 `--delay UNIT=MS` (repeatable) makes a unit answer MS milliseconds after the last chunk of its
-query reached the slave, as a slow device does; units without one answer as soon as they can.
+query reached the slave, as a slow device does; units without one answer once the line has been
+silent for 3.5 character times (1.75 ms above 19200 baud), as the protocol asks.
+
+Two options make a unit break the protocol's timing, for tests of a monitor's timing checks:
+`--no-gap UNIT` answers the moment the query is whole, without the 3.5 character silence, and
+`--pause-inside UNIT=MS` stops MS milliseconds after the first three bytes of each answer.
 
 A pseudo-terminal carries no parity: Linux keeps its terminal at 8 bits without parity, and
 the C library then refuses any setting that asks for parity. The slave therefore opens its port
@@ -90,23 +95,52 @@ def parse_delay(text):
 last_received = [0.0]
 
 
+# Units whose answers stop after their first bytes, and for how long (seconds).
+pauses_inside = {}
+
+
 class StampingHandler(ModbusSingleRequestHandler):
-    """The serial handler, noting when each chunk of bytes arrives."""
+    """The serial handler, noting when each chunk of bytes arrives, and writing an answer in two
+    parts with a pause between them where its unit is told to pause inside."""
 
     def data_received(self, data):
         last_received[0] = time.monotonic()
         super().data_received(data)
 
+    def _send_(self, data):
+        pause = pauses_inside.get(data[0]) if data else None
+        if not pause:
+            super()._send_(data)
+            return
+        # The transport only queues a write for the event loop, which the pause holds up: the
+        # two parts go to the port itself.
+        port = self.transport.serial
+        port.write(data[:3])
+        port.flush()
+        time.sleep(pause)
+        port.write(data[3:])
+        port.flush()
 
-def delaying(delays):
-    """An answer hook that holds each answer of a delayed unit until its delay has passed."""
+
+def silence_between_frames(args):
+    """3.5 character times of the port's settings, fixed at 1.75 ms above 19200 baud."""
+    if args.baud > 19200:
+        return 0.00175
+    bits = 1 + args.bytesize + (0 if args.parity == "N" else 1) + args.stopbits
+    return 3.5 * bits / args.baud
+
+
+def delaying(delays, no_gap, silence):
+    """An answer hook that holds each answer until its unit's delay, or the silence between
+    frames, has passed since the query's last chunk; units with no gap are never held."""
 
     def hold(response):
+        if response.unit_id in no_gap:
+            return response, False
         delay = delays.get(response.unit_id)
-        if delay:
-            wait = last_received[0] + delay / 1000.0 - time.monotonic()
-            if wait > 0:
-                time.sleep(wait)
+        wait = last_received[0] + (delay / 1000.0 if delay else silence) - time.monotonic()
+        if wait > 0:
+            time.sleep(wait)
         return response, False
 
     return hold
@@ -123,11 +157,16 @@ def parse_args(argv):
     parser.add_argument("--stopbits", type=int, choices=[1, 2], default=1)
     parser.add_argument("--delay", type=parse_delay, action="append", default=[],
                         metavar="UNIT=MS", help="answer UNIT after MS milliseconds (repeatable)")
+    parser.add_argument("--no-gap", type=parse_units, action="append", default=[],
+                        metavar="UNITS", help="answer UNITS without the silence between frames")
+    parser.add_argument("--pause-inside", type=parse_delay, action="append", default=[],
+                        metavar="UNIT=MS", help="pause MS milliseconds inside UNIT's answers")
     parser.add_argument("--verbose", action="store_true", help="log every frame")
     return parser.parse_args(argv)
 
 
 async def serve(args):
+    pauses_inside.update({unit: ms / 1000.0 for unit, ms in args.pause_inside})
     context = ModbusServerContext(
         slaves={unit: unit_context(unit) for unit in args.units}, single=False
     )
@@ -144,7 +183,9 @@ async def serve(args):
         ignore_missing_slaves=True,
         defer_start=True,
         handler=StampingHandler,
-        response_manipulator=delaying(dict(args.delay)),
+        response_manipulator=delaying(dict(args.delay),
+                                      {unit for units in args.no_gap for unit in units},
+                                      silence_between_frames(args)),
     )
     await server.start()
     if server.transport is None:

@@ -517,8 +517,8 @@ TEST_F(MonitorWindowTest, HelpButtonF1AndTheContextMenuLeadToTheAboutBox)
         for (const QAction* action : menu->actions())
             entries << action->text();
         EXPECT_EQ(entries, (QStringList{"&Copy", "", "&Export...", "Standard Modbus Frames",
-                                        "Capture &Limit...", "&Statistics...", "&Registers...", "",
-                                        "&About Quillon..."}));
+                                        "Capture &Limit...", "&Statistics...", "&Registers...",
+                                        "&Detect Line Settings...", "", "&About Quillon..."}));
         WhenModal(expectAbout);
         menu->setActiveAction(menu->actions().back());
         QTest::keyClick(menu, Qt::Key_Return);
@@ -604,6 +604,9 @@ TEST_F(MonitorWindowTest, StatisticsWindowShowsTheMonitorsCountsAndCopiesRows)
     }
     EXPECT_TRUE(
         Find<QLabel>(statistics, "statisticsTotals")->text().startsWith("Line: 3 frames, "));
+    // A loaded file has no driver's counts and no arrival times.
+    EXPECT_EQ(Find<QLabel>(statistics, "statisticsHealth")->text(),
+              "UART errors: unavailable\nFrame timing: unavailable, no arrival times");
 }
 
 // The Registers window shows the image the monitor keeps, filters it by node, copies rows, names

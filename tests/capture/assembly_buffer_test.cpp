@@ -28,14 +28,16 @@ TEST(AssemblyBuffer, DatesEachCutFrameByTheChunksThatBroughtIt)
     {
         std::size_t length;
         FrameArrival arrival;
+        std::int64_t longestInsideUs;
     } cuts[] = {
-        {8, {10'000 - 7 * 100, 10'000}},
+        {8, {10'000 - 7 * 100, 10'000}, 0},
         // three of a five-byte chunk: the two behind them came later, so the three earlier
-        {3, {20'000 - 4 * 100, 20'000 - 2 * 100}},
-        {9, {20'000 - 1 * 100, 20'000 + 7 * 100}}, // the late second chunk does not move it
-        {6, {-1, -1}},
-        {4, {40'000 - 3 * 100, 40'000}},
-        {20, {40'000, 40'500}}, // 19 characters do not fit in 500 us: the stamps bound both ends
+        {3, {20'000 - 4 * 100, 20'000 - 2 * 100}, 0},
+        // the late second chunk does not move the start; it shows as a pause between the chunks
+        {9, {20'000 - 1 * 100, 20'000 + 7 * 100}, 21'000 - 20'000 - 7 * 100},
+        {6, {-1, -1}, -1},
+        {4, {40'000 - 3 * 100, 40'000}, -1}, // a pause among unstamped bytes is not known
+        {20, {40'000, 40'500}, 0}, // 19 characters do not fit in 500 us: the stamps bound both ends
     };
     AssemblyBuffer buffer;
     buffer.SetCharacterUs(100);
@@ -46,6 +48,7 @@ TEST(AssemblyBuffer, DatesEachCutFrameByTheChunksThatBroughtIt)
         const FrameArrival arrival = buffer.FrontArrival(cut.length);
         EXPECT_EQ(arrival.firstByteUs, cut.arrival.firstByteUs) << "cut of " << cut.length;
         EXPECT_EQ(arrival.lastByteUs, cut.arrival.lastByteUs) << "cut of " << cut.length;
+        EXPECT_EQ(arrival.longestInsideUs, cut.longestInsideUs) << "cut of " << cut.length;
         buffer.SetCount(buffer.Count() - cut.length);
     }
     EXPECT_EQ(buffer.Count(), 0u);

@@ -537,6 +537,9 @@ TEST(StatsCli, CountsACaptureFileAndRefusesWhatItCannotRead)
          "\"rt_p95_ms\": 50.000, \"rt_max_ms\": 50.000, \"rt_source\": \"packet\", "
          "\"last_seen\": \"2012-03-05 09:04:08.458\", \"exception_codes\": {}}",
          ""},
+        // A file holds no driver's counts and no arrival times: unavailable, never 0.
+        {{"stats", kSample}, 0, "UART errors: unavailable", ""},
+        {{"stats", kSample, "--json"}, 0, R"({"uart_errors": "unavailable"})", ""},
         {{"stats", dir.File("capture.pcap")}, 1, "", "pcap"},
         // The register image of the same file: a confirmed write of code 16, and a read named
         // and decoded by a map; a map with a mistake is refused before the file is read.

@@ -20,7 +20,7 @@ import subprocess
 import sys
 
 COLUMNS = ["time", "tag", "node", "function", "name", "exception", "address", "quantity",
-           "length", "crc_ok", "summary", "hex"]
+           "length", "crc_ok", "summary", "hex", "gap_before_us", "longest_pause_us"]
 
 
 def fail(text):

@@ -43,6 +43,8 @@ TEST(CsvWriter, RowsHoldTheFrameFactsWithEmptyCellsAndQuotedTexts)
     exception.recognised = exception.crcCorrect = true;
     exception.length = 5;
     exception.name = "Read, \"Holding\"";
+    exception.silenceBeforeUs = 2104;
+    exception.longestInsideUs = 0;
     writer.AppendRow(csv, exception, Hex("01 83 02 C0 F1"), "x\xB5y, \"z\"\r\nw");
 
     FrameInfo scrap; // a one-byte CRC-error frame from a file without a time
@@ -54,17 +56,18 @@ TEST(CsvWriter, RowsHoldTheFrameFactsWithEmptyCellsAndQuotedTexts)
     for (const char* summary : {"=HYPERLINK(\"x\")", "+1", "-1", "@A1", "\t=1", "\r=1"})
         writer.AppendRow(csv, scrap, {}, summary);
 
-    EXPECT_EQ(
-        csv,
-        "time,tag,node,function,name,exception,address,quantity,length,crc_ok,summary,hex\r\n"
-        "2012-02-16T13:30:42.075+00:00,Q,1,3,Read Holding Registers,,0,10,8,1,"
-        "Feb 16 2012 13:30:42.075  (Q) Read Holding Registers: Node = 1 : Address = 0 : "
-        "Registers 10 : Bytes = 8,01 03 00 00 00 0A C5 CD\r\n"
-        ",R,1,3,\"Read, \"\"Holding\"\"\",2,,,5,1,\"x\xB5y, \"\"z\"\"\r\nw\",01 83 02 C0 F1\r\n"
-        ",U,255,,,,,,1,0,(U)  CRC Error : Bytes = 1,FF\r\n"
-        ",U,,,,,,,1,0,\"'=HYPERLINK(\"\"x\"\")\",\r\n,U,,,,,,,1,0,\"'+1\",\r\n"
-        ",U,,,,,,,1,0,\"'-1\",\r\n,U,,,,,,,1,0,\"'@A1\",\r\n"
-        ",U,,,,,,,1,0,\"'\t=1\",\r\n,U,,,,,,,1,0,\"'\r=1\",\r\n");
+    EXPECT_EQ(csv,
+              "time,tag,node,function,name,exception,address,quantity,length,crc_ok,summary,hex,"
+              "gap_before_us,longest_pause_us\r\n"
+              "2012-02-16T13:30:42.075+00:00,Q,1,3,Read Holding Registers,,0,10,8,1,"
+              "Feb 16 2012 13:30:42.075  (Q) Read Holding Registers: Node = 1 : Address = 0 : "
+              "Registers 10 : Bytes = 8,01 03 00 00 00 0A C5 CD,,\r\n"
+              ",R,1,3,\"Read, \"\"Holding\"\"\",2,,,5,1,\"x\xB5y, \"\"z\"\"\r\nw\",01 83 02 C0 F1,"
+              "2104,0\r\n"
+              ",U,255,,,,,,1,0,(U)  CRC Error : Bytes = 1,FF,,\r\n"
+              ",U,,,,,,,1,0,\"'=HYPERLINK(\"\"x\"\")\",,,\r\n,U,,,,,,,1,0,\"'+1\",,,\r\n"
+              ",U,,,,,,,1,0,\"'-1\",,,\r\n,U,,,,,,,1,0,\"'@A1\",,,\r\n"
+              ",U,,,,,,,1,0,\"'\t=1\",,,\r\n,U,,,,,,,1,0,\"'\r=1\",,,\r\n");
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "portsetup/line_search.h"
 #include "portsetup/mode_string.h"
 #include "portsetup/open_port.h"
 #include "support/scripted_devices.h"
@@ -245,6 +246,48 @@ TEST(OpenPort, DialogFreeEntryOpensTheRecordAsItIs)
     EXPECT_EQ(OpenConfiguredPort(Settings("pts/3", "", "N", "8", "1"), devices), nullptr);
     EXPECT_EQ(devices.journal,
               (Journal{"open pts/3", "queues 1000 1000", "read-state", "close pts/3"}));
+}
+
+// The search for a line's settings only listens, at every candidate in turn, on a port it
+// opens and closes for each; a port that is not there refuses all of them, and a silent one
+// gives no winner. A cancel ends it at once with no port left open.
+TEST(LineSearch, ListensAtEachCandidateAndStopsWhenCancelled)
+{
+    class Pacer : public LineSearchPacer
+    {
+    public:
+        std::size_t cancelAt = SIZE_MAX;
+        std::size_t tried = 0;
+        mutable std::int64_t now = 0;
+        bool Trying(const LineCandidate&, std::size_t index) override
+        {
+            tried = index + 1;
+            return index < cancelAt;
+        }
+        bool Nap() override { return true; }
+        std::int64_t NowUs() const override { return now += 100'000; }
+    };
+    PortSettings settings;
+    settings.port = "COM3";
+    for (const bool present : {false, true}) {
+        ScriptedDeviceLayer devices;
+        if (present)
+            devices.present.insert("COM3");
+        Pacer pacer;
+        const LineSearchOutcome outcome = SearchLineSettings(settings, devices, pacer);
+        EXPECT_FALSE(outcome.found || outcome.cancelled);
+        EXPECT_EQ(pacer.tried, 44u); // 11 rates, 4 formats
+        EXPECT_EQ(outcome.notes.size(), present ? 0u : 1u);
+        EXPECT_EQ(outcome.summary.rfind("no clear winner", 0), 0u) << outcome.summary;
+        EXPECT_EQ(devices.openDevices, 0);
+    }
+    ScriptedDeviceLayer devices;
+    devices.present.insert("COM3");
+    Pacer pacer;
+    pacer.cancelAt = 2;
+    EXPECT_TRUE(SearchLineSettings(settings, devices, pacer).cancelled);
+    EXPECT_EQ(pacer.tried, 3u);
+    EXPECT_EQ(devices.openDevices, 0);
 }
 
 } // namespace
