@@ -243,7 +243,7 @@ void ListenSession::OnTick(unsigned timerId)
     if (m_metrics.Wanted()) {
         const auto span = std::chrono::duration_cast<std::chrono::microseconds>(
             std::chrono::steady_clock::now() - m_started);
-        m_metrics.Publish(span.count(), m_opener.Watch().uartErrors);
+        m_metrics.Publish(span.count(), m_opener.Watch().health.Uart());
     }
 
     if (m_output.Failed())
