@@ -1,32 +1,27 @@
-#include "cli/listen_qt.h"
+#include "cli/listen.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
 #include <limits>
 #include <optional>
 #include <string>
-#include <system_error>
-
-#include <QCoreApplication>
-#include <QTimer>
 
 #include "analysis/frame_timing.h"
 #include "analysis/line_statistics.h"
 #include "analysis/statistics_text.h"
 #include "capture/system_clock.h"
 #include "cli/headless.h"
-#include "cli/listen_detect_qt.h"
+#include "cli/listen_detect.h"
 #include "cli/listen_output.h"
 #include "cli/listen_pcap.h"
-#include "cli/listen_port_qt.h"
-#include "cli/signal_stop_qt.h"
+#include "cli/listen_port.h"
 #include "headless/memory_controls.h"
 #include "headless/scripted_prompts.h"
 #include "monitor/monitor.h"
-#include "port/qt_serial_line.h"
-#include "port/qt_timer.h"
+#include "native/event_loop.h"
+#include "native/serial_ports.h"
+#include "native/signal_stop.h"
 #include "portsetup/mode_string.h"
 
 namespace quillon::cli {
@@ -72,7 +67,7 @@ struct PassTimes
 };
 
 // One headless capture: a real monitor with in-memory controls, driven by the Go command and
-// the window's timer rhythm on Qt's event loop.
+// the window's timer rhythm on the companion's own loop.
 class ListenSession final : private FrameSink
 {
 public:
@@ -95,31 +90,29 @@ private:
     ListenPcapFile m_pcap;
     MemoryMonitorControls m_controls;
     ScriptedPrompts m_prompts = UnwatchedPrompts();
+    EventLoop m_loop{[this](unsigned id) { OnTick(id); }};
     ListenPortOpener m_opener;
-    QtTimer m_timer{[this](unsigned id) { OnTick(id); }};
     SystemClock m_clock;
     TransientSettingsStore m_settings;
     Monitor m_monitor;
-    SignalStop m_signals{[this](int /*signal*/) { OnSignal(); }};
+    SignalStop m_signals{m_loop.Waits(), [this](int /*signal*/) { OnSignal(); }};
     PassTimes m_passTimes;
     // Every frame of the run, counted apart from the monitor's lists, which start again at the
     // capture limit.
     LineStatistics m_statistics;
     std::optional<FrameTiming> m_frameTiming;
     std::chrono::steady_clock::time_point m_started;
-    QTimer m_snapshots;
     bool m_finished = false;
 };
 
 ListenSession::ListenSession(const ListenOptions& options)
-    : m_options(options), m_opener(options.settings),
+    : m_options(options), m_opener(options.settings, m_loop.Waits()),
       m_monitor(
-          MonitorDependencies{m_controls.View(), m_prompts, m_opener, m_timer, m_clock, m_settings},
+          MonitorDependencies{m_controls.View(), m_prompts, m_opener, m_loop, m_clock, m_settings},
           MonitorOptions{.backup = BackupMode::None, .frames = options.frames})
 {
     m_monitor.Subscribe(*this);
     m_statistics.SetLineFormat(LineFormatOf(options.settings));
-    QObject::connect(&m_snapshots, &QTimer::timeout, [this] { PrintStatistics(); });
 }
 
 int ListenSession::Run()
@@ -132,8 +125,7 @@ int ListenSession::Run()
     m_monitor.OnGo();
     if (!m_monitor.PortOpen()) {
         const std::string& port = m_options.settings.port;
-        std::error_code error;
-        const bool exists = std::filesystem::exists(DeviceLocation(port), error);
+        const bool exists = DeviceExists(port);
         PrintError("cannot open port " + port +
                    (exists ? ": it is busy, or not a serial port that takes " +
                                  BuildModeString(m_options.settings)
@@ -164,11 +156,12 @@ int ListenSession::Run()
     PrintError("listening on " + BuildModeString(m_options.settings));
     m_started = std::chrono::steady_clock::now();
     if (m_options.statsEverySeconds > 0) {
-        m_snapshots.start(static_cast<int>(std::min(m_options.statsEverySeconds * 1000.0,
-                                                    double{std::numeric_limits<int>::max()})));
+        const auto every = std::chrono::milliseconds(static_cast<long long>(std::clamp(
+            m_options.statsEverySeconds * 1000.0, 1.0, double{std::numeric_limits<int>::max()})));
+        m_loop.Every(every, [this] { PrintStatistics(); });
     }
 
-    int status = QCoreApplication::exec();
+    int status = m_loop.Run();
     if (!m_output.Close() && status == kExitStopped) {
         PrintError(m_output.Error());
         status = kExitFailed;
@@ -177,7 +170,6 @@ int ListenSession::Run()
         PrintError(m_pcap.Error());
         status = kExitFailed;
     }
-    m_snapshots.stop();
     if (m_options.stats) {
         ReportStats();
         PrintStatistics();
@@ -237,7 +229,7 @@ void ListenSession::Finish(int status, const std::string& message)
     if (!message.empty())
         PrintError(message);
     m_monitor.StopCapture();
-    QCoreApplication::exit(status);
+    m_loop.Exit(status);
 }
 
 void ListenSession::ReportStats() const
@@ -277,15 +269,8 @@ void ListenSession::PrintStatistics() const
 int RunListen(const ListenOptions& given)
 {
     ListenOptions options = given;
-    std::optional<QCoreApplication> app;
-    int argc = 1;
-    char name[] = "quillon-cli";
-    char* argv[] = {name, nullptr};
-    if (options.detectLine) {
-        app.emplace(argc, argv);
-        if (!DetectLineSettings(options.settings))
-            return kExitFailed;
-    }
+    if (options.detectLine && !DetectLineSettings(options.settings))
+        return kExitFailed;
     // The port name and the line parameters must fit the mode string whole, and make one the
     // port's parser takes, as Go's would.
     PortSettings withoutPort = options.settings;
@@ -304,8 +289,6 @@ int RunListen(const ListenOptions& given)
         return kExitUsage;
     }
 
-    if (!app)
-        app.emplace(argc, argv);
     ListenSession session(options);
     return session.Run();
 }
