@@ -1,9 +1,10 @@
+#include "native/serial_ports.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
 
-#include "native/serial_ports.h"
 #include "portsetup/port_probe.h"
 
 namespace quillon {

@@ -1,10 +1,10 @@
+#include "native/signal_stop.h"
+
 #include <array>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
-
-#include "native/signal_stop.h"
 
 namespace quillon {
 

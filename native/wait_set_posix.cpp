@@ -1,8 +1,8 @@
+#include "native/wait_set.h"
+
 #include <cerrno>
 #include <poll.h>
 #include <vector>
-
-#include "native/wait_set.h"
 
 namespace quillon {
 
