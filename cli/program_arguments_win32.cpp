@@ -17,6 +17,8 @@ std::vector<std::string> ProgramArguments(int /*argc*/, char** /*argv*/)
     (void)_setmode(_fileno(stdin), _O_BINARY);
     (void)_setmode(_fileno(stdout), _O_BINARY);
     (void)_setmode(_fileno(stderr), _O_BINARY);
+    // Messages go out as they are written, as on POSIX, also into a pipe or a file.
+    (void)std::setvbuf(stderr, nullptr, _IONBF, 0);
     ::SetConsoleOutputCP(CP_UTF8);
 
     // main's own arguments are in the ANSI code page, which cannot hold every file name.
