@@ -11,7 +11,8 @@ set -euo pipefail
 build=$(cd "${1:?usage: windows_test.sh BUILD_FOLDER [WINDOWS_BUILD_FOLDER]}" && pwd)
 limit=300 # seconds for the whole test
 source "$(dirname "$0")/e2e_lib.sh"
-exe=${2:-${QUILLON_WINDOWS_BUILD:-$root/build-windows}}/quillon-cli.exe
+windows_build=${2:-${QUILLON_WINDOWS_BUILD:-$root/build-windows}}
+exe=$(cd "$windows_build" 2> /dev/null && pwd)/quillon-cli.exe
 
 command -v wine > /dev/null || skip "wine is missing (tools/setup.sh installs it)"
 [ -f "$exe" ] || fail "$exe is not built (tools/build_windows.sh builds it)"
