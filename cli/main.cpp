@@ -1,9 +1,11 @@
 #include <csignal>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/program_arguments.h"
 
 int main(int argc, char** argv)
 {
@@ -12,6 +14,7 @@ int main(int argc, char** argv)
     // signal ending the program before it can say so.
     std::signal(SIGXFSZ, SIG_IGN);
 #endif
-    const std::vector<std::string_view> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    const std::vector<std::string> texts = quillon::cli::ProgramArguments(argc, argv);
+    const std::vector<std::string_view> args(texts.begin(), texts.end());
     return quillon::cli::Dispatch(args);
 }

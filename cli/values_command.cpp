@@ -1,6 +1,7 @@
 #include "cli/values_command.h"
 
 #include <array>
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <optional>
@@ -53,14 +54,17 @@ std::string IsoTime(std::int64_t us)
         micro += 1'000'000;
         --second;
     }
-    const auto seconds = static_cast<std::time_t>(second);
-    std::tm utc{};
-    if (gmtime_r(&seconds, &utc) == nullptr)
-        return {};
+    // The civil calendar of the standard library: the same on every platform.
+    const std::chrono::sys_seconds time{std::chrono::seconds(second)};
+    const auto day = std::chrono::floor<std::chrono::days>(time);
+    const std::chrono::year_month_day date{day};
+    const std::chrono::hh_mm_ss clock{time - day};
     std::array<char, 96> text{};
-    std::snprintf(text.data(), text.size(), "%04d-%02d-%02dT%02d:%02d:%02d.%06lldZ",
-                  utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min,
-                  utc.tm_sec, static_cast<long long>(micro));
+    std::snprintf(text.data(), text.size(), "%04d-%02u-%02uT%02d:%02d:%02d.%06lldZ",
+                  static_cast<int>(date.year()), static_cast<unsigned>(date.month()),
+                  static_cast<unsigned>(date.day()), static_cast<int>(clock.hours().count()),
+                  static_cast<int>(clock.minutes().count()),
+                  static_cast<int>(clock.seconds().count()), static_cast<long long>(micro));
     return text.data();
 }
 

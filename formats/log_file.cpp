@@ -13,6 +13,7 @@
 #endif
 
 #include "decode/register_decoder.h"
+#include "io/utf8_path.h"
 
 namespace quillon {
 
@@ -139,9 +140,9 @@ LogFile OpenLogFileForReading(const std::string& path)
 LogFile OpenLogFileForReading(const std::string& path)
 {
     std::error_code error;
-    if (path.empty() || !std::filesystem::is_regular_file(path, error))
+    if (path.empty() || !std::filesystem::is_regular_file(Utf8Path(path), error))
         return nullptr;
-    return LogFile(std::fopen(path.c_str(), "rb"));
+    return LogFile(_wfopen(Utf8Path(path).c_str(), L"rb"));
 }
 
 #endif

@@ -10,6 +10,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "io/utf8_path.h"
+
 namespace quillon {
 
 namespace {
@@ -587,7 +589,7 @@ MapRead ReadRegisterMapText(std::string_view text, const std::string& file)
 
 MapRead ReadRegisterMapFile(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(Utf8Path(path), std::ios::binary);
     std::ostringstream text;
     if (in)
         text << in.rdbuf();

@@ -3,22 +3,16 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstddef>
+#include <fcntl.h>
+#include <filesystem>
 #include <optional>
-#include <string>
-
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#include <share.h>
-#include <sys/stat.h>
-#else
-#include <fcntl.h>
 #include <signal.h>
+#include <string>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <system_error>
 #include <time.h>
 #include <unistd.h>
-#endif
 
 namespace quillon {
 
@@ -26,8 +20,6 @@ namespace {
 
 // Largest single write handed to the system; longer texts go in several writes.
 constexpr std::size_t kWriteChunk = 1u << 20;
-
-#ifndef _WIN32
 
 // Opens with EINTR retried: a blocking open of a pipe can be interrupted by a signal.
 int OpenRetrying(const char* path, int flags)
@@ -80,8 +72,6 @@ private:
     bool m_active = false;
 };
 
-#endif
-
 } // namespace
 
 OutputFile::~OutputFile()
@@ -89,8 +79,6 @@ OutputFile::~OutputFile()
     if (IsOpen())
         (void)Close();
 }
-
-#ifndef _WIN32
 
 OpenStatus OutputFile::Open(const std::string& path, OpenMode mode, PipeOpen pipe)
 {
@@ -341,6 +329,14 @@ bool MayFollowLink(const std::string& link)
     return !shared || linkInfo.st_uid == ::geteuid() || linkInfo.st_uid == folderInfo.st_uid;
 }
 
+bool MoveIntoPlace(const std::string& from, const std::string& to)
+{
+    // A rename within one folder replaces the name in one step.
+    std::error_code error;
+    std::filesystem::rename(from, to, error);
+    return !error;
+}
+
 bool RemoveLeftTemporary(const std::string& path)
 {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
@@ -356,139 +352,5 @@ bool RemoveLeftTemporary(const std::string& path)
     (void)::close(fd);
     return removed;
 }
-
-#else // _WIN32
-
-OpenStatus OutputFile::Open(const std::string& path, OpenMode mode, PipeOpen)
-{
-    if (IsOpen())
-        (void)Close();
-    if (path.empty())
-        return OpenStatus::Failed;
-    int flags = _O_WRONLY | _O_CREAT | _O_BINARY | _O_NOINHERIT;
-    switch (mode) {
-    case OpenMode::Truncate:
-        flags |= _O_TRUNC;
-        break;
-    case OpenMode::Append:
-        flags |= _O_APPEND;
-        break;
-    case OpenMode::Keep:
-        break;
-    case OpenMode::CreateNew:
-        flags |= _O_EXCL;
-        break;
-    }
-    int fd = -1;
-    if (_sopen_s(&fd, path.c_str(), flags, _SH_DENYNO, _S_IREAD | _S_IWRITE) != 0 || fd < 0)
-        return (mode == OpenMode::CreateNew && errno == EEXIST) ? OpenStatus::AlreadyExists
-                                                                : OpenStatus::Failed;
-    m_fd = fd;
-    return OpenStatus::Opened;
-}
-
-OpenStatus OutputFile::OpenOwn(const std::string& path, OpenMode mode)
-{
-    if (mode != OpenMode::Truncate && mode != OpenMode::Append)
-        return OpenStatus::Failed;
-    return Open(path, mode, PipeOpen::Fail);
-}
-
-OpenStatus OutputFile::OpenUnnamed(const std::string&)
-{
-    return OpenStatus::Failed;
-}
-
-OpenStatus OutputFile::LinkAs(const std::string&)
-{
-    return OpenStatus::Failed;
-}
-
-void OutputFile::MarkInUse() {}
-
-std::optional<std::uint64_t> OutputFile::Length() const
-{
-    struct _stat64 info
-    {
-    };
-    if (!IsOpen() || _fstat64(m_fd, &info) != 0)
-        return std::nullopt;
-    return static_cast<std::uint64_t>(info.st_size);
-}
-
-bool OutputFile::CutTo(std::uint64_t length)
-{
-    return IsOpen() && _chsize_s(m_fd, static_cast<__int64>(length)) == 0;
-}
-
-bool OutputFile::Empty()
-{
-    struct _stat64 info
-    {
-    };
-    if (!IsOpen() || _fstat64(m_fd, &info) != 0)
-        return false;
-    return (info.st_mode & _S_IFREG) == 0 || _chsize_s(m_fd, 0) == 0;
-}
-
-bool OutputFile::WriteAll(std::string_view bytes)
-{
-    if (!IsOpen())
-        return false;
-    const char* next = bytes.data();
-    std::size_t left = bytes.size();
-    while (left > 0) {
-        const unsigned chunk = static_cast<unsigned>(std::min(left, kWriteChunk));
-        const int written = _write(m_fd, next, chunk);
-        if (written <= 0)
-            return false;
-        next += written;
-        left -= static_cast<std::size_t>(written);
-    }
-    return true;
-}
-
-bool OutputFile::TakePermissionsOf(const std::string&)
-{
-    // A file that could be opened for writing has no read-only mark to carry over.
-    return IsOpen();
-}
-
-bool OutputFile::Sync()
-{
-    return IsOpen() && _commit(m_fd) == 0;
-}
-
-void OutputFile::StartWriteback() {}
-
-bool OutputFile::Close()
-{
-    if (!IsOpen())
-        return true;
-    const int fd = m_fd;
-    m_fd = -1;
-    return _close(fd) == 0;
-}
-
-void SyncFolder(const std::string&) {}
-
-bool MayFollowLink(const std::string&)
-{
-    return true;
-}
-
-bool MayWrite(const std::string& path)
-{
-    constexpr int kWriteAccess = 2;
-    return _access(path.c_str(), kWriteAccess) == 0;
-}
-
-bool RemoveLeftTemporary(const std::string& path)
-{
-    // A file another save holds open cannot be removed here.
-    return _unlink(path.c_str()) == 0;
-}
-
-#endif
 
 } // namespace quillon

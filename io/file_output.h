@@ -95,6 +95,10 @@ void SyncFolder(const std::string& folder);
 // True when the current user may write to the existing file at `path` (without opening it).
 [[nodiscard]] bool MayWrite(const std::string& path);
 
+// Puts the complete file `from` in the place of `to` in one step: whoever opens `to` finds the
+// old file or the new one, never a torn one. False leaves both as they were.
+[[nodiscard]] bool MoveIntoPlace(const std::string& from, const std::string& to);
+
 // Removes a temporary file a save left behind: only a regular file of the current user that no
 // open save holds (see MarkInUse). Links are not followed. False when it was left.
 bool RemoveLeftTemporary(const std::string& path);

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <system_error>
 
+#include "io/utf8_path.h"
+
 namespace quillon {
 
 namespace {
@@ -68,7 +70,7 @@ std::string TemporaryTag()
 void RemoveQuietly(const std::string& path)
 {
     std::error_code ignored;
-    fs::remove(path, ignored);
+    fs::remove(Utf8Path(path), ignored);
 }
 
 // The first part of every temporary name for saves into the file named `targetName`.
@@ -98,13 +100,13 @@ bool IsTemporaryName(const std::string& name, const std::string& targetName)
 // Removes the temporary files that earlier saves into `target` left when they were killed.
 void RemoveLeftTemporaries(const fs::path& target)
 {
-    const std::string targetName = target.filename().string();
+    const std::string targetName = Utf8String(target.filename());
     const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
     std::error_code error;
     for (fs::directory_iterator entry(folder, error), end; !error && entry != end;
          entry.increment(error)) {
-        if (IsTemporaryName(entry->path().filename().string(), targetName))
-            (void)RemoveLeftTemporary(entry->path().string());
+        if (IsTemporaryName(Utf8String(entry->path().filename()), targetName))
+            (void)RemoveLeftTemporary(Utf8String(entry->path()));
     }
 }
 
@@ -124,13 +126,13 @@ FileOutcome AtomicFileWriter::Open(const std::string& path)
         return FileOutcome::OpenFailed;
 
     bool refused = false;
-    const std::optional<fs::path> target = FollowLinks(fs::path(path), refused);
+    const std::optional<fs::path> target = FollowLinks(Utf8Path(path), refused);
     if (refused)
         m_refusal = path + " leads through a link that another user put in a folder shared by "
                            "all (sticky and writable by everyone): it is not followed";
     if (!target || !target->has_filename())
         return FileOutcome::OpenFailed;
-    m_target = target->string();
+    m_target = Utf8String(*target);
 
     std::error_code error;
     const fs::file_status status = fs::status(*target, error);
@@ -159,18 +161,18 @@ FileOutcome AtomicFileWriter::Open(const std::string& path)
 
 FileOutcome AtomicFileWriter::OpenTemporaryBeside(const std::string& target, bool targetExists)
 {
-    const fs::path targetPath(target);
+    const fs::path targetPath = Utf8Path(target);
     const fs::path folder = targetPath.parent_path();
-    const std::string targetName = targetPath.filename().string();
+    const std::string targetName = Utf8String(targetPath.filename());
     RemoveLeftTemporaries(targetPath);
 
     // Where the system allows it, the new file has no name until it is complete, so a save that
     // is killed leaves nothing behind; elsewhere it is written under a temporary name.
-    if (m_file.OpenUnnamed(folder.string()) == OpenStatus::Opened) {
+    if (m_file.OpenUnnamed(Utf8String(folder)) == OpenStatus::Opened) {
         m_unnamed = true;
     } else {
         for (int attempt = 0; attempt < kTemporaryNameTries && m_temporary.empty(); ++attempt) {
-            const std::string candidate = (folder / TemporaryName(targetName)).string();
+            const std::string candidate = Utf8String(folder / Utf8Path(TemporaryName(targetName)));
             const OpenStatus status = m_file.Open(candidate, OpenMode::CreateNew, PipeOpen::Fail);
             if (status == OpenStatus::AlreadyExists)
                 continue;
@@ -193,11 +195,11 @@ FileOutcome AtomicFileWriter::OpenTemporaryBeside(const std::string& target, boo
 
 bool AtomicFileWriter::NameUnnamedFile()
 {
-    const fs::path targetPath(m_target);
-    const std::string targetName = targetPath.filename().string();
+    const fs::path targetPath = Utf8Path(m_target);
+    const std::string targetName = Utf8String(targetPath.filename());
     for (int attempt = 0; attempt < kTemporaryNameTries; ++attempt) {
         const std::string candidate =
-            (targetPath.parent_path() / TemporaryName(targetName)).string();
+            Utf8String(targetPath.parent_path() / Utf8Path(TemporaryName(targetName)));
         const OpenStatus status = m_file.LinkAs(candidate);
         if (status == OpenStatus::AlreadyExists)
             continue;
@@ -252,13 +254,11 @@ FileOutcome AtomicFileWriter::Commit()
         RemoveQuietly(temporary);
         return FileOutcome::WriteFailed;
     }
-    std::error_code error;
-    fs::rename(temporary, m_target, error);
-    if (error) {
+    if (!MoveIntoPlace(temporary, m_target)) {
         RemoveQuietly(temporary);
         return FileOutcome::WriteFailed;
     }
-    SyncFolder(fs::path(m_target).parent_path().string());
+    SyncFolder(Utf8String(Utf8Path(m_target).parent_path()));
     return FileOutcome::Ok;
 }
 
@@ -277,7 +277,7 @@ bool CanOpenForWriting(const std::string& path)
     if (path.empty())
         return false;
     std::error_code error;
-    if (fs::is_fifo(fs::status(path, error)))
+    if (fs::is_fifo(fs::status(Utf8Path(path), error)))
         return MayWrite(path);
     OutputFile probe;
     return probe.Open(path, OpenMode::Keep, PipeOpen::Fail) == OpenStatus::Opened && probe.Close();

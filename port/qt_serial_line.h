@@ -10,7 +10,7 @@
 
 #include <QSerialPort>
 
-#include "port/linux_serial_tuning.h"
+#include "native/linux_serial_tuning.h"
 #include "portsetup/line_timing.h"
 #include "seams/serial_device.h"
 

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Fails when a source file includes a header of a layer above its own. The layers, from the
 # bottom: seams (the interfaces to the outside world), capture, decode, io, analysis, formats,
-# portsetup, headless, monitor, then port (Qt adapters) and metrics (the Prometheus exposer) side
-# by side, then app (the window) and cli (the companion) side by side. A folder of sources that has no rank fails too.
+# portsetup, headless, monitor, then native (the machine without Qt), port (the Qt adapters,
+# which may build on native) and metrics (the Prometheus exposer) side by side, then app (the
+# window) and cli (the companion) side by side. A folder of sources that has no rank fails too.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -10,12 +11,12 @@ rank() {
     case "$1" in
     seams) echo 0 ;; capture) echo 1 ;; decode) echo 2 ;; io) echo 3 ;; analysis) echo 4 ;;
     formats) echo 5 ;; portsetup) echo 6 ;; headless) echo 7 ;; monitor) echo 8 ;;
-    port | metrics) echo 9 ;;
+    native | port | metrics) echo 9 ;;
     app | cli) echo 10 ;; *) echo -1 ;;
     esac
 }
 
-layers=(seams capture decode io analysis formats portsetup headless monitor port metrics app cli)
+layers=(seams capture decode io analysis formats portsetup headless monitor native port metrics app cli)
 
 status=0
 # Every top folder that holds product sources has its place in the order.

@@ -27,6 +27,9 @@ if [ "${QUILLON_SKIP_SANITIZE:-0}" != 1 ]; then
     fi
 fi
 
+# The Windows companion, cross-built; the main build's tests run it under Wine.
+timeout 1800 bash tools/build_windows.sh build-windows || status=1
+
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLON_WERROR=ON > /dev/null
 cmake --build build -j "$jobs"
 ctest --test-dir build -j "$jobs" --output-on-failure || status=1

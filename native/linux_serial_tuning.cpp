@@ -1,4 +1,4 @@
-#include "port/linux_serial_tuning.h"
+#include "native/linux_serial_tuning.h"
 
 #include <filesystem>
 #include <fstream>

@@ -1,4 +1,4 @@
-#include "cli/signal_stop_qt.h"
+#include "native/signal_stop.h"
 
 #include <array>
 #include <cerrno>
@@ -6,9 +6,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <QSocketNotifier>
-
-namespace quillon::cli {
+namespace quillon {
 
 namespace {
 
@@ -47,14 +45,14 @@ bool MakePipe()
 
 } // namespace
 
-SignalStop::SignalStop(std::function<void(int signal)> onSignal) : m_onSignal(std::move(onSignal))
+SignalStop::SignalStop(WaitSet& waits, std::function<void(int signal)> onSignal)
+    : m_waits(waits), m_onSignal(std::move(onSignal))
 {
     // One instance at a time owns the process's handlers.
     if (g_readEnd >= 0 || !MakePipe())
         return;
-    m_ownsPipe = true;
-    m_notifier = new QSocketNotifier(g_readEnd, QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, [this] { Drain(); });
+    m_owner = true;
+    m_token = m_waits.Add(g_readEnd, [this] { Drain(); });
 
     struct sigaction action
     {
@@ -77,12 +75,12 @@ SignalStop::SignalStop(std::function<void(int signal)> onSignal) : m_onSignal(st
 
 SignalStop::~SignalStop()
 {
-    if (!m_ownsPipe)
+    if (!m_owner)
         return;
     for (std::size_t i = 0; i < kStopSignals.size(); ++i)
         ::sigaction(kStopSignals[i], &g_formerActions[i], nullptr);
     ::sigaction(SIGPIPE, &g_formerPipeAction, nullptr);
-    delete m_notifier;
+    m_waits.Remove(m_token);
     ::close(g_readEnd);
     ::close(g_writeEnd);
     g_readEnd = -1;
@@ -99,4 +97,4 @@ void SignalStop::Drain()
         m_onSignal(last);
 }
 
-} // namespace quillon::cli
+} // namespace quillon

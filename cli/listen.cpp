@@ -1,34 +1,29 @@
-#include "cli/listen_qt.h"
+#include "cli/listen.h"
 
 #include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <filesystem>
 #include <limits>
 #include <optional>
 #include <string>
-#include <system_error>
-
-#include <QCoreApplication>
-#include <QTimer>
 
 #include "analysis/line_statistics.h"
 #include "analysis/statistics_text.h"
 #include "capture/system_clock.h"
 #include "cli/headless.h"
-#include "cli/listen_detect_qt.h"
+#include "cli/listen_detect.h"
 #include "cli/listen_metrics.h"
 #include "cli/listen_output.h"
 #include "cli/listen_pcap.h"
-#include "cli/listen_port_qt.h"
+#include "cli/listen_port.h"
 #include "cli/listen_rotation.h"
-#include "cli/signal_stop_qt.h"
 #include "headless/memory_controls.h"
 #include "headless/scripted_prompts.h"
 #include "monitor/monitor.h"
-#include "port/qt_serial_line.h"
-#include "port/qt_timer.h"
+#include "native/event_loop.h"
+#include "native/serial_ports.h"
+#include "native/signal_stop.h"
 #include "portsetup/mode_string.h"
 
 namespace quillon::cli {
@@ -73,6 +68,12 @@ struct PassTimes
     }
 };
 
+#ifdef SIGHUP
+constexpr int kHangup = SIGHUP;
+#else
+constexpr int kHangup = -1; // a console has no hang-up signal
+#endif
+
 std::int64_t WallUs()
 {
     return std::chrono::duration_cast<std::chrono::microseconds>(
@@ -88,7 +89,7 @@ std::int64_t SteadyUs()
 }
 
 // One headless capture: a real monitor with in-memory controls, driven by the Go command and
-// the window's timer rhythm on Qt's event loop.
+// the window's timer rhythm on the companion's own loop.
 class ListenSession final : private FrameSink
 {
 public:
@@ -120,28 +121,28 @@ private:
     ListenRotation m_rotation;
     MemoryMonitorControls m_controls;
     ScriptedPrompts m_prompts = UnwatchedPrompts();
+    EventLoop m_loop{[this](unsigned id) { OnTick(id); }};
     ListenPortOpener m_opener;
-    QtTimer m_timer{[this](unsigned id) { OnTick(id); }};
     SystemClock m_clock;
     TransientSettingsStore m_settings;
     Monitor m_monitor;
     // SIGHUP reopens the capture files, as log rotation expects; the others stop.
-    SignalStop m_signals{[this](int signal) { signal == SIGHUP ? OnHangup() : OnSignal(); }};
+    SignalStop m_signals{m_loop.Waits(),
+                         [this](int signal) { signal == kHangup ? OnHangup() : OnSignal(); }};
     PassTimes m_passTimes;
     // Every frame of the run, counted apart from the monitor's lists, which start again at the
     // capture limit.
     LineStatistics m_statistics;
     std::chrono::steady_clock::time_point m_started;
-    QTimer m_snapshots;
     bool m_finished = false;
 };
 
 ListenSession::ListenSession(const ListenOptions& options)
     : m_options(options), m_metrics(options.metricsAddress, options.mapFile, options.settings),
       m_rotation(options.saveFile, options.pcapFile, options.rotation, m_output, m_pcap),
-      m_opener(options.settings),
+      m_opener(options.settings, m_loop.Waits()),
       m_monitor(
-          MonitorDependencies{m_controls.View(), m_prompts, m_opener, m_timer, m_clock, m_settings},
+          MonitorDependencies{m_controls.View(), m_prompts, m_opener, m_loop, m_clock, m_settings},
           MonitorOptions{.backup = BackupMode::None, .frames = options.frames})
 {
     m_monitor.Subscribe(*this);
@@ -151,7 +152,6 @@ ListenSession::ListenSession(const ListenOptions& options)
             m_monitor.Subscribe(*image);
     }
     m_statistics.SetLineFormat(LineFormatOf(options.settings));
-    QObject::connect(&m_snapshots, &QTimer::timeout, [this] { PrintStatistics(); });
 }
 
 int ListenSession::Run()
@@ -168,8 +168,7 @@ int ListenSession::Run()
     m_monitor.OnGo();
     if (!m_monitor.PortOpen()) {
         const std::string& port = m_options.settings.port;
-        std::error_code error;
-        const bool exists = std::filesystem::exists(DeviceLocation(port), error);
+        const bool exists = DeviceExists(port);
         PrintError("cannot open port " + port +
                    (exists ? ": it is busy, or not a serial port that takes " +
                                  BuildModeString(m_options.settings)
@@ -210,11 +209,12 @@ int ListenSession::Run()
     }
     m_started = std::chrono::steady_clock::now();
     if (m_options.statsEverySeconds > 0) {
-        m_snapshots.start(static_cast<int>(std::min(m_options.statsEverySeconds * 1000.0,
-                                                    double{std::numeric_limits<int>::max()})));
+        const auto every = std::chrono::milliseconds(static_cast<long long>(std::clamp(
+            m_options.statsEverySeconds * 1000.0, 1.0, double{std::numeric_limits<int>::max()})));
+        m_loop.Every(every, [this] { PrintStatistics(); });
     }
 
-    int status = QCoreApplication::exec();
+    int status = m_loop.Run();
     if (!m_output.Close() && status == kExitStopped) {
         PrintError(m_output.Error());
         status = kExitFailed;
@@ -223,7 +223,6 @@ int ListenSession::Run()
         PrintError(m_pcap.Error());
         status = kExitFailed;
     }
-    m_snapshots.stop();
     if (m_options.stats) {
         ReportStats();
         PrintStatistics();
@@ -294,7 +293,7 @@ void ListenSession::Finish(int status, const std::string& message)
     if (!message.empty())
         PrintError(message);
     m_monitor.StopCapture();
-    QCoreApplication::exit(status);
+    m_loop.Exit(status);
 }
 
 void ListenSession::ReportStats() const
@@ -329,15 +328,8 @@ void ListenSession::PrintStatistics() const
 int RunListen(const ListenOptions& given)
 {
     ListenOptions options = given;
-    std::optional<QCoreApplication> app;
-    int argc = 1;
-    char name[] = "quillon-cli";
-    char* argv[] = {name, nullptr};
-    if (options.detectLine) {
-        app.emplace(argc, argv);
-        if (!DetectLineSettings(options.settings))
-            return kExitFailed;
-    }
+    if (options.detectLine && !DetectLineSettings(options.settings))
+        return kExitFailed;
     // The port name and the line parameters must fit the mode string whole, and make one the
     // port's parser takes, as Go's would.
     PortSettings withoutPort = options.settings;
@@ -356,8 +348,6 @@ int RunListen(const ListenOptions& given)
         return kExitUsage;
     }
 
-    if (!app)
-        app.emplace(argc, argv);
     ListenSession session(options);
     return session.Run();
 }

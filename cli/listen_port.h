@@ -5,6 +5,7 @@
 #include <string>
 
 #include "analysis/line_health.h"
+#include "native/wait_set.h"
 #include "seams/port_settings.h"
 #include "seams/serial_device.h"
 
@@ -22,11 +23,12 @@ struct LineWatch
 
 // The port opener of a headless capture: no dialog. The settings given on the command line
 // stand where the user's choice in Port Setup would, and the device opens through the window's
-// own path (exclusive open, queue sizes, mode string, reads that return at once) on QSerialPort.
+// own path (exclusive open, queue sizes, mode string, reads that return at once) on the
+// platform's serial device, which takes what arrives whenever the loop's wait set wakes.
 class ListenPortOpener : public PortOpener
 {
 public:
-    explicit ListenPortOpener(PortSettings chosen);
+    ListenPortOpener(PortSettings chosen, WaitSet& waits);
 
     [[nodiscard]] std::unique_ptr<SerialLine> OpenPort(PortSettings& settings) override;
 
@@ -36,6 +38,7 @@ public:
 
 private:
     PortSettings m_chosen;
+    WaitSet& m_waits;
     std::shared_ptr<LineWatch> m_watch = std::make_shared<LineWatch>();
 };
 

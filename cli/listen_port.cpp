@@ -1,20 +1,20 @@
-#include "cli/listen_port_qt.h"
+#include "cli/listen_port.h"
 
 #include <utility>
 
-#include "port/qt_serial_line.h"
+#include "native/native_serial.h"
 #include "portsetup/open_port.h"
 
 namespace quillon::cli {
 
 namespace {
 
-// A QSerialPort device that reports its reads and its hang-up to the watch; everything else is
+// A serial device that reports its reads and its hang-up to the watch; everything else is
 // passed through unchanged.
 class WatchedDevice : public SerialDevice
 {
 public:
-    WatchedDevice(std::unique_ptr<QtSerialLine> line, std::shared_ptr<LineWatch> watch)
+    WatchedDevice(std::unique_ptr<SerialDevice> line, std::shared_ptr<LineWatch> watch)
         : m_line(std::move(line)), m_watch(std::move(watch))
     {
     }
@@ -50,18 +50,21 @@ public:
     [[nodiscard]] bool SetReadsReturnAtOnce() override { return m_line->SetReadsReturnAtOnce(); }
 
 private:
-    std::unique_ptr<QtSerialLine> m_line;
+    std::unique_ptr<SerialDevice> m_line;
     std::shared_ptr<LineWatch> m_watch;
 };
 
 class WatchedDeviceLayer : public SerialDeviceLayer
 {
 public:
-    explicit WatchedDeviceLayer(std::shared_ptr<LineWatch> watch) : m_watch(std::move(watch)) {}
+    WatchedDeviceLayer(std::shared_ptr<LineWatch> watch, WaitSet& waits)
+        : m_watch(std::move(watch)), m_devices(&waits)
+    {
+    }
 
     [[nodiscard]] std::unique_ptr<SerialDevice> OpenExclusive(const std::string& name) override
     {
-        std::unique_ptr<QtSerialLine> line = QtSerialLine::Open(name);
+        std::unique_ptr<SerialDevice> line = m_devices.OpenExclusive(name);
         if (!line)
             return nullptr;
         m_watch->timing = line->Timing();
@@ -70,17 +73,21 @@ public:
 
 private:
     std::shared_ptr<LineWatch> m_watch;
+    NativeSerialDeviceLayer m_devices;
 };
 
 } // namespace
 
-ListenPortOpener::ListenPortOpener(PortSettings chosen) : m_chosen(std::move(chosen)) {}
+ListenPortOpener::ListenPortOpener(PortSettings chosen, WaitSet& waits)
+    : m_chosen(std::move(chosen)), m_waits(waits)
+{
+}
 
 std::unique_ptr<SerialLine> ListenPortOpener::OpenPort(PortSettings& settings)
 {
     settings = m_chosen;
     *m_watch = LineWatch{};
-    WatchedDeviceLayer devices(m_watch);
+    WatchedDeviceLayer devices(m_watch, m_waits);
     std::unique_ptr<SerialLine> line = OpenConfiguredPort(settings, devices);
     if (line)
         m_watch->health.Start(LineFormatOf(settings), m_watch->timing);

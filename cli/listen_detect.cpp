@@ -1,16 +1,14 @@
-#include "cli/listen_detect_qt.h"
+#include "cli/listen_detect.h"
 
 #include <array>
 #include <chrono>
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
-#include <QCoreApplication>
-#include <QThread>
-
 #include "analysis/line_detection.h"
-#include "port/qt_serial_line.h"
+#include "native/native_serial.h"
 #include "portsetup/open_port.h"
 
 namespace quillon::cli {
@@ -22,7 +20,7 @@ using Clock = std::chrono::steady_clock;
 // Long enough for a few polls of a slow master; a setting that fits stops sooner.
 constexpr auto kLongestListen = std::chrono::milliseconds(1500);
 constexpr std::size_t kFramesEnough = 3;
-constexpr unsigned long kNapMs = 10;
+constexpr std::chrono::milliseconds kNap{10};
 
 [[nodiscard]] std::optional<std::uint64_t> ErrorsBetween(const std::optional<UartErrorCounts>& a,
                                                          const std::optional<UartErrorCounts>& b)
@@ -47,7 +45,7 @@ constexpr unsigned long kNapMs = 10;
 [[nodiscard]] std::optional<CandidateScore> Listen(const PortSettings& settings,
                                                    const LineCandidate& candidate)
 {
-    QtSerialDeviceLayer devices;
+    NativeSerialDeviceLayer devices;
     const std::unique_ptr<SerialLine> line =
         OpenConfiguredPort(WithCandidate(settings, candidate), devices);
     if (!line)
@@ -58,13 +56,12 @@ constexpr unsigned long kNapMs = 10;
     const Clock::time_point end = Clock::now() + kLongestListen;
     CandidateScore score{candidate, 0, 0, 0, std::nullopt};
     while (Clock::now() < end && !line->Lost()) {
-        QCoreApplication::processEvents();
         const std::size_t count = line->Read(buffer);
         heard.insert(heard.end(), buffer.begin(), buffer.begin() + static_cast<long>(count));
         score = ScoreBytes(candidate, heard, ErrorsBetween(before, line->ErrorCounts()));
         if ((score.Fits() && score.frames >= kFramesEnough) || score.Hopeless())
             break;
-        QThread::msleep(kNapMs);
+        std::this_thread::sleep_for(kNap);
     }
     return score;
 }
