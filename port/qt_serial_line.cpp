@@ -89,17 +89,6 @@ template <typename Clock> std::int64_t MicrosecondsNow()
 
 } // namespace
 
-std::string DeviceLocation(const std::string& name)
-{
-#ifdef Q_OS_WIN
-    return name;
-#else
-    if (name.empty() || name.front() == '/')
-        return name;
-    return "/dev/" + name;
-#endif
-}
-
 std::unique_ptr<QtSerialLine> QtSerialLine::Open(const std::string& name)
 {
     if (name.empty())

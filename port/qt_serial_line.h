@@ -11,14 +11,11 @@
 #include <QSerialPort>
 
 #include "native/linux_serial_tuning.h"
+#include "native/serial_ports.h"
 #include "portsetup/line_timing.h"
 #include "seams/serial_device.h"
 
 namespace quillon {
-
-// Where a bare device name lives: "ttyUSB0" and "pts/3" under /dev on Linux; COM names and
-// full paths as they are.
-[[nodiscard]] std::string DeviceLocation(const std::string& name);
 
 // The most received bytes the line keeps for its reader. Far beyond any pause a person makes:
 // at 115200 baud it fills in about 25 minutes.
