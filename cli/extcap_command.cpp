@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <filesystem>
-#include <fstream>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -19,6 +17,7 @@
 #include "cli/extcap_install.h"
 #include "cli/listen_command.h"
 #include "cli/options.h"
+#include "native/serial_ports.h"
 #include "portsetup/port_probe.h"
 #include "seams/port_settings.h"
 
@@ -49,31 +48,12 @@ bool IsOurInterface(std::string_view interface)
     return interface == kInterface || AdapterDevice(interface).has_value();
 }
 
-// The serial adapters the kernel knows: ttys backed by a device, without the legacy UART slots
-// that the 8250 driver registers whether or not a chip is there (their type reads 0).
+// The machine's serial ports, as the interfaces' devices.
 std::vector<std::string> SerialAdapters()
 {
-    namespace fs = std::filesystem;
-    std::vector<std::string> names;
-    std::error_code error;
-    for (const fs::directory_entry& entry : fs::directory_iterator("/sys/class/tty", error)) {
-        const fs::path sys = entry.path();
-        if (!fs::exists(sys / "device" / "driver", error))
-            continue;
-        std::ifstream typeFile(sys / "type");
-        int type = -1;
-        if (typeFile >> type && type == 0)
-            continue;
-        std::string name = sys.filename().string();
-        // The kernel writes '/' in a device name as '!'.
-        std::replace(name.begin(), name.end(), '!', '/');
-        if (fs::exists("/dev/" + name, error))
-            names.push_back(name);
-    }
-    std::sort(names.begin(), names.end(), NaturalLess);
     std::vector<std::string> devices;
-    for (const std::string& name : names)
-        devices.push_back("/dev/" + name);
+    for (const std::string& name : SerialPortNames())
+        devices.push_back(DeviceLocation(name));
     return devices;
 }
 

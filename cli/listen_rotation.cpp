@@ -1,7 +1,8 @@
 #include "cli/listen_rotation.h"
 
+#include <array>
+#include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <filesystem>
 #include <system_error>
 #include <utility>
@@ -16,12 +17,18 @@ namespace {
 // "20261208T071815Z": sorts as it runs and holds no character a file system refuses.
 std::string StartText(std::int64_t wallUs)
 {
-    const std::time_t seconds = static_cast<std::time_t>(wallUs / 1'000'000);
-    std::tm utc{};
-    gmtime_r(&seconds, &utc);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y%m%dT%H%M%SZ", &utc);
-    return text;
+    // The civil calendar of the standard library: the same on every platform.
+    const std::chrono::sys_seconds time{std::chrono::seconds(wallUs / 1'000'000)};
+    const auto day = std::chrono::floor<std::chrono::days>(time);
+    const std::chrono::year_month_day date{day};
+    const std::chrono::hh_mm_ss clock{time - day};
+    std::array<char, 48> text{};
+    std::snprintf(text.data(), text.size(), "%04d%02u%02uT%02d%02d%02dZ",
+                  static_cast<int>(date.year()), static_cast<unsigned>(date.month()),
+                  static_cast<unsigned>(date.day()), static_cast<int>(clock.hours().count()),
+                  static_cast<int>(clock.minutes().count()),
+                  static_cast<int>(clock.seconds().count()));
+    return text.data();
 }
 
 } // namespace

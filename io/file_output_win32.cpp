@@ -90,6 +90,17 @@ bool OutputFile::CutTo(std::uint64_t length)
     return IsOpen() && _chsize_s(m_fd, static_cast<__int64>(length)) == 0;
 }
 
+bool OutputFile::Empty()
+{
+    struct _stat64 info
+    {
+    };
+    if (!IsOpen() || _fstat64(m_fd, &info) != 0)
+        return false;
+    // A device holds nothing to empty.
+    return (info.st_mode & _S_IFREG) == 0 || _chsize_s(m_fd, 0) == 0;
+}
+
 bool OutputFile::WriteAll(std::string_view bytes)
 {
     if (!IsOpen())
