@@ -3,14 +3,11 @@
 #include <array>
 #include <set>
 
-#include <QApplication>
-#include <QClipboard>
 #include <QColor>
 #include <QDateTime>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -19,6 +16,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "app/table_rows_copy.h"
 #include "app/trend_window.h"
 #include "portsetup/port_settings_persistence.h"
 
@@ -226,7 +224,7 @@ RegistersWindow::RegistersWindow(const RegisterImage& image,
     m_table->verticalHeader()->setVisible(false);
     m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     m_table->horizontalHeader()->setStretchLastSection(true);
-    m_table->installEventFilter(this);
+    new TableRowsCopy(m_table);
 
     m_nodeFilter = new QLineEdit(this);
     m_nodeFilter->setObjectName(QStringLiteral("registersNodeFilter"));
@@ -347,27 +345,7 @@ void RegistersWindow::ChooseMap()
 
 QString RegistersWindow::SelectedRowsText() const
 {
-    std::set<int> rows;
-    for (const QModelIndex& index : m_table->selectionModel()->selectedIndexes())
-        rows.insert(index.row());
-    QString text;
-    for (const int row : rows) {
-        QStringList cells;
-        for (int column = 0; column < kColumnCount; ++column)
-            cells << m_sorted.index(row, column).data(Qt::DisplayRole).toString();
-        text += cells.join(QLatin1Char('\t')) + QLatin1Char('\n');
-    }
-    return text;
-}
-
-bool RegistersWindow::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == m_table && event->type() == QEvent::KeyPress &&
-        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
-        QApplication::clipboard()->setText(SelectedRowsText());
-        return true;
-    }
-    return QWidget::eventFilter(watched, event);
+    return quillon::SelectedRowsText(*m_table);
 }
 
 } // namespace quillon

@@ -77,9 +77,6 @@ public:
     [[nodiscard]] QString SelectedRowsText() const;
     [[nodiscard]] const RegisterMap& Map() const { return m_map; }
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     enum class OnError
     {

@@ -4,15 +4,13 @@
 #include <array>
 #include <set>
 
-#include <QApplication>
-#include <QClipboard>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QTableView>
 #include <QVBoxLayout>
 
 #include "analysis/statistics_text.h"
+#include "app/table_rows_copy.h"
 
 namespace quillon {
 
@@ -188,7 +186,7 @@ StatisticsWindow::StatisticsWindow(const LineStatistics& statistics,
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->verticalHeader()->setVisible(false);
     m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    m_table->installEventFilter(this);
+    new TableRowsCopy(m_table);
 
     m_totals = new QLabel(this);
     m_totals->setObjectName(QStringLiteral("statisticsTotals"));
@@ -223,27 +221,7 @@ void StatisticsWindow::Refresh()
 
 QString StatisticsWindow::SelectedRowsText() const
 {
-    std::set<int> rows;
-    for (const QModelIndex& index : m_table->selectionModel()->selectedIndexes())
-        rows.insert(index.row());
-    QString text;
-    for (const int row : rows) {
-        QStringList cells;
-        for (int column = 0; column < kColumnCount; ++column)
-            cells << m_sorted.index(row, column).data(Qt::DisplayRole).toString();
-        text += cells.join(QLatin1Char('\t')) + QLatin1Char('\n');
-    }
-    return text;
-}
-
-bool StatisticsWindow::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == m_table && event->type() == QEvent::KeyPress &&
-        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
-        QApplication::clipboard()->setText(SelectedRowsText());
-        return true;
-    }
-    return QWidget::eventFilter(watched, event);
+    return quillon::SelectedRowsText(*m_table);
 }
 
 } // namespace quillon

@@ -57,10 +57,6 @@ public:
     // The selected rows, as the view sorts them, one line each, cells separated by tabs.
     [[nodiscard]] QString SelectedRowsText() const;
 
-protected:
-    // Ctrl+C in the table copies the selected rows, not just the current cell.
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     const LineStatistics& m_statistics;
     const LineHealth& m_health;

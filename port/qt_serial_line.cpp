@@ -81,12 +81,6 @@ StopBits FromQt(QSerialPort::StopBits stopBits)
     }
 }
 
-template <typename Clock> std::int64_t MicrosecondsNow()
-{
-    return std::chrono::duration_cast<std::chrono::microseconds>(Clock::now().time_since_epoch())
-        .count();
-}
-
 } // namespace
 
 std::unique_ptr<QtSerialLine> QtSerialLine::Open(const std::string& name)
@@ -145,7 +139,7 @@ std::size_t QtSerialLine::Read(std::span<std::uint8_t> buffer)
             return 0;
         // Pull in what the driver holds, without waiting, when the queue cannot fill the
         // request by itself. Finding nothing is reported as a time-out, which is no line error.
-        if (m_port.isOpen() && m_queued < buffer.size()) {
+        if (m_port.isOpen() && m_received.Queued() < buffer.size()) {
             (void)m_port.waitForReadyRead(0);
             if (m_port.error() == QSerialPort::TimeoutError)
                 m_port.clearError();
@@ -156,22 +150,7 @@ std::size_t QtSerialLine::Read(std::span<std::uint8_t> buffer)
         }
     }
 
-    std::size_t copied = 0;
-    while (copied < buffer.size() && !m_chunks.empty()) {
-        Chunk& front = m_chunks.front();
-        const std::size_t count =
-            std::min(front.bytes.size() - m_frontTaken, buffer.size() - copied);
-        m_lastArrivals.push_back(ChunkArrival{copied, front.steadyUs, front.wallUs});
-        std::memcpy(buffer.data() + copied, front.bytes.data() + m_frontTaken, count);
-        copied += count;
-        m_frontTaken += count;
-        m_queued -= count;
-        if (m_frontTaken == front.bytes.size()) {
-            m_chunks.pop_front();
-            m_frontTaken = 0;
-        }
-    }
-    return copied;
+    return m_received.Take(buffer, m_lastArrivals);
 }
 
 std::optional<UartErrorCounts> QtSerialLine::ErrorCounts() const
@@ -195,7 +174,7 @@ std::optional<UartErrorCounts> QtSerialLine::ErrorCounts() const
 bool QtSerialLine::Lost() const
 {
     // Bytes that arrived before the device went are still read.
-    return m_lost && m_queued == 0;
+    return m_lost && m_received.Queued() == 0;
 }
 
 void QtSerialLine::Drain()
@@ -205,30 +184,13 @@ void QtSerialLine::Drain()
     const qint64 available = m_port.bytesAvailable();
     if (available <= 0)
         return;
-    Chunk chunk;
-    chunk.steadyUs = MicrosecondsNow<std::chrono::steady_clock>();
-    chunk.wallUs = MicrosecondsNow<std::chrono::system_clock>();
-    chunk.bytes.resize(static_cast<std::size_t>(available));
-    const qint64 count = m_port.read(reinterpret_cast<char*>(chunk.bytes.data()), available);
+    const std::int64_t steadyUs = SteadyMicroseconds();
+    const std::int64_t wallUs = WallMicroseconds();
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(available));
+    const qint64 count = m_port.read(reinterpret_cast<char*>(bytes.data()), available);
     if (count <= 0)
         return;
-    chunk.bytes.resize(static_cast<std::size_t>(count));
-    Enqueue(std::move(chunk));
-}
-
-void QtSerialLine::Enqueue(Chunk chunk)
-{
-    // A full queue gives up its oldest whole chunks, counted, never part of one.
-    while (!m_chunks.empty() && m_queued + chunk.bytes.size() > kReceiveQueueBound) {
-        const std::size_t left = m_chunks.front().bytes.size() - m_frontTaken;
-        m_queued -= left;
-        ++m_droppedChunks;
-        m_droppedBytes += left;
-        m_chunks.pop_front();
-        m_frontTaken = 0;
-    }
-    m_queued += chunk.bytes.size();
-    m_chunks.push_back(std::move(chunk));
+    m_received.Push(std::span(bytes).first(static_cast<std::size_t>(count)), steadyUs, wallUs);
 }
 
 void QtSerialLine::ClearError()

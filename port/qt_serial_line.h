@@ -11,15 +11,12 @@
 #include <QSerialPort>
 
 #include "native/linux_serial_tuning.h"
+#include "native/receive_queue.h"
 #include "native/serial_ports.h"
 #include "portsetup/line_timing.h"
 #include "seams/serial_device.h"
 
 namespace quillon {
-
-// The most received bytes the line keeps for its reader. Far beyond any pause a person makes:
-// at 115200 baud it fills in about 25 minutes.
-constexpr std::size_t kReceiveQueueBound = 16 * 1024 * 1024;
 
 // A serial device on QSerialPort, opened for reading and writing but never written to.
 // Whenever the event loop runs (between passes, during Pause, while a box waits), the bytes the
@@ -56,24 +53,15 @@ public:
     // False once the device has vanished.
     [[nodiscard]] bool IsOpen() const { return m_port.isOpen(); }
     // Received bytes waiting in the queue for Read.
-    [[nodiscard]] std::size_t Queued() const { return m_queued; }
+    [[nodiscard]] std::size_t Queued() const { return m_received.Queued(); }
     // Whole chunks, and their bytes, dropped from the front of a full queue.
-    [[nodiscard]] std::uint64_t DroppedChunks() const { return m_droppedChunks; }
-    [[nodiscard]] std::uint64_t DroppedBytes() const { return m_droppedBytes; }
+    [[nodiscard]] std::uint64_t DroppedChunks() const { return m_received.DroppedChunks(); }
+    [[nodiscard]] std::uint64_t DroppedBytes() const { return m_received.DroppedBytes(); }
 
 private:
-    // Bytes that came in one go from the port, with their arrival time.
-    struct Chunk
-    {
-        std::vector<std::uint8_t> bytes;
-        std::int64_t steadyUs = 0;
-        std::int64_t wallUs = 0;
-    };
-
     QtSerialLine() = default;
     // Moves what the port has received into the queue as one stamped chunk.
     void Drain();
-    void Enqueue(Chunk chunk);
     // Looks at the error QSerialPort reports: a vanished device closes the port, any other
     // error is held until ClearError when errors are held.
     void TakeError();
@@ -85,11 +73,7 @@ private:
     bool m_holdErrors = false;
     bool m_errorHeld = false;
     bool m_lost = false;
-    std::deque<Chunk> m_chunks;
-    std::size_t m_frontTaken = 0; // bytes of the front chunk already handed out
-    std::size_t m_queued = 0;     // bytes in the queue not yet handed out
-    std::uint64_t m_droppedChunks = 0;
-    std::uint64_t m_droppedBytes = 0;
+    ReceiveQueue m_received;
     std::vector<ChunkArrival> m_lastArrivals;
     std::unique_ptr<LinuxSerialTuning> m_tuning;
     std::unique_ptr<LineTiming> m_timing; // made after m_tuning, undone before it
