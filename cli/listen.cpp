@@ -4,7 +4,6 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <limits>
 #include <optional>
 #include <string>
 
@@ -209,8 +208,10 @@ int ListenSession::Run()
     }
     m_started = std::chrono::steady_clock::now();
     if (m_options.statsEverySeconds > 0) {
-        const auto every = std::chrono::milliseconds(static_cast<long long>(std::clamp(
-            m_options.statsEverySeconds * 1000.0, 1.0, double{std::numeric_limits<int>::max()})));
+        // A period beyond a century waits a century: the clock's arithmetic holds no more.
+        constexpr double kCenturyMs = 100.0 * 365.25 * 24 * 3600 * 1000;
+        const auto every = std::chrono::milliseconds(static_cast<long long>(
+            std::clamp(m_options.statsEverySeconds * 1000.0, 1.0, kCenturyMs)));
         m_loop.Every(every, [this] { PrintStatistics(); });
     }
 

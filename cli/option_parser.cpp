@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdlib>
 #include <limits>
 
@@ -205,7 +206,7 @@ std::optional<double> ParseSeconds(std::string_view text)
         std::count(text.begin(), text.end(), '.') > 1 || text == ".")
         return std::nullopt;
     const double seconds = std::strtod(std::string(text).c_str(), nullptr);
-    if (!(seconds >= kShortestPeriodSeconds && seconds <= kLongestPeriodSeconds))
+    if (!(seconds >= kShortestPeriodSeconds) || !std::isfinite(seconds))
         return std::nullopt;
     return seconds;
 }

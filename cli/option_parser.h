@@ -112,12 +112,10 @@ struct ParseResult
 [[nodiscard]] std::optional<std::string> ParseParity(std::string_view text);
 [[nodiscard]] std::optional<std::string> ParseDataBits(std::string_view text);
 [[nodiscard]] std::optional<std::string> ParseStopBits(std::string_view text);
-// The bounds of a period in seconds. Below a tenth of a second a report would outrun the
-// analysis passes (one every 100 ms) it reports on; above, the longest single wait a timer
-// takes (2^31 - 1 milliseconds, about 24.8 days).
+// The shortest period in seconds: below a tenth of a second a report would outrun the analysis
+// passes (one every 100 ms) it reports on.
 constexpr double kShortestPeriodSeconds = 0.1;
-constexpr double kLongestPeriodSeconds = 2147483.647;
-// A period in seconds: a decimal number from kShortestPeriodSeconds to kLongestPeriodSeconds.
+// A period in seconds: a decimal number of kShortestPeriodSeconds or more.
 [[nodiscard]] std::optional<double> ParseSeconds(std::string_view text);
 
 // A whole number from 1 to 10^15.

@@ -389,7 +389,7 @@ TEST(ListenCli, UsageErrorsExitWithStatusTwo)
     EXPECT_EQ(help.Wait(DeadlineIn()), 0);
     EXPECT_NE(help.Out().find("--save FILE"), std::string::npos);
     EXPECT_NE(help.Out().find("--frames M"), std::string::npos);
-    EXPECT_NE(help.Out().find("(0.1 to 2147483, about 24 days)"), std::string::npos);
+    EXPECT_NE(help.Out().find("(0.1 or more)"), std::string::npos);
 }
 
 #ifndef QUILLON_CLI_LISTEN
