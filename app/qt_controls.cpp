@@ -373,9 +373,27 @@ std::string QtButton::Text() const
     return m_widget.text().toStdString();
 }
 
+QtStaticText::QtStaticText(QLabel& widget, TextFit fit) : m_widget(widget), m_fit(fit) {}
+
 void QtStaticText::SetText(const std::string& text)
 {
-    m_widget.setText(ToQt(text));
+    const QString shown = ToQt(text);
+    if (m_fit == TextFit::ShrinkFont) {
+        // A count grown past what the label was drawn for (a capture limit of a million) is
+        // shown whole; a text that fits keeps the label's own font.
+        m_widget.setFont(QFont()); // the window's font again
+        QFont font = m_widget.font();
+        const double smallest = font.pointSizeF() * 2.0 / 3.0;
+        const int room = m_widget.contentsRect().width();
+        bool shrunk = false;
+        while (QFontMetrics(font).horizontalAdvance(shown) > room && font.pointSizeF() > smallest) {
+            font.setPointSizeF(font.pointSizeF() - 0.5);
+            shrunk = true;
+        }
+        if (shrunk)
+            m_widget.setFont(font);
+    }
+    m_widget.setText(shown);
 }
 
 std::string QtStaticText::Text() const

@@ -203,15 +203,23 @@ private:
     QPushButton& m_widget;
 };
 
+// What a static text does with a text wider than its label.
+enum class TextFit
+{
+    Clip,       // shown as far as it goes
+    ShrinkFont, // shown whole in a smaller font, down to two thirds of the label's own
+};
+
 class QtStaticText : public StaticText
 {
 public:
-    explicit QtStaticText(QLabel& widget) : m_widget(widget) {}
+    explicit QtStaticText(QLabel& widget, TextFit fit = TextFit::Clip);
     void SetText(const std::string& text) override;
     [[nodiscard]] std::string Text() const override;
 
 private:
     QLabel& m_widget;
+    TextFit m_fit;
 };
 
 } // namespace quillon

@@ -165,8 +165,8 @@ CQuillonDlg::Adapters::Adapters(const Widgets& widgets)
       nodeFilter(*widgets.nodeFilter), file(*widgets.file), fileName(*widgets.fileName),
       filteredList(*widgets.filteredList, FollowNewest::UnlessUserMovedIt),
       detailList(*widgets.detailList), go(*widgets.go), pause(*widgets.pause), stop(*widgets.stop),
-      samples(*widgets.samples), floatOrder(*widgets.floatOrder), saveFile(*widgets.saveFile),
-      loadFile(*widgets.loadFile)
+      samples(*widgets.samples, TextFit::ShrinkFont), floatOrder(*widgets.floatOrder),
+      saveFile(*widgets.saveFile), loadFile(*widgets.loadFile)
 {
 }
 

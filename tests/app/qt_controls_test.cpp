@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include <QFontMetrics>
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -290,6 +291,22 @@ TEST(ComboEditField, ShowsTheEntryFromItsStartAndNeverAddsTypedText)
     QTest::keyClick(widget->lineEdit(), Qt::Key_Return);
     EXPECT_EQ(combo.Count(), 2);
     EXPECT_EQ(combo.Selection(), 1);
+}
+
+// A count grown past what its label was drawn for shows whole in a smaller font; a count that
+// fits keeps the window's font.
+TEST(QtStaticText, AShrinkingLabelShowsALongCountWhole)
+{
+    QWidget window;
+    QLabel label(&window);
+    label.setFixedWidth(QFontMetrics(window.font()).horizontalAdvance("Samples = 2000") + 4);
+    QtStaticText samples(label, TextFit::ShrinkFont);
+    samples.SetText("Samples = 1000000");
+    EXPECT_EQ(label.text(), "Samples = 1000000");
+    EXPECT_LE(QFontMetrics(label.font()).horizontalAdvance(label.text()),
+              label.contentsRect().width());
+    samples.SetText("Samples = 2000");
+    EXPECT_EQ(label.font(), window.font());
 }
 
 } // namespace
