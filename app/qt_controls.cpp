@@ -378,7 +378,10 @@ QtStaticText::QtStaticText(QLabel& widget, TextFit fit) : m_widget(widget), m_fi
 void QtStaticText::SetText(const std::string& text)
 {
     const QString shown = ToQt(text);
-    if (m_fit == TextFit::ShrinkFont) {
+    // Counts change many times a second but grow a digit seldom: the font is fitted again only
+    // when the text's length changed.
+    if (m_fit == TextFit::ShrinkFont && shown.size() != m_fittedLength) {
+        m_fittedLength = shown.size();
         // A count grown past what the label was drawn for (a capture limit of a million) is
         // shown whole; a text that fits keeps the label's own font.
         m_widget.setFont(QFont()); // the window's font again

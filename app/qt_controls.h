@@ -220,6 +220,7 @@ public:
 private:
     QLabel& m_widget;
     TextFit m_fit;
+    qsizetype m_fittedLength = -1; // of the text the font was last fitted to
 };
 
 } // namespace quillon
