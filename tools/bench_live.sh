@@ -49,7 +49,7 @@ else
     start_bus 3 --baud "$baud" --format 8N1
     mbpoll_baud=$baud
 fi
-start_listener 2 --parity N --save "$work/capture.mlog" --stats
+start_listener 2 --baud "$mbpoll_baud" --parity N --save "$work/capture.mlog" --stats
 if [ $flood -eq 1 ]; then
     started=$(date +%s.%N)
     "$python" "$root/tools/frame_flood.py" "$work/bus/peer0" --seconds "$seconds" \
