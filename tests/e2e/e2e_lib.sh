@@ -90,7 +90,7 @@ stop_process() {
 
 # Ends the whole script if it runs past its limit; the trap then cleans up.
 (
-    trap 'kill "$nap" 2> /dev/null; exit 0' TERM
+    trap 'kill "${nap:-}" 2> /dev/null; exit 0' TERM
     sleep "$limit" > /dev/null 2>&1 &
     nap=$!
     wait "$nap"

@@ -14,6 +14,10 @@ source "$(dirname "$0")/e2e_lib.sh"
 windows_build=${2:-${QUILLON_WINDOWS_BUILD:-$root/build-windows}}
 exe=$(cd "$windows_build" 2> /dev/null && pwd)/quillon-cli.exe
 
+# The test command builds the Windows program after its sanitizer stage: the comparison is
+# the main build's.
+grep -qs "^QUILLON_SANITIZE:BOOL=ON" "$build/CMakeCache.txt" &&
+    skip "the sanitizer build: the Windows program is compared with the main build"
 command -v wine > /dev/null || skip "wine is missing (tools/setup.sh installs it)"
 [ -f "$exe" ] || fail "$exe is not built (tools/build_windows.sh builds it)"
 [ -x "$cli" ] || fail "$cli is not built"
