@@ -21,6 +21,7 @@
 #include "headless/scripted_prompts.h"
 #include "monitor/monitor.h"
 #include "native/event_loop.h"
+#include "native/receive_queue.h"
 #include "native/serial_ports.h"
 #include "native/signal_stop.h"
 #include "portsetup/mode_string.h"
@@ -72,20 +73,6 @@ constexpr int kHangup = SIGHUP;
 #else
 constexpr int kHangup = -1; // a console has no hang-up signal
 #endif
-
-std::int64_t WallUs()
-{
-    return std::chrono::duration_cast<std::chrono::microseconds>(
-               std::chrono::system_clock::now().time_since_epoch())
-        .count();
-}
-
-std::int64_t SteadyUs()
-{
-    return std::chrono::duration_cast<std::chrono::microseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 // One headless capture: a real monitor with in-memory controls, driven by the Go command and
 // the window's timer rhythm on the companion's own loop.
@@ -177,9 +164,10 @@ int ListenSession::Run()
     // The outputs are opened only once the port listens, and emptied only once every one of
     // them opened, so a listen that cannot start leaves each file as it was.
     const bool opened =
-        (m_options.saveFile.empty() ||
-         m_output.OpenCaptureFile(m_rotation.FirstSave(WallUs(), SteadyUs()))) &&
-        (m_options.pcapFile.empty() || m_pcap.Open(m_rotation.FirstPcap(WallUs(), SteadyUs()))) &&
+        (m_options.saveFile.empty() || m_output.OpenCaptureFile(m_rotation.FirstSave(
+                                           WallMicroseconds(), SteadyMicroseconds()))) &&
+        (m_options.pcapFile.empty() ||
+         m_pcap.Open(m_rotation.FirstPcap(WallMicroseconds(), SteadyMicroseconds()))) &&
         m_output.Start() && m_pcap.Start();
     if (!opened) {
         PrintError(m_output.Failed() ? m_output.Error() : m_pcap.Error());
@@ -248,7 +236,7 @@ void ListenSession::OnTick(unsigned timerId)
 
     if (m_output.Failed())
         Finish(kExitFailed, m_output.Error());
-    else if (!m_rotation.OnPass(WallUs(), SteadyUs()))
+    else if (!m_rotation.OnPass(WallMicroseconds(), SteadyMicroseconds()))
         Finish(kExitFailed, m_rotation.Error());
     else if (WiresharkLeft())
         Finish(kExitStopped, {});
@@ -269,12 +257,12 @@ void ListenSession::Take(const CutFrame& frame)
     if (m_pcap.IsOpen())
         (void)m_pcap.Write(frame.bytes, frame.info);
     // A failure is taken up after the pass.
-    (void)m_rotation.AfterFrame(WallUs(), SteadyUs());
+    (void)m_rotation.AfterFrame(WallMicroseconds(), SteadyMicroseconds());
 }
 
 void ListenSession::OnHangup()
 {
-    if (!m_finished && !m_rotation.Reopen(WallUs(), SteadyUs()))
+    if (!m_finished && !m_rotation.Reopen(WallMicroseconds(), SteadyMicroseconds()))
         Finish(kExitFailed, m_rotation.Error());
 }
 
