@@ -12,7 +12,8 @@ build=$(cd "${1:?usage: windows_test.sh BUILD_FOLDER [WINDOWS_BUILD_FOLDER]}" &&
 limit=300 # seconds for the whole test
 source "$(dirname "$0")/e2e_lib.sh"
 windows_build=${2:-${QUILLON_WINDOWS_BUILD:-$root/build-windows}}
-exe=$(cd "$windows_build" 2> /dev/null && pwd)/quillon-cli.exe
+# A folder not made yet (the Windows program is built after the sanitizer stage) is named as given.
+exe=$(cd "$windows_build" 2> /dev/null && pwd || echo "$windows_build")/quillon-cli.exe
 
 # The test command builds the Windows program after its sanitizer stage: the comparison is
 # the main build's.
