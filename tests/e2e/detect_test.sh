@@ -36,7 +36,12 @@ stop_process "$poller" TERM
 sleep 1
 stop_process "$listener" INT
 [ "$stopped_status" -eq 0 ] || fail "the listener ended with $stopped_status"
-! grep -q "CRC" "$work/listen.out" || fail "CRC errors listed: $(grep -m 3 CRC "$work/listen.out")"
+# A monitor that joins a running line may first hear the tail of a frame, and the end of a run
+# lists what it holds: between the first and the last whole frame, no CRC error.
+inside=$(awk '!/CRC Error/ { if (first == "") first = NR; last = NR } { line[NR] = $0 }
+    END { for (i = first; i <= last; i++) if (line[i] ~ /CRC Error/) print line[i] }' \
+    "$work/listen.out")
+[ -z "$inside" ] || fail "CRC errors listed: $(head -n 3 <<< "$inside")"
 
 kill -INT "$bus"
 wait "$bus" || fail "the line did not stop cleanly"
